@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Configures and builds one build tree: "release" (build/, RelWithDebInfo: daemon, emulator, benchmarks)
+# or "check" (build-check/, Debug with AddressSanitizer and UndefinedBehaviorSanitizer: every test).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+case "${1:-release}" in
+  release) dir=build; options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVRASEL_TESTS=OFF) ;;
+  check) dir=build-check; options=(-DCMAKE_BUILD_TYPE=Debug -DTOVRASEL_SANITIZE=ON -DTOVRASEL_BENCH=OFF) ;;
+  *) echo "usage: $0 [release|check]" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
+cmake --build "$dir" -j "$(nproc)"

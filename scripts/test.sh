@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both trees and runs every test in the sanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+scripts/build.sh release
+scripts/build.sh check
+cd build-check
+ctest --output-on-failure -j "$(nproc)" --timeout 300
