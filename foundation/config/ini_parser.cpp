@@ -1,0 +1,124 @@
+#include "foundation/config/ini_parser.h"
+
+#include "foundation/config/ini_file.h"
+
+namespace IniFile {
+
+void Parser::feed(char c)
+{
+    if (c == '\r')
+        return;
+    if (comment_) {
+        if (c != '\n')
+            return;
+        comment_ = false;
+    }
+    handle(c);
+    if (c == '\n')
+        ++line_;
+}
+
+void Parser::finish()
+{
+    if (state_ == before_value || state_ == value)
+        append_value();
+}
+
+void Parser::handle(char c)
+{
+    switch (state_) {
+    case outside_sections:
+        if (c == '#') {
+            comment_ = true;
+        } else if (c == '[') {
+            section_.clear();
+            state_ = section_name;
+        }
+        break;
+    case section_name:
+        if (c == '\n') {
+            state_ = outside_sections;
+        } else if (c == ']') {
+            current_ = &file_.NewSubSection(section_, line_);
+            state_ = header_rest;
+        } else {
+            section_ += c;
+        }
+        break;
+    case header_rest:
+        if (c == '\n')
+            state_ = line_start;
+        else if (c == '#')
+            comment_ = true;
+        break;
+    case line_start:
+        if (c == '#') {
+            comment_ = true;
+        } else if (c == '[') {
+            section_.clear();
+            state_ = section_name;
+        } else if (c != '\t' && c != '\n' && c != ' ') {
+            key_.assign(1, c);
+            held_spaces_ = 0;
+            state_ = key_name;
+        }
+        break;
+    case key_name:
+        if (c == ' ') {
+            ++held_spaces_;
+        } else if (c == '=') {
+            value_.clear();
+            held_spaces_ = 0;
+            state_ = before_value;
+        } else if (c == '\n') {
+            key_.clear();
+            held_spaces_ = 0;
+            state_ = line_start;
+        } else {
+            take_held_spaces(key_);
+            key_ += c;
+        }
+        break;
+    case before_value:
+        if (c == '#') {
+            comment_ = true;
+        } else if (c == '\n') {
+            append_value();
+            state_ = line_start;
+        } else if (c != ' ') {
+            value_.assign(1, c);
+            held_spaces_ = 0;
+            state_ = value;
+        }
+        break;
+    case value:
+        if (c == ' ') {
+            ++held_spaces_;
+        } else if (c == '\n') {
+            append_value();
+            state_ = line_start;
+        } else if (c == '#' && held_spaces_ > 0) {
+            held_spaces_ = 0;
+            comment_ = true;
+        } else {
+            take_held_spaces(value_);
+            value_ += c;
+        }
+        break;
+    }
+}
+
+void Parser::append_value()
+{
+    current_->NewSubKey(key_, value_, line_);
+    key_.clear();
+    held_spaces_ = 0;
+}
+
+void Parser::take_held_spaces(std::string& text)
+{
+    text.append(held_spaces_, ' ');
+    held_spaces_ = 0;
+}
+
+}  // namespace IniFile

@@ -1,0 +1,198 @@
+#include "foundation/config/ini_file.h"
+#include "support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace {
+
+// Line numbers are in the comments; the last line has no line end.
+const char* const crafted =
+    "junk before the first header\n"  // 1
+    "# comment [not a header]\n"      // 2
+    "[ net ] # after the header\n"    // 3
+    "x   =  1 # one\n"                // 4
+    "y=a#b\n"                         // 5
+    "  two words  =   a  b   \n"      // 6
+    "no equals here\n"                // 7
+    "x=2\n"                           // 8
+    "[ net ]\n"                       // 9
+    "empty=# nothing\n"               // 10
+    "[broken\n"                       // 11
+    "k=ignored until the next header\n"  // 12
+    "[last]\n"                        // 13
+    "tail = end";                     // 14
+
+const char* const crafted_dump =
+    "mSectionCount=2\n"
+    "dumping IniFile::Section\n"
+    "mName=\" net \"\n"
+    "mSubSectionCount=2\n"
+    "dumping IniFile::SubSection\n"
+    "mLineNo=\"3\"\n"
+    "mKeyCount=3\n"
+    "dumping IniFile::Key\n"
+    "mName=\"x\"\n"
+    "mSubKeyCount=2\n"
+    "dumping IniFile::SubKey\n"
+    "mValue=\"1\"\n"
+    "mLineNo=4\n"
+    "dumping IniFile::SubKey\n"
+    "mValue=\"2\"\n"
+    "mLineNo=8\n"
+    "dumping IniFile::Key\n"
+    "mName=\"y\"\n"
+    "mSubKeyCount=1\n"
+    "dumping IniFile::SubKey\n"
+    "mValue=\"a#b\"\n"
+    "mLineNo=5\n"
+    "dumping IniFile::Key\n"
+    "mName=\"two words\"\n"
+    "mSubKeyCount=1\n"
+    "dumping IniFile::SubKey\n"
+    "mValue=\"a  b\"\n"
+    "mLineNo=6\n"
+    "dumping IniFile::SubSection\n"
+    "mLineNo=\"9\"\n"
+    "mKeyCount=1\n"
+    "dumping IniFile::Key\n"
+    "mName=\"empty\"\n"
+    "mSubKeyCount=1\n"
+    "dumping IniFile::SubKey\n"
+    "mValue=\"\"\n"
+    "mLineNo=10\n"
+    "dumping IniFile::Section\n"
+    "mName=\"last\"\n"
+    "mSubSectionCount=1\n"
+    "dumping IniFile::SubSection\n"
+    "mLineNo=\"13\"\n"
+    "mKeyCount=1\n"
+    "dumping IniFile::Key\n"
+    "mName=\"tail\"\n"
+    "mSubKeyCount=1\n"
+    "dumping IniFile::SubKey\n"
+    "mValue=\"end\"\n"
+    "mLineNo=14\n";
+
+std::string dump(const IniFile::File& file)
+{
+    std::ostringstream out;
+    file.Dump(out);
+    return out.str();
+}
+
+std::string with_crlf(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+TEST(IniFile, CraftedFileWithCarriageReturnsGivesTheExpectedModel)
+{
+    testsupport::TempRoot root;
+    root.write_file("/server.conf", with_crlf(crafted));
+    IniFile::File file;
+    ASSERT_TRUE(file.Open(root / "/server.conf"));
+    EXPECT_TRUE(file.opened());
+    EXPECT_EQ(dump(file),
+              "dumping IniFile::File\nmFileName=\"" + (root / "/server.conf") + "\"\n\n" + crafted_dump);
+
+    std::istringstream plain(crafted);
+    IniFile::File from_stream;
+    plain >> from_stream;
+    EXPECT_EQ(dump(from_stream), std::string("dumping IniFile::File\nmFileName=\"\"\n\n") + crafted_dump);
+}
+
+TEST(IniFile, LastLineEndingAtTheEqualsSignGivesAnEmptyValue)
+{
+    std::istringstream in("[s]\nk=");
+    IniFile::File file;
+    in >> file;
+    IniFile::Key& key = file["s"].begin()->operator[]("k");
+    ASSERT_EQ(key.count(), 1u);
+    EXPECT_EQ(key.begin()->value(), "");
+    EXPECT_EQ(key.begin()->line(), 2);
+}
+
+TEST(IniFile, UnreadableFileLeavesAnEmptyClosedModel)
+{
+    testsupport::TempRoot root;
+    std::istringstream in("[old]\nk=v\n");
+    IniFile::File file;
+    in >> file;
+    EXPECT_FALSE(file.Open(root / "/missing.conf"));
+    EXPECT_FALSE(file.opened());
+    EXPECT_EQ(file.count(), 0u);
+    EXPECT_EQ(file.name(), root / "/missing.conf");
+}
+
+TEST(IniFile, LookupsCreateEmptyNodesAndCheckEmptyFillsThem)
+{
+    IniFile::File file;
+    IniFile::Section& traces = file["traces"];
+    EXPECT_EQ(&file["traces"], &traces);
+    EXPECT_EQ(file.count(), 1u);
+    EXPECT_EQ(traces.count(), 0u);
+    traces.CheckEmpty();
+    traces.CheckEmpty();
+    ASSERT_EQ(traces.count(), 1u);
+    IniFile::SubSection& sub = *traces.begin();
+    EXPECT_EQ(sub.line(), -1);
+    IniFile::Key& key = sub["k"];
+    EXPECT_EQ(key.count(), 0u);
+    key.CheckEmpty();
+    key.CheckEmpty();
+    ASSERT_EQ(key.count(), 1u);
+    EXPECT_EQ(key.begin()->value(), "");
+    EXPECT_EQ(key.begin()->line(), -1);
+}
+
+TEST(IniFile, IteratorsWalkInFileOrder)
+{
+    std::istringstream in("[b]\n[a]\n[b]\nz=1\na=2\nz=3\n");
+    IniFile::File file;
+    in >> file;
+    std::string sections;
+    for (auto it = file.begin(); it != file.end(); it++)
+        sections += it->name();
+    EXPECT_EQ(sections, "ba");
+    IniFile::SubSection& second_b = *++file["b"].begin();
+    EXPECT_EQ(second_b.line(), 3);
+    std::string keys;
+    for (const IniFile::Key& key : second_b)
+        for (const IniFile::SubKey& value : key)
+            keys += key.name() + value.value();
+    EXPECT_EQ(keys, "z1z3a2");
+}
+
+TEST(IniFileSubKey, ConvertsWithItsOwnBooleanWordsAndScanfNumbers)
+{
+    IniFile::SubKey value("on", 1);
+    EXPECT_TRUE(value.GetBool(false));
+    for (const char* word : {"enable", "enabled", "True", "YES", ""}) {
+        IniFile::SubKey other(word, 1);
+        EXPECT_TRUE(other.GetBool(true)) << word;
+        EXPECT_FALSE(other.GetBool(false)) << word;
+    }
+    EXPECT_FALSE(IniFile::SubKey("off", 1).GetBool(true));
+    EXPECT_EQ(IniFile::SubKey("  42abc", 1).GetInt(-1), 42);
+    EXPECT_EQ(IniFile::SubKey("abc", 1).GetInt(-1), -1);
+    EXPECT_FLOAT_EQ(IniFile::SubKey("2.5x", 1).GetFloat(-1), 2.5f);
+    EXPECT_FLOAT_EQ(IniFile::SubKey("x", 1).GetFloat(-1), -1.0f);
+
+    value.SetBool(false);
+    EXPECT_EQ(value.value(), "no");
+    value.SetInt(-17);
+    EXPECT_EQ(value.value(), "-17");
+    value.SetFloat(3.14159265f);
+    EXPECT_EQ(value.value(), "3.14159");
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include "foundation/util/html_generator.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TestObject : Stat::Object {
+    std::map<std::string, std::string> values;
+    std::map<std::string, const TestObject*> objects;
+    std::map<std::string, std::vector<const TestObject*>> sequences;
+
+    struct Cursor : Stat::IteratorBase {
+        explicit Cursor(const std::vector<const TestObject*>& items) : items(items) {}
+        bool valid() const override { return at < items.size(); }
+        void next() override { ++at; }
+        const Stat::Object* object() const override { return items[at]; }
+        const std::vector<const TestObject*>& items;
+        size_t at = 0;
+    };
+
+    Stat::Value statistics_value(const std::string& name) const override
+    {
+        auto found = values.find(name);
+        return found == values.end() ? Stat::Value() : Stat::Value(found->second);
+    }
+    const Stat::Object* statistics_object(const std::string& name) const override
+    {
+        auto found = objects.find(name);
+        return found == objects.end() ? nullptr : found->second;
+    }
+    std::unique_ptr<Stat::IteratorBase> statistics_iterator(const std::string& name) const override
+    {
+        auto found = sequences.find(name);
+        return found == sequences.end() ? nullptr : std::make_unique<Cursor>(found->second);
+    }
+};
+
+class HtmlGenerator : public ::testing::Test {
+protected:
+    HtmlGenerator()
+    {
+        const char* names[] = {"a", "b", "c"};
+        for (int i = 0; i < 3; ++i) {
+            rows[i].values = {{"name", names[i]}, {"count", std::to_string(i + 1)}};
+            root.sequences["rows"].push_back(&rows[i]);
+        }
+        rows[1].values["total"] = "inner";
+        root.values = {{"total", "9"}};
+        root.objects["sub"] = &sub;
+        sub.values = {{"name", "s"}};
+        sub.sequences["rows"] = root.sequences["rows"];
+        root.sequences["none"];
+    }
+
+    std::string expand(const std::string& page)
+    {
+        std::istringstream in(page);
+        std::ostringstream out;
+        EXPECT_TRUE(Stat::Html::generateV1(root, out, in));
+        return out.str();
+    }
+
+    TestObject root;
+    TestObject rows[3];
+    TestObject sub;
+};
+
+TEST_F(HtmlGenerator, TemplateWithoutMarkersIsCopied)
+{
+    const std::string page =
+        "<!DOCTYPE html>\n<html><!-- note > --><p title=\"%total%\">text</p>"
+        "<!--GENERIC--><!-GEN.x--><!--gen.x--></html>\n";
+    EXPECT_EQ(expand(page), page);
+}
+
+TEST_F(HtmlGenerator, SequenceRepeatsItsSectionPerObject)
+{
+    EXPECT_EQ(expand("<ul><!--GEN.rows--><li>%name%=%count% of %total%</li><!--GEN.end--></ul>"),
+              "<ul><li>a=1 of 9</li><li>b=2 of inner</li><li>c=3 of 9</li></ul>");
+}
+
+TEST_F(HtmlGenerator, UnknownValuesAndDoublePercentStay)
+{
+    EXPECT_EQ(expand("%x% 100%% %total%"), "%x% 100%% 9");
+    // A lone percent sign takes the text up to the next one as a value name; one never closed
+    // drops the rest.
+    EXPECT_EQ(expand("50 % of %total%"), "50 % of %total");
+}
+
+TEST_F(HtmlGenerator, AbsentSectionIsLeftOutWithAllItNests)
+{
+    EXPECT_EQ(expand("<p>A<!--GEN.missing-->X%total%<!--GEN.rows-->Y<!--GEN.end-->Z<!--GEN.end-->B</p>"),
+              "<p>AB</p>");
+    EXPECT_EQ(expand("A<!--GEN.none-->%name%<!--GEN.sub-->S<!--GEN.end--><!--GEN.end-->B"), "AB");
+}
+
+TEST_F(HtmlGenerator, SubObjectIsWrittenOnceWithOuterValuesVisible)
+{
+    EXPECT_EQ(expand("<!--GEN.sub-- dropped >[%name% %total%]<!--GEN.end-->%name%"), "[s 9]%name%");
+}
+
+TEST_F(HtmlGenerator, EndOfInputInsideSectionsEndsThemAll)
+{
+    EXPECT_EQ(expand("<!--GEN.rows-->[%name%"), "[a[b[c");
+    EXPECT_EQ(expand("<!--GEN.sub--><!--GEN.rows-->%name%"), "abc");
+}
+
+TEST_F(HtmlGenerator, SectionNamesMayHoldSingleHyphens)
+{
+    root.sequences["my-rows"] = root.sequences["rows"];
+    EXPECT_EQ(expand("<!--GEN.my-rows-->%count%<!--GEN.end-->"), "123");
+}
+
+}  // namespace
