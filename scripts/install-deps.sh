@@ -6,6 +6,8 @@ packages=(
   g++ cmake ninja-build
   libboost-dev libloki-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  erlang-base erlang-asn1 erlang-dev
+  tshark
 )
 
 missing=()

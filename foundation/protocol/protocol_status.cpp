@@ -1,0 +1,5 @@
+#include "foundation/protocol/protocol_status.h"
+
+#include <ostream>
+
+void Internal_protocol_status::out(std::ostream& os) const { os << message_; }

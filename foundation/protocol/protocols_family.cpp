@@ -1,0 +1,55 @@
+#include "foundation/protocol/protocols_family.h"
+
+void ProtocolsFamily::local_prepare_head(Packet& p)
+{
+    if (Protocol* top = tail())
+        top->prepare_head(p);
+}
+
+void ProtocolsFamily::local_prepare_tail(Packet& p)
+{
+    if (Protocol* top = tail())
+        top->prepare_tail(p);
+}
+
+Smart_pointer<Internal_protocol_status> ProtocolsFamily::local_initialize()
+{
+    if (Protocol* top = tail())
+        return top->initialize();
+    return new Protocol_initialize_error(this);
+}
+
+void ProtocolsFamily::local_activate()
+{
+    if (Protocol* top = tail())
+        top->activate();
+}
+
+void ProtocolsFamily::local_deactivate()
+{
+    if (Protocol* top = tail())
+        top->deactivate();
+}
+
+void ProtocolsFamily::message(Packet& p)
+{
+    if (Protocol* top = tail())
+        top->message(p);
+}
+
+void ProtocolsFamily::receive(Packet& p)
+{
+    if (Protocol* bottom = head())
+        bottom->receive(p);
+}
+
+void ProtocolsFamily::on_activated(Protocol* layer)
+{
+    if (layer == tail())
+        on_activate();
+}
+
+void ProtocolsFamily::on_deactivated(Protocol*, Smart_pointer<Internal_protocol_status> status)
+{
+    on_deactivate(status);
+}
