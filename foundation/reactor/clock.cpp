@@ -73,6 +73,8 @@ void set_clock_offset_for_tests(int64_t usec) { clock_offset_usec = usec; }
 
 void clear_cached_time_for_tests() { cached = Mux::timeval(); }
 
+void set_cached_time_for_tests(const Mux::timeval& tv) { cached = tv; }
+
 Mux::timeval make_from_usec(unsigned usec)
 {
     Mux::timeval tv;

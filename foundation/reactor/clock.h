@@ -32,6 +32,8 @@ int gettimeval(Mux::timeval& tv);
 void set_clock_offset_for_tests(int64_t usec);
 // Forgets the cached time, so that reads follow the system clock again.
 void clear_cached_time_for_tests();
+// Sets the cached time to the given value, so that tests can time intervals exactly.
+void set_cached_time_for_tests(const Mux::timeval& tv);
 
 Mux::timeval make_from_usec(unsigned usec);
 Mux::timeval make_from_msec(unsigned msec);

@@ -102,6 +102,23 @@ public:
         std::swap(count_, other.count_);
     }
 
+    // Moves every item of other, in order, to the tail of this list; other ends empty.
+    void append(F_dual_list& other)
+    {
+        if (other.empty())
+            return;
+        if (tail_) {
+            link(tail_)->next = other.head_;
+            link(other.head_)->prev = tail_;
+        } else {
+            head_ = other.head_;
+        }
+        tail_ = other.tail_;
+        count_ += other.count_;
+        other.head_ = other.tail_ = nullptr;
+        other.count_ = 0;
+    }
+
     // Links n consecutive records of an array in array order; the list must be empty.
     void init(T* array, uint32_t n)
     {
