@@ -1,0 +1,125 @@
+#pragma once
+
+// Base of every ASN.1 value. A value points at the constant descriptor of its type (the
+// descriptor, not the class, carries tag, constraint and component tables), owns everything it
+// holds, copies deeply, and dispatches to exactly one slot of each visitor: it never knows how
+// it is coded.
+//
+// Descriptors are aggregates built from constants only, so every descriptor is constant data
+// before main runs and may refer to any other. Each descriptor's `create` is the factory
+// detail::Allocator<Class>::create of the class that owns it: decoders and clones then make
+// objects of that very class (a generated class, not just its kind), and typed access to them is
+// a plain downcast.
+
+#include <ios>
+#include <iosfwd>
+#include <string>
+
+namespace ASN1 {
+
+class Visitor;
+class ConstVisitor;
+
+enum ConstraintType {
+    Unconstrained = 0,
+    PartiallyConstrained = 1,  // lower bound only
+    FixedConstraint = 2,       // both bounds, no extension marker
+    ExtendableConstraint = 3,  // both bounds and an extension marker
+};
+
+// The constraint of a type without bounds (the lists of every module use it).
+struct EmptyConstraint {
+    static constexpr ConstraintType type = Unconstrained;
+    static constexpr int lowerLimit = 0;
+    static constexpr unsigned upperLimit = 0xffffffffu;
+};
+
+class AbstractData {
+public:
+    // The two fields every descriptor kind starts with.
+    struct InfoType {
+        // A new value of the type in its default state, owned by the caller.
+        AbstractData* (*create)(const InfoType* info);
+        // The universal tag number; 0 for CHOICE and the open types.
+        unsigned tag;
+    };
+
+    virtual ~AbstractData() = default;
+
+    const InfoType* info() const { return info_; }
+
+    // Negative, zero or positive. Values of different types (different descriptors) order by
+    // their descriptors, so the content of one is never read as the other's class.
+    int compare(const AbstractData& other) const;
+    // A deep copy of the same class, owned by the caller.
+    AbstractData* clone() const { return do_clone(); }
+    bool accept(Visitor& visitor) { return do_accept(visitor); }
+    bool accept(ConstVisitor& visitor) const { return do_accept(visitor); }
+
+    // Defined by the value-notation writer and reader and by the validity checkers.
+    std::ios_base::iostate print_on(std::ostream& os) const;
+    std::string asValueNotation() const;
+    std::ios_base::iostate get_from(std::istream& is);
+    bool setFromValueNotation(const std::string& text);
+    bool isValid() const;
+    bool isStrictlyValid() const;
+
+protected:
+    explicit AbstractData(const InfoType* info) : info_(info) {}
+    AbstractData(const AbstractData&) = default;
+    // Assignment copies content only: a value keeps the descriptor it was built with.
+    AbstractData& operator=(const AbstractData&) { return *this; }
+
+    // Called by compare() only, with a value of the same descriptor.
+    virtual int do_compare(const AbstractData& other) const = 0;
+    virtual AbstractData* do_clone() const = 0;
+    virtual bool do_accept(Visitor& visitor) = 0;
+    virtual bool do_accept(ConstVisitor& visitor) const = 0;
+
+    // The do_clone of every kind: a default value made by the descriptor's factory (so a
+    // generated class stays itself), then the content assigned.
+    template <class T>
+    static AbstractData* cloneThrough(const T& self)
+    {
+        T* copy = static_cast<T*>(self.info_->create(self.info_));
+        *copy = self;
+        return copy;
+    }
+
+private:
+    const InfoType* info_;
+};
+
+inline bool operator==(const AbstractData& a, const AbstractData& b) { return a.compare(b) == 0; }
+inline bool operator!=(const AbstractData& a, const AbstractData& b) { return a.compare(b) != 0; }
+
+// Base of every class whose descriptor is a constrained descriptor.
+class ConstrainedObject : public AbstractData {
+public:
+    struct InfoType : AbstractData::InfoType {
+        ConstraintType type;
+        int lowerLimit;  // a value bound for INTEGER; a size bound (never negative) for sized types
+        unsigned upperLimit;
+    };
+
+    const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
+
+protected:
+    explicit ConstrainedObject(const InfoType* info) : AbstractData(info) {}
+};
+
+namespace detail {
+
+// The factory policy: a descriptor's `create` is Allocator<T>::create for the class T it belongs
+// to. T must have a constructor taking a pointer to its own descriptor kind.
+template <class T>
+struct Allocator {
+    static AbstractData* create(const AbstractData::InfoType* info)
+    {
+        return new T(static_cast<const typename T::InfoType*>(info));
+    }
+};
+
+}  // namespace detail
+
+}  // namespace ASN1

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "asn1/runtime/abstract_data.h"
+#include "asn1/runtime/bit_map.h"
+#include "asn1/runtime/field_vector.h"
+
+#include <boost/polymorphic_cast.hpp>
+
+#include <cassert>
+
+namespace ASN1 {
+
+// The components of a SEQUENCE in descriptor order: the root components, then the known
+// extension additions. A null component does not exist. Optional root components are numbered
+// 0, 1, ... (their optional id, the bit in optionalMap); extension addition k has the id
+// numOptionalFields + k, its presence being bit k of extensionMap.
+class SEQUENCE : public AbstractData {
+public:
+    using FieldVector = ASN1::FieldVector;
+    using BitMap = ASN1::BitMap;
+
+    struct InfoType : AbstractData::InfoType {
+        bool extendable;  // the type has an extension marker
+        // The components' descriptors: root components in order, then the known additions.
+        const AbstractData::InfoType* const* fieldInfos;
+        // Per root component its optional id, or -1 when mandatory (additions' entries unread).
+        const int* fieldIds;
+        unsigned numRootFields;
+        unsigned numKnownExtensions;
+        unsigned numOptionalFields;
+        // Presence bits of the additions created with every new value; null for none.
+        const char* extensionDefaults;
+        // Null: the components carry context tags by position; defaultTag: their own tags.
+        const unsigned* fieldTags;
+        const char* const* fieldNames;
+    };
+
+    // The fieldTags value that keeps every component's own universal tag.
+    static const unsigned defaultTag[1];
+
+    // Creates every mandatory root component (and the additions extensionDefaults marks);
+    // optional components and additions stay null and absent.
+    explicit SEQUENCE(const InfoType* info);
+    SEQUENCE(const SEQUENCE& other) = default;
+    // The copy is built first, then exchanged: the old components go, the descriptor stays.
+    SEQUENCE& operator=(const SEQUENCE& other);
+    void swap(SEQUENCE& other);
+
+    const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
+
+    unsigned fieldCount() const { return static_cast<unsigned>(fields_.size()); }
+    // The component, or null when it does not exist (or index is beyond the components).
+    AbstractData* getField(unsigned index) { return index < fields_.size() ? fields_[index].get() : nullptr; }
+    const AbstractData* getField(unsigned index) const { return index < fields_.size() ? fields_[index].get() : nullptr; }
+    // The component, created through its fieldInfos entry when null; null when index is beyond
+    // the components or the entry is null. Presence bits are not touched.
+    AbstractData* makeField(unsigned index);
+    // Typed access for the generated get_ members; the component must exist.
+    template <class T>
+    T& field(unsigned index)
+    {
+        assert(fields_[index]);
+        return *boost::polymorphic_downcast<T*>(fields_[index].get());
+    }
+    template <class T>
+    const T& field(unsigned index) const
+    {
+        assert(fields_[index]);
+        return *boost::polymorphic_downcast<const T*>(fields_[index].get());
+    }
+
+    // Whether optional root component id (below numOptionalFields) or extension addition
+    // id - numOptionalFields is present; a bit beyond its map reads as absent.
+    bool hasOptionalField(unsigned id) const;
+    // Marks id present (an addition beyond the extension map grows the map to hold its bit) and
+    // creates component index when null. An id the type does not have marks nothing.
+    void includeOptionalField(unsigned id, unsigned index);
+    // Marks id absent; the component stays with its value.
+    void removeOptionalField(unsigned id);
+
+    // Presence bits, numOptionalFields of them; decoders fill them from the wire.
+    const BitMap& optionalMap() const { return optionalMap_; }
+    BitMap& optionalMap() { return optionalMap_; }
+    // Presence bits of the additions; starts empty and grows. Decoders fill them from the wire,
+    // and may leave more bits than the type knows additions.
+    const BitMap& extensionMap() const { return extensionMap_; }
+    BitMap& extensionMap() { return extensionMap_; }
+
+protected:
+    // Root components in order, then the additions: a component present in both compares by
+    // value, one present in only one gives (presence here) - (presence there).
+    int do_compare(const AbstractData& other) const override;
+    AbstractData* do_clone() const override;
+    // The walks of the visitors.
+    bool do_accept(Visitor& visitor) override;
+    bool do_accept(ConstVisitor& visitor) const override;
+
+private:
+    FieldVector fields_;
+    BitMap optionalMap_;
+    BitMap extensionMap_;
+};
+
+}  // namespace ASN1
