@@ -2,13 +2,43 @@
 
 // The board's character devices ("/dev/hal", "/dev/misc/gw-wd", ...), reached only through here
 // so that the same code drives the board's drivers or the board emulator.
+//
+// On the board these are open(2) and ioctl(2). When "/dev/board" (a fixed path, so under
+// TOVRASEL_ROOT) is a listening socket, the board emulator answers instead: an open gives one end
+// of a socket pair on which read, write and poll keep one record per call, and driver requests
+// travel over this process's connection to the emulator. Closing the last duplicate of a device's
+// descriptor closes the device. Like the rest of the process, this is for one thread.
 
 #include "foundation/os/fd.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
 
 namespace Device {
 
 // Opens a device by its board path (mapped with fixed_path); the descriptor is close-on-exec.
 // Returns a negative Fd with errno set on failure.
 Fd open(const char* path, int flags);
+
+// Driver requests. Each names the literal 32-bit code the board's driver expects and is typed by
+// how its argument travels, because the codes' direction bits cannot be trusted. Each returns the
+// driver's result, or -1 with errno set.
+int request(int fd, uint32_t code);                                 // no argument
+int request_value(int fd, uint32_t code, uint32_t value);           // an integer passed by value
+int request_in(int fd, uint32_t code, const uint8_t* record, size_t size);  // a record passed in
+int request_inout(int fd, uint32_t code, uint8_t* record, size_t size);     // passed in and filled
+
+template <size_t N>
+int request_in(int fd, uint32_t code, const std::array<uint8_t, N>& record)
+{
+    return request_in(fd, code, record.data(), N);
+}
+
+template <size_t N>
+int request_inout(int fd, uint32_t code, std::array<uint8_t, N>& record)
+{
+    return request_inout(fd, code, record.data(), N);
+}
 
 }  // namespace Device

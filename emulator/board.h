@@ -1,0 +1,79 @@
+#pragma once
+
+// The emulated board: the listening sockets "<root>/dev/board" (daemon opens and driver requests)
+// and "<root>/dev/board-control" (test commands), the open devices, the journal and the test's
+// overrides, all served by one single-threaded poll() loop that never waits for a daemon.
+
+#include "emulator/control_commands.h"
+#include "emulator/control_session.h"
+#include "emulator/device_model.h"
+#include "emulator/journal.h"
+#include "emulator/link.h"
+#include "emulator/open_file.h"
+#include "emulator/overrides.h"
+#include "foundation/os/device_link.h"
+
+#include <csignal>
+#include <poll.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace Emulator {
+
+class Board {
+public:
+    // Creates "<root>/dev" when needed and listens on both sockets; throws std::runtime_error.
+    explicit Board(const std::string& root);
+    ~Board();
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    // Serves until `stop` is set by a signal that `poll_mask` lets through during the wait.
+    void run(const volatile sig_atomic_t& stop, const sigset_t& poll_mask);
+
+    Journal& journal() { return journal_; }
+    Overrides& overrides() { return overrides_; }
+    Driver* driver(const std::string& path);
+    // An open file by its number, or the latest open of a device path that is still open.
+    OpenFile* target(const std::string& name);
+
+private:
+    void poll_once(const sigset_t& poll_mask);
+    void accept_links();
+    void accept_control();
+    void serve_link(Link& link, short revents);
+    void handle_message(Link& link, const uint8_t* message, size_t length);
+    void open_device(Link& link, const DeviceLink::Open& open);
+    void request(Link& link, const DeviceLink::Request& request);
+    void written(OpenFile& file, const uint8_t* data, size_t size);
+    void closed(OpenFile& file);
+    void reply(Link& link, int result, int error, const uint8_t* record = nullptr, size_t size = 0,
+               int passed = -1);
+
+    std::string board_path_;
+    std::string control_path_;
+    int board_fd_ = -1;
+    int control_fd_ = -1;
+
+    std::vector<std::unique_ptr<DeviceModel>> models_;
+    std::map<std::string, Driver> drivers_;
+    std::vector<std::unique_ptr<OpenFile>> files_;
+    std::unordered_map<uint64_t, OpenFile*> files_by_inode_;
+    int next_file_id_ = 1;
+    std::vector<std::unique_ptr<Link>> links_;
+    std::vector<std::unique_ptr<ControlSession>> sessions_;
+
+    Journal journal_;
+    Overrides overrides_;
+    ControlCommands commands_;
+
+    std::vector<pollfd> poll_set_;
+    uint8_t message_[DeviceLink::max_request_message];
+    uint8_t record_[DeviceLink::max_record];
+    uint8_t reply_[DeviceLink::max_reply_message];
+};
+
+}  // namespace Emulator

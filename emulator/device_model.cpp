@@ -1,0 +1,41 @@
+#include "emulator/device_model.h"
+
+namespace Emulator {
+
+std::vector<DeviceModel::Factory>& DeviceModel::registry()
+{
+    static std::vector<Factory> factories;
+    return factories;
+}
+
+std::vector<std::unique_ptr<DeviceModel>> DeviceModel::create_registered()
+{
+    std::vector<std::unique_ptr<DeviceModel>> models;
+    for (Factory factory : registry())
+        models.push_back(factory());
+    return models;
+}
+
+const RequestType* DeviceModel::find(uint32_t code) const
+{
+    for (const RequestType& type : requests_)
+        if (type.code == code)
+            return &type;
+    return nullptr;
+}
+
+Written DeviceModel::write(OpenFile&, const uint8_t*, size_t) { return {}; }
+
+bool DeviceModel::state(const Words& arguments, std::vector<std::string>&) const { return arguments.empty(); }
+
+bool DeviceModel::set(const Words&) { return false; }
+
+const RequestType* Driver::find(uint32_t code) const
+{
+    for (const DeviceModel* model : models)
+        if (const RequestType* type = model->find(code))
+            return type;
+    return nullptr;
+}
+
+}  // namespace Emulator

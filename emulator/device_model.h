@@ -1,0 +1,109 @@
+#pragma once
+
+// A device model: one piece of a board driver as the emulator plays it. Each model lives in one
+// file and registers itself there:
+//
+//     const DeviceModel::Registration<TdmSwitch> registration;
+//
+// A model serves one device path; several models may serve the same path (the TDM switch, the
+// clock select and the SPI registers all answer on "/dev/hal"), each with its own request codes.
+// The same code means different things on different devices, so requests are looked up by
+// (device, code). Models declare their requests with `define`; the board checks the argument,
+// applies the test's faults and scripted answers, writes the journal and calls the handler.
+
+#include "emulator/text.h"
+#include "foundation/os/device_link.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Emulator {
+
+class OpenFile;
+
+// One driver request as a handler sees it. A record is filled in place.
+struct Call {
+    OpenFile& file;
+    uint32_t code;
+    uint32_t value;   // the by-value argument
+    uint8_t* record;  // the record argument
+    size_t size;
+    std::string note;  // added to the journal entry after the result, such as what a read found
+};
+
+struct Answer {
+    int result = 0;
+    int error = 0;         // errno of a failure; the result is then -1
+    bool journal = true;   // false keeps a routine request out of the journal
+
+    static Answer failure(int error) { return {-1, error}; }
+};
+
+struct RequestType {
+    uint32_t code;
+    std::string name;  // the request's name in the journal
+    DeviceLink::Argument argument;
+    size_t size;  // of the record
+    // Names of the 32-bit signed words of the record, or of the by-value argument, for the journal.
+    std::vector<std::string> fields;
+    std::function<Answer(Call&)> handler;
+};
+
+// What a model made of a record the daemon wrote, for the journal.
+struct Written {
+    std::string name;  // empty: not this model's write
+    std::string fields;
+};
+
+class DeviceModel {
+public:
+    template <class Model>
+    struct Registration {
+        Registration()
+        {
+            registry().push_back([]() -> std::unique_ptr<DeviceModel> { return std::make_unique<Model>(); });
+        }
+    };
+
+    // One instance of every registered model.
+    static std::vector<std::unique_ptr<DeviceModel>> create_registered();
+
+    explicit DeviceModel(std::string path) : path_(std::move(path)) {}
+    virtual ~DeviceModel() = default;
+    DeviceModel(const DeviceModel&) = delete;
+    DeviceModel& operator=(const DeviceModel&) = delete;
+
+    const std::string& path() const { return path_; }
+    const RequestType* find(uint32_t code) const;
+
+    virtual Written write(OpenFile& file, const uint8_t* data, size_t size);
+    // Lines of a state query. Without arguments every model of the device adds its lines; with
+    // arguments, false when they are not this model's.
+    virtual bool state(const Words& arguments, std::vector<std::string>& lines) const;
+    // A "set" command of the test control; false when it is not this model's or is malformed.
+    virtual bool set(const Words& arguments);
+
+protected:
+    void define(RequestType type) { requests_.push_back(std::move(type)); }
+
+private:
+    using Factory = std::unique_ptr<DeviceModel> (*)();
+    static std::vector<Factory>& registry();
+
+    std::string path_;
+    std::vector<RequestType> requests_;
+};
+
+// The driver behind one device path: the models that serve it.
+struct Driver {
+    std::string path;
+    std::vector<DeviceModel*> models;
+
+    const RequestType* find(uint32_t code) const;
+};
+
+}  // namespace Emulator

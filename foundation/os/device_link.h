@@ -1,0 +1,61 @@
+#pragma once
+
+// The messages between the device API and the board emulator, one per SOCK_SEQPACKET record on the
+// connection to the emulator's listening socket "/dev/board". The daemon sends an open or a driver
+// request and waits for the reply; an open that succeeds carries the device's descriptor as
+// SCM_RIGHTS. A request names its device by the inode of that descriptor, which every dup() shares.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace DeviceLink {
+
+// The fixed path of the emulator's listening socket.
+constexpr const char* socket_path = "/dev/board";
+
+constexpr size_t max_path = 256;
+constexpr size_t max_record = 4096;
+
+// How the argument of a driver request travels.
+enum class Argument : uint8_t { none = 0, value = 1, record = 2 };
+
+struct Open {
+    uint32_t flags = 0;  // the open(2) flags the daemon asked for
+    std::string_view path;
+};
+
+struct Request {
+    Argument argument = Argument::none;
+    uint32_t code = 0;
+    uint64_t inode = 0;
+    uint32_t value = 0;              // the by-value argument
+    const uint8_t* record = nullptr;  // the record argument
+    size_t size = 0;
+};
+
+struct Reply {
+    int32_t result = 0;
+    int32_t error = 0;  // errno of a failure, 0 on success
+    const uint8_t* record = nullptr;  // the request's record as the driver left it
+    size_t size = 0;
+};
+
+// Largest encoded messages, for the buffers of both ends.
+constexpr size_t max_open_message = 5 + max_path;
+constexpr size_t max_request_message = 18 + max_record;
+constexpr size_t max_reply_message = 8 + max_record;
+
+// Each encoder writes into a buffer of the matching maximum size and returns the message length.
+// The caller keeps paths and records within the limits above.
+size_t put_open(uint8_t* message, const Open& open);
+size_t put_request(uint8_t* message, const Request& request);
+size_t put_reply(uint8_t* message, const Reply& reply);
+
+// A decoded message points into the buffer it came from. False for another kind of message or a
+// malformed one.
+bool get_open(const uint8_t* message, size_t length, Open& open);
+bool get_request(const uint8_t* message, size_t length, Request& request);
+bool get_reply(const uint8_t* message, size_t length, Reply& reply);
+
+}  // namespace DeviceLink

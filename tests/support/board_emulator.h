@@ -1,0 +1,69 @@
+#pragma once
+
+// The board emulator as a test sees it: started in a TempRoot (so Device::open there reaches its
+// devices), driven through its control socket, ended with the object.
+//
+//     testsupport::TempRoot root;
+//     testsupport::BoardEmulator board(root);
+//     board.fail("/dev/hal", 0x80084D02, ENODEV);
+//     ... run the code under test ...
+//     EXPECT_EQ(board.journal().back().result, "-1 ENODEV");
+
+#include "support/emulator_process.h"
+#include "support/temp_root.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// "<ms> <device> <request> [<fields>] -> <result>", taken apart.
+struct JournalEntry {
+    unsigned long time_ms = 0;
+    std::string device;
+    std::string request;  // "open", "close", a request name such as "connect", or what was written
+    std::string fields;   // such as "output=35 source=69"
+    std::string result;   // "0", "-1 ENODEV", or a number followed by a note such as "byte=90"
+};
+
+class BoardEmulator {
+public:
+    explicit BoardEmulator(const TempRoot& root);
+
+    // One command line; the lines of its answer. Throws std::runtime_error with the emulator's
+    // reason when it answers with an error.
+    std::vector<std::string> command(const std::string& line);
+
+    std::vector<JournalEntry> journal();
+    void clear_journal();
+    // What the device's models hold; `words` narrows it down (an output of the switch).
+    std::vector<std::string> state(const std::string& device, const std::string& words = "");
+    // A model's own setting, such as "remote 9000 0x5A" on "/dev/hal".
+    void set(const std::string& device, const std::string& words);
+
+    // A target is a device path (its latest open) or an open file's number from the journal.
+    void push(const std::string& target, const std::vector<uint8_t>& record);
+    void set_draining(const std::string& target, bool draining);
+    void end_of_file(const std::string& target);
+
+    // The next request of (device, code) answers `result` and gets its record's first bytes
+    // replaced by `record`.
+    void script(const std::string& device, uint32_t code, int result, const std::vector<uint8_t>& record = {});
+    // The next `count` requests of (device, code) fail with `error`.
+    void fail(const std::string& device, uint32_t code, int error, unsigned count = 1);
+    // While absent, opens of the device fail with ENOENT.
+    void set_absent(const std::string& device, bool absent);
+
+    pid_t pid() const { return process_.pid(); }
+    // Ends the emulator with SIGTERM; its wait status (0 after a clean end).
+    int stop() { return process_.stop(); }
+
+private:
+    std::string read_line();
+
+    EmulatorProcess process_;
+    std::string received_;
+};
+
+}  // namespace testsupport
