@@ -1,0 +1,89 @@
+#pragma once
+
+// One message connection to a peer: a stream socket under a TPKT layer, delivering each whole
+// TPKT payload to one bound receiver and sending whole messages back. Subclasses decide how the
+// socket comes about (listening or connecting, TCP or Unix domain); at most one peer is served
+// at a time.
+
+#include "foundation/control/notify.h"
+#include "foundation/os/fd.h"
+#include "foundation/protocol/protocols_family.h"
+#include "foundation/reactor/dpc.h"
+#include "foundation/reactor/measure.h"
+
+#include <cstdint>
+#include <string>
+
+class StrmProtocol;
+class Tpkt_protocol;
+
+namespace Control {
+
+class Service : private ProtocolsFamily {
+public:
+    struct State {
+        enum Type { Idle = 0, Connecting = 1, Deactivating = 2, Connected = 3 };
+    };
+
+    // Logs nothing (apart from what a subclass says otherwise) when verbose is false.
+    explicit Service(bool verbose = true);
+    ~Service() override;
+
+    // Starts over: deactivates, then lets the subclass start; false (and Idle) when it cannot.
+    bool Activate();
+    // Stops everything, drops a standing connection and pending deferred work without telling
+    // the receiver, and leaves the service Idle.
+    void Deactivate();
+    // Ends the standing connection; the receiver hears of it on the next reactor pass. Does
+    // nothing without a standing connection.
+    void Disconnect();
+
+    // The receiver is not owned.
+    void Bind(Notify* receiver) { receiver_ = receiver; }
+    void UnBind() { receiver_ = nullptr; }
+
+    // Sends one whole message while Connected; the message must fit one packet.
+    void Send(const char* data, int length);
+    // Closes the stream socket without telling anyone and drops any partial frame.
+    void Release();
+
+    const std::string& service_name() const;
+    void service_name(const std::string& name);
+    uint32_t GetOverflowCounter() const;
+    const Measure& get_read_measure() const;
+    const Measure& get_write_measure() const;
+
+    State::Type state() const { return state_; }
+    // The peer's text of the last connection (for TCP "a.b.c.d:port").
+    const std::string& connection_name() const { return connection_name_; }
+    bool verbose() const { return verbose_; }
+
+protected:
+    // Starts listening or connecting; false when the service cannot run.
+    virtual bool ImplActivate() = 0;
+    virtual void ImplDeactivate() = 0;
+    // A connection has ended; called on the pass after, just before the receiver hears of it.
+    virtual void ImplOnDisconnect() = 0;
+
+    // Takes a duplicate of the connected socket (the caller keeps its own), names the
+    // connection, starts the stack and tells the receiver. Ignored while Deactivating.
+    void Connected(Fd socket, const std::string& peer);
+    void OnDeactivateDPC();
+
+private:
+    void on_message(Packet& p) override;
+    void on_deactivated(Protocol* layer, Smart_pointer<Internal_protocol_status> status) override;
+
+    std::string connection_name_;
+    bool verbose_;
+    State::Type state_ = State::Idle;
+    Notify* receiver_ = nullptr;
+    StrmProtocol* stream_;
+    Tpkt_protocol* tpkt_;
+    Dpc deactivation_;
+};
+
+// "Idle", "Connecting", "Deactivating", "Connected"; "Unknown" for any other value.
+const char* GetTextNotation(Service::State::Type state);
+
+}  // namespace Control
