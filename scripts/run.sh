@@ -1,8 +1,56 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the daemon and starts it on the emulated board.
+# Installs what is missing, builds the daemon, the board emulator and the test controller, and runs the
+# gateway on the emulated board in a fresh root until Ctrl-C. TOVRASEL_PORT chooses the controller port.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 scripts/build.sh release
-echo "tovrasel: the foundation library is built; the daemon and the board emulator do not exist yet, so there is nothing to start."
+
+port=${TOVRASEL_PORT:-20001}
+root=$(mktemp -d "${TMPDIR:-/tmp}/tovrasel-root-XXXXXX")
+mkdir -p "$root/var/run" "$root/var/log" "$root/usr/local/etc"
+cat >"$root/usr/local/etc/server.conf" <<'CONF'
+# tovrasel on the emulated board: trace switches ("true" turns one on)
+[traces]
+signalling.hdlc = false
+signalling.lemzgw = false
+signalling.events = false
+signalling.isdn = false
+monitoring.internal = false
+CONF
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 0' INT TERM
+
+build/board-emulator --root "$root" &
+pids+=($!)
+for _ in $(seq 300); do
+  [ -S "$root/dev/board-control" ] && break
+  sleep 0.1
+done
+
+TOVRASEL_ROOT="$root" build/tovrasel --port "$port" &
+daemon=$!
+pids=("$daemon" "${pids[@]}")
+
+cat <<EOF
+
+tovrasel (pid $daemon) runs on the emulated board in $root, controller port $port.
+Talk to it from another terminal with the test controller, one message per line in ASN.1 value notation:
+
+    build/controller --port $port '{ seq 1, pdu command : ping : NULL }' '{ seq 2, pdu command : query : NULL }'
+    build/controller --port $port          # then type messages; Ctrl-D ends
+
+It serves one controller at a time. Status dump: kill -USR2 $daemon; cat $root/var/log/server-status
+Stop with Ctrl-C.
+
+EOF
+wait "$daemon"
