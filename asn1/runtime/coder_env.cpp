@@ -1,0 +1,65 @@
+#include "asn1/runtime/coder_env.h"
+
+#include "asn1/runtime/abstract_data.h"
+#include "asn1/runtime/ber_decoder.h"
+#include "asn1/runtime/ber_encoder.h"
+#include "asn1/runtime/per_decoder.h"
+#include "asn1/runtime/per_encoder.h"
+#include "asn1/runtime/value_notation_reader.h"
+#include "asn1/runtime/value_notation_writer.h"
+
+#include <sstream>
+#include <string>
+
+namespace ASN1 {
+
+bool CoderEnv::encodeOctets(int rule, const AbstractData& value, std::vector<char>& octets)
+{
+    // A typical controller message fits without reallocating.
+    octets.reserve(octets.size() + 256);
+    switch (rule) {
+    case perRule: {
+        PEREncoder encoder(octets);
+        return value.accept(encoder);
+    }
+    case berRule: {
+        BEREncoder encoder(octets);
+        return value.accept(encoder);
+    }
+    case valueNotationRule: {
+        std::ostringstream text;
+        AVNEncoder encoder(text);
+        if (!value.accept(encoder))
+            return false;
+        const std::string written = text.str();
+        octets.insert(octets.end(), written.begin(), written.end());
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool CoderEnv::decode(const char* first, const char* last, AbstractData& value, bool withoutEnv) const
+{
+    const CoderEnv* env = withoutEnv ? nullptr : this;
+    switch (encodingRule) {
+    case perRule: {
+        PERDecoder decoder(first, last, env);
+        return value.accept(decoder);
+    }
+    case berRule: {
+        BERDecoder decoder(env, first, last);
+        return value.accept(decoder);
+    }
+    case valueNotationRule: {
+        std::istringstream text(std::string(first, last));
+        AVNDecoder decoder(text);
+        return value.accept(decoder);
+    }
+    default:
+        return false;
+    }
+}
+
+}  // namespace ASN1

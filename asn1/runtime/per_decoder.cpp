@@ -1,0 +1,534 @@
+#include "asn1/runtime/per_decoder.h"
+
+#include "asn1/runtime/abstract_string.h"
+#include "asn1/runtime/bit_string.h"
+#include "asn1/runtime/bmp_string.h"
+#include "asn1/runtime/boolean.h"
+#include "asn1/runtime/choice.h"
+#include "asn1/runtime/enumerated.h"
+#include "asn1/runtime/generalized_time.h"
+#include "asn1/runtime/integer.h"
+#include "asn1/runtime/object_identifier.h"
+#include "asn1/runtime/octet_string.h"
+#include "asn1/runtime/open_data.h"
+#include "asn1/runtime/per_rules.h"
+#include "asn1/runtime/sequence.h"
+#include "asn1/runtime/sequence_of.h"
+#include "asn1/runtime/utility.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+
+namespace ASN1 {
+
+namespace {
+
+// Exactly n octets as an aligned block, checked against the input before any allocation.
+template <class Octets>
+bool decodeOctets(PERDecoder& decoder, Octets& octets, unsigned n)
+{
+    if (decoder.getBitsLeft() < std::uint64_t(n) * 8)
+        return false;
+    octets.resize(n);
+    return decoder.decodeBlock(octets.data(), n) == n;
+}
+
+}  // namespace
+
+bool PERDecoder::decodeSingleBit(bool& bit)
+{
+    unsigned value = 0;
+    if (!decodeMultiBit(1, value))
+        return false;
+    bit = value != 0;
+    return true;
+}
+
+bool PERDecoder::decodeMultiBit(unsigned n, unsigned& value)
+{
+    if (n > 32 || getBitsLeft() < n)
+        return false;
+    std::uint64_t result = 0;
+    while (n > 0) {
+        const unsigned take = std::min<unsigned>(n, bitOffset_);
+        const unsigned octet = static_cast<unsigned char>(*position_);
+        bitOffset_ = static_cast<std::uint16_t>(bitOffset_ - take);
+        result = (result << take) | ((octet >> bitOffset_) & ((1u << take) - 1));
+        n -= take;
+        if (bitOffset_ == 0) {
+            ++position_;
+            bitOffset_ = 8;
+        }
+    }
+    value = static_cast<unsigned>(result);
+    return true;
+}
+
+unsigned PERDecoder::decodeBlock(char* buf, unsigned n)
+{
+    if (n == 0)
+        return 0;
+    byteAlign();
+    const unsigned count = static_cast<unsigned>(std::min<std::size_t>(n, static_cast<std::size_t>(end_ - position_)));
+    std::memcpy(buf, position_, count);
+    position_ += count;
+    return count;
+}
+
+bool PERDecoder::decodeBitMap(std::vector<char>& octets, unsigned nbits)
+{
+    if (getBitsLeft() < nbits)
+        return false;
+    octets.assign(nbits / 8 + (nbits % 8 != 0), 0);
+    for (unsigned i = 0; nbits > 0; ++i) {
+        const unsigned take = std::min(nbits, 8u);
+        unsigned bits = 0;
+        decodeMultiBit(take, bits);
+        octets[i] = static_cast<char>(bits << (8 - take));
+        nbits -= take;
+    }
+    return true;
+}
+
+void PERDecoder::byteAlign()
+{
+    if (bitOffset_ != 8) {
+        ++position_;
+        bitOffset_ = 8;
+    }
+}
+
+void PERDecoder::setPosition(const char* p)
+{
+    position_ = std::min(p, end_);
+    bitOffset_ = 8;
+}
+
+bool PERDecoder::decodeWholeNumber(unsigned range, unsigned& offset)
+{
+    offset = 0;
+    if (range == 1)
+        return true;
+    const unsigned bits = CountBits(range);
+    const bool wholeRange = range == 0;  // 2^32 values
+    if (!aligned_ || (!wholeRange && range <= 255))
+        return decodeMultiBit(bits, offset);
+    if (!wholeRange && range <= 65536) {
+        byteAlign();
+        return decodeMultiBit(bits <= 8 ? 8 : 16, offset);
+    }
+    const unsigned maxOctets = (bits + 7) / 8;
+    unsigned octets = 0;
+    if (!decodeMultiBit(CountBits(maxOctets), octets) || octets >= maxOctets)
+        return false;
+    byteAlign();
+    return decodeMultiBit((octets + 1) * 8, offset);
+}
+
+bool PERDecoder::decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
+{
+    unsigned offset = 0;
+    if (!decodeWholeNumber(upper - lower + 1, offset))
+        return false;
+    value = lower + offset;
+    return true;
+}
+
+bool PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& n)
+{
+    std::uint64_t length = 0;
+    unsigned field = 0;
+    if (!aligned_ && upper != per::UnboundedLength) {
+        if (!decodeMultiBit(CountBits(upper - lower + 1), field))
+            return false;
+        length = std::uint64_t(lower) + field;
+    } else if (upper <= 65535) {
+        if (!decodeWholeNumber(upper - lower + 1, field))
+            return false;
+        length = std::uint64_t(lower) + field;
+    } else {
+        byteAlign();
+        if (!decodeMultiBit(8, field))
+            return false;
+        if (field & 0x80) {
+            unsigned low = 0;
+            // The form beginning with the bits 11 announces fragments, which this system never uses.
+            if ((field & 0x40) || !decodeMultiBit(8, low))
+                return false;
+            field = (field & 0x3f) << 8 | low;
+        }
+        length = field;
+    }
+    if (length < lower || length > upper)
+        return false;
+    n = static_cast<unsigned>(length);
+    return true;
+}
+
+bool PERDecoder::decodeSmallUnsigned(unsigned& value)
+{
+    bool large = false;
+    if (!decodeSingleBit(large))
+        return false;
+    if (!large)
+        return decodeMultiBit(6, value);
+    unsigned octets = 0;
+    return decodeLength(0, per::UnboundedLength, octets) && octets >= 1 && octets <= 4 &&
+           decodeMultiBit(octets * 8, value);
+}
+
+bool PERDecoder::decodeConstrainedLength(const ConstrainedObject& object, unsigned& n)
+{
+    const ConstrainedObject::InfoType& type = *object.info();
+    const unsigned lower = static_cast<unsigned>(type.lowerLimit);
+    switch (type.type) {
+    case FixedConstraint:
+        return decodeLength(lower, type.upperLimit, n);
+    case ExtendableConstraint: {
+        bool outside = false;
+        if (!decodeSingleBit(outside))
+            return false;
+        return outside ? decodeLength(0, per::UnboundedLength, n) : decodeLength(lower, type.upperLimit, n);
+    }
+    default:
+        return decodeLength(type.type == PartiallyConstrained ? lower : 0, per::UnboundedLength, n);
+    }
+}
+
+bool PERDecoder::decodeChoicePreamle(CHOICE& value, memento_type& openTypeEnd)
+{
+    const CHOICE::InfoType& type = *value.info();
+    openTypeEnd = {nullptr, 8};
+    bool extension = false;
+    if (type.extendable && !decodeSingleBit(extension))
+        return false;
+    unsigned selection = 0;
+    if (extension) {
+        unsigned addition = 0;
+        const char* contentEnd = nullptr;
+        if (!decodeSmallUnsigned(addition) || addition >= type.numAlternatives - type.numRootAlternatives ||
+            !decodeOpenTypeEnd(contentEnd))
+            return false;
+        selection = type.numRootAlternatives + addition;
+        openTypeEnd.position = contentEnd;
+    } else if (type.numRootAlternatives == 0 || !decodeUnsigned(0, type.numRootAlternatives - 1, selection) ||
+               selection >= type.numRootAlternatives) {
+        return false;
+    }
+    if (value.currentSelection() == static_cast<int>(selection) && value.getSelection())
+        return true;
+    return value.createSelection(static_cast<int>(selection));
+}
+
+bool PERDecoder::decodeOpenTypeEnd(const char*& contentEnd)
+{
+    unsigned n = 0;
+    // The unbounded length leaves the decoder on an octet boundary.
+    if (!decodeLength(0, per::UnboundedLength, n) || n > static_cast<std::size_t>(end_ - position_))
+        return false;
+    contentEnd = position_ + n;
+    return true;
+}
+
+bool PERDecoder::decodeWithin(AbstractData& value, const char* contentEnd)
+{
+    const char* const outerEnd = end_;
+    const bool outerAligned = aligned_;
+    end_ = contentEnd;
+    aligned_ = true;
+    const bool ok = value.accept(*this);
+    end_ = outerEnd;
+    aligned_ = outerAligned;
+    setPosition(contentEnd);
+    return ok;
+}
+
+bool PERDecoder::skipOpenType()
+{
+    const char* contentEnd = nullptr;
+    if (!decodeOpenTypeEnd(contentEnd))
+        return false;
+    setPosition(contentEnd);
+    return true;
+}
+
+bool PERDecoder::do_visit(Null&) { return true; }
+
+bool PERDecoder::do_visit(BOOLEAN& value)
+{
+    bool bit = false;
+    if (!decodeSingleBit(bit))
+        return false;
+    value.setValue(bit);
+    return true;
+}
+
+bool PERDecoder::do_visit(INTEGER& value)
+{
+    const ConstrainedObject::InfoType& type = *value.info();
+    bool unconstrained = type.type == Unconstrained || type.type == PartiallyConstrained;
+    if (type.type == ExtendableConstraint && !decodeSingleBit(unconstrained))
+        return false;
+    unsigned bits = 0;
+    if (!unconstrained) {
+        if (!decodeUnsigned(static_cast<unsigned>(type.lowerLimit), type.upperLimit, bits))
+            return false;
+        value.setValue(static_cast<int>(bits));
+        return true;
+    }
+    unsigned octets = 0;
+    if (!decodeLength(0, per::UnboundedLength, octets) || octets > 4 || !decodeMultiBit(octets * 8, bits))
+        return false;
+    // The encoder wrote the value's own two's complement. A lower-bound-only type with a
+    // non-negative bound has no negative values, so its octets read as a non-negative number.
+    const bool signedForm = type.type != PartiallyConstrained || type.lowerLimit < 0;
+    const unsigned width = octets * 8;
+    if (signedForm && width > 0 && width < 32 && (bits >> (width - 1)) & 1)
+        bits |= ~0u << width;
+    value.setValue(static_cast<int>(bits));
+    return true;
+}
+
+bool PERDecoder::do_visit(ENUMERATED& value)
+{
+    const ENUMERATED::InfoType& type = *value.info();
+    bool extension = false;
+    if (type.extendable && !decodeSingleBit(extension))
+        return false;
+    unsigned number = 0;
+    if (extension) {
+        // The value + 1 as a normally small number, then the value in [0, value].
+        unsigned count = 0;
+        if (!decodeSmallUnsigned(count) || count == 0 || !decodeUnsigned(0, count - 1, number) || number >= count ||
+            number > unsigned(INT_MAX))
+            return false;
+    } else {
+        const unsigned maximum = static_cast<unsigned>(type.maxEnumValue);
+        if (!decodeUnsigned(0, maximum, number) || number > maximum)
+            return false;
+    }
+    value.setValue(static_cast<int>(number));
+    return true;
+}
+
+bool PERDecoder::do_visit(OBJECT_IDENTIFIER& value)
+{
+    unsigned n = 0;
+    std::vector<char> contents;
+    return decodeLength(0, 255, n) && decodeOctets(*this, contents, n) && value.decodeCommon(contents.data(), n);
+}
+
+bool PERDecoder::do_visit(OCTET_STRING& value)
+{
+    unsigned n = 0;
+    if (!decodeConstrainedLength(value, n) || n > MaximumStringSize)
+        return false;
+    std::vector<char>& octets = value.getValue();
+    if (n > 2)
+        return decodeOctets(*this, octets, n);
+    // One or two octets are bit-fields, never aligned.
+    if (getBitsLeft() < n * 8)
+        return false;
+    octets.resize(n);
+    for (char& octet : octets) {
+        unsigned bits = 0;
+        decodeMultiBit(8, bits);
+        octet = static_cast<char>(bits);
+    }
+    return true;
+}
+
+bool PERDecoder::do_visit(BIT_STRING& value)
+{
+    unsigned n = 0;
+    if (!decodeConstrainedLength(value, n) || n > MaximumStringSize || getBitsLeft() < n)
+        return false;
+    std::vector<char> bits;
+    if (aligned_ && n > 16 ? !decodeOctets(*this, bits, (n + 7) / 8) : !decodeBitMap(bits, n))
+        return false;
+    value.getValue().assign(bits, n);
+    return true;
+}
+
+bool PERDecoder::do_visit(AbstractString& value)
+{
+    const AbstractString::InfoType& type = *value.info();
+    std::string& text = value.getValue();
+    unsigned n = 0;
+    const bool ok = [&] {
+        if (!decodeConstrainedLength(value, n) || n > MaximumStringSize)
+            return false;
+        const unsigned c = aligned_ ? type.charSetAlignedBits : type.charSetUnalignedBits;
+        const bool block = per::stringIsBlock(type, c);
+        unsigned index = 0;
+        if (block && c == 8) {
+            if (!decodeOctets(*this, text, n))
+                return false;
+            return std::all_of(text.begin(), text.end(), [&](char ch) {
+                return per::characterIndex(type, static_cast<unsigned char>(ch), index);
+            });
+        }
+        if (block && aligned_ && n > 0)
+            byteAlign();
+        if (getBitsLeft() < std::uint64_t(n) * c)
+            return false;
+        text.resize(n);
+        const bool codes = per::charactersAsCodes(type, c);
+        for (char& ch : text) {
+            unsigned bits = 0;
+            decodeMultiBit(c, bits);
+            if (codes ? bits > 0xff || !per::characterIndex(type, static_cast<unsigned char>(bits), index)
+                      : bits >= type.characterSetSize)
+                return false;
+            ch = codes ? static_cast<char>(bits) : type.characterSet[bits];
+        }
+        return true;
+    }();
+    if (!ok)
+        text.clear();
+    return ok;
+}
+
+bool PERDecoder::do_visit(BMPString& value)
+{
+    const BMPString::InfoType& type = *value.info();
+    std::wstring& text = value.getValue();
+    unsigned n = 0;
+    if (!decodeConstrainedLength(value, n) || n > MaximumStringSize)
+        return false;
+    if (aligned_ && n > 0 && per::stringIsBlock(type, 16))
+        byteAlign();
+    if (getBitsLeft() < std::uint64_t(n) * 16)
+        return false;
+    text.resize(n);
+    for (wchar_t& ch : text) {
+        unsigned bits = 0;
+        decodeMultiBit(16, bits);
+        ch = static_cast<wchar_t>(type.firstChar + bits);
+        if (ch > type.lastChar) {
+            text.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PERDecoder::do_visit(CHOICE& value)
+{
+    memento_type openTypeEnd{};
+    if (!decodeChoicePreamle(value, openTypeEnd))
+        return false;
+    AbstractData& alternative = *value.getSelection();
+    return openTypeEnd.position ? decodeWithin(alternative, openTypeEnd.position) : alternative.accept(*this);
+}
+
+bool PERDecoder::do_visit(SEQUENCE_OF_Base& value)
+{
+    unsigned n = 0;
+    if (!decodeConstrainedLength(value, n) || n > MaximumArraySize)
+        return false;
+    value.resize(n);
+    for (unsigned i = 0; i < n; ++i) {
+        if (!value[i].accept(*this)) {
+            value.erase(value.begin() + i, value.end());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PERDecoder::do_visit(OpenData& value)
+{
+    unsigned n = 0;
+    std::vector<char> octets;
+    if (!decodeLength(0, per::UnboundedLength, n) || !decodeOctets(*this, octets, n))
+        return false;
+    value.setBuf(std::move(octets));
+    return true;
+}
+
+bool PERDecoder::do_revisit(OpenData& value)
+{
+    if (!value.has_buf() || !value.has_data())
+        return false;
+    const std::vector<char>& octets = *value.getBuf();
+    PERDecoder nested(octets.data(), octets.data() + octets.size(), getEnv());
+    return value.getData()->accept(nested);
+}
+
+bool PERDecoder::do_visit(TypeConstrainedOpenData& value)
+{
+    const char* contentEnd = nullptr;
+    return value.has_data() && decodeOpenTypeEnd(contentEnd) && decodeWithin(*value.getData(), contentEnd);
+}
+
+bool PERDecoder::do_visit(GeneralizedTime& value)
+{
+    unsigned n = 0;
+    std::string text;
+    return decodeLength(0, per::UnboundedLength, n) && n > 0 && decodeOctets(*this, text, n) && value.set(text);
+}
+
+int PERDecoder::preVisitExtensionRoots(SEQUENCE& seq)
+{
+    const SEQUENCE::InfoType& type = *seq.info();
+    bool extension = false;
+    if ((type.extendable && !decodeSingleBit(extension)) || getBitsLeft() < type.numOptionalFields)
+        return Fail;
+    // Bit by bit into the map: no buffer for the few presence bits of a message.
+    SEQUENCE::BitMap& present = seq.optionalMap();
+    present.resize(type.numOptionalFields);
+    for (unsigned id = 0; id < type.numOptionalFields; ++id) {
+        bool bit = false;
+        decodeSingleBit(bit);
+        present.set(id, bit);
+    }
+    return extension ? Continue : RootsOnly;
+}
+
+int PERDecoder::visitExtensionRoot(SEQUENCE& seq, int index, int optionalId)
+{
+    if (optionalId != -1 && !seq.optionalMap()[static_cast<unsigned>(optionalId)])
+        return Continue;
+    AbstractData* component = seq.makeField(static_cast<unsigned>(index));
+    return component && component->accept(*this) ? Continue : Fail;
+}
+
+int PERDecoder::preVisitExtensions(SEQUENCE& seq)
+{
+    unsigned last = 0;
+    std::vector<char> present;
+    // The count is checked before the 1 is added to it.
+    if (!decodeSmallUnsigned(last) || last >= MaximumArraySize || !decodeBitMap(present, last + 1))
+        return Fail;
+    seq.extensionMap().assign(present, last + 1);
+    return Continue;
+}
+
+int PERDecoder::visitKnownExtension(SEQUENCE& seq, int index, int optionalId)
+{
+    if (!seq.hasOptionalField(static_cast<unsigned>(optionalId)))
+        return Continue;
+    const char* contentEnd = nullptr;
+    if (!decodeOpenTypeEnd(contentEnd))
+        return Fail;
+    AbstractData* component = seq.makeField(static_cast<unsigned>(index));
+    if (!component) {
+        setPosition(contentEnd);
+        return Continue;
+    }
+    return decodeWithin(*component, contentEnd) ? Continue : Fail;
+}
+
+bool PERDecoder::visitUnknownExtensions(SEQUENCE& seq)
+{
+    const SEQUENCE::BitMap& present = seq.extensionMap();
+    for (unsigned k = seq.info()->numKnownExtensions; k < present.size(); ++k)
+        if (present[k] && !skipOpenType())
+            return false;
+    return true;
+}
+
+}  // namespace ASN1

@@ -1,0 +1,418 @@
+#include "asn1/runtime/per_encoder.h"
+
+#include "asn1/runtime/abstract_string.h"
+#include "asn1/runtime/bit_string.h"
+#include "asn1/runtime/bmp_string.h"
+#include "asn1/runtime/boolean.h"
+#include "asn1/runtime/choice.h"
+#include "asn1/runtime/enumerated.h"
+#include "asn1/runtime/generalized_time.h"
+#include "asn1/runtime/integer.h"
+#include "asn1/runtime/object_identifier.h"
+#include "asn1/runtime/octet_string.h"
+#include "asn1/runtime/open_data.h"
+#include "asn1/runtime/per_rules.h"
+#include "asn1/runtime/sequence.h"
+#include "asn1/runtime/sequence_of.h"
+#include "asn1/runtime/utility.h"
+
+#include <algorithm>
+
+namespace ASN1 {
+
+namespace {
+
+// The constraint test of the encoder: signed when the lower bound is negative (-128..127),
+// unsigned otherwise; a lower-bound-only constraint has no upper test.
+bool withinBounds(const ConstrainedObject::InfoType& type, unsigned v)
+{
+    if (type.type == Unconstrained)
+        return true;
+    const bool signedBounds = type.lowerLimit < 0;
+    const bool aboveLower =
+        signedBounds ? static_cast<int>(v) >= type.lowerLimit : v >= static_cast<unsigned>(type.lowerLimit);
+    if (type.type == PartiallyConstrained || !aboveLower)
+        return aboveLower;
+    return signedBounds ? static_cast<int>(v) <= static_cast<int>(type.upperLimit) : v <= type.upperLimit;
+}
+
+// The addition bits the encoding carries: only those of additions the type knows, so a value
+// decoded with additions from a newer peer re-encodes with the known ones alone.
+unsigned knownExtensionBits(const SEQUENCE& seq)
+{
+    const SEQUENCE::InfoType& type = *seq.info();
+    return type.extendable ? std::min(seq.extensionMap().size(), type.numKnownExtensions) : 0;
+}
+
+bool anyKnownExtension(const SEQUENCE& seq)
+{
+    const unsigned bits = knownExtensionBits(seq);
+    for (unsigned k = 0; k < bits; ++k)
+        if (seq.extensionMap()[k])
+            return true;
+    return false;
+}
+
+}  // namespace
+
+void PEREncoder::encodeSingleBit(bool bit) { encodeMultiBit(bit ? 1 : 0, 1); }
+
+void PEREncoder::encodeMultiBit(unsigned value, unsigned n)
+{
+    while (n > 0) {
+        if (bitOffset_ == 8)
+            out_.push_back(0);
+        const unsigned take = std::min<unsigned>(n, bitOffset_);
+        n -= take;
+        const unsigned bits = static_cast<unsigned>((std::uint64_t(value) >> n) & ((1u << take) - 1));
+        bitOffset_ = static_cast<std::uint16_t>(bitOffset_ - take);
+        out_.back() = static_cast<char>(static_cast<unsigned char>(out_.back()) | (bits << bitOffset_));
+        if (bitOffset_ == 0)
+            bitOffset_ = 8;
+    }
+}
+
+void PEREncoder::encodeByte(unsigned value)
+{
+    byteAlign();
+    out_.push_back(static_cast<char>(value));
+}
+
+void PEREncoder::encodeBlock(const char* data, unsigned n)
+{
+    if (n == 0)
+        return;
+    byteAlign();
+    out_.insert(out_.end(), data, data + n);
+}
+
+void PEREncoder::encodeBitMap(const std::vector<char>& octets, unsigned nbits)
+{
+    for (unsigned i = 0; nbits > 0; ++i) {
+        const unsigned octet = i < octets.size() ? static_cast<unsigned char>(octets[i]) : 0;
+        const unsigned take = std::min(nbits, 8u);
+        encodeMultiBit(octet >> (8 - take), take);
+        nbits -= take;
+    }
+}
+
+void PEREncoder::encodeWholeNumber(unsigned offset, unsigned range)
+{
+    if (range == 1)
+        return;
+    const unsigned bits = CountBits(range);
+    const bool wholeRange = range == 0;  // 2^32 values
+    if (!aligned_ || (!wholeRange && range <= 255)) {
+        encodeMultiBit(offset, bits);
+    } else if (!wholeRange && range <= 65536) {
+        byteAlign();
+        encodeMultiBit(offset, bits <= 8 ? 8 : 16);
+    } else {
+        // The octet count k in 1..(bits + 7) / 8 as a small bit-field, then k aligned octets.
+        const unsigned octets = offset == 0 ? 1 : (CountBits(offset + 1) + 7) / 8;
+        encodeMultiBit(octets - 1, CountBits((bits + 7) / 8));
+        byteAlign();
+        encodeMultiBit(offset, octets * 8);
+    }
+}
+
+bool PEREncoder::encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
+{
+    if (value < lower || value > upper)
+        return false;
+    encodeWholeNumber(value - lower, upper - lower + 1);
+    return true;
+}
+
+bool PEREncoder::encodeLength(unsigned n, unsigned lower, unsigned upper)
+{
+    if (n < lower || n > upper || n >= per::FragmentSize)
+        return false;
+    if (!aligned_ && upper != per::UnboundedLength) {
+        encodeMultiBit(n - lower, CountBits(upper - lower + 1));
+    } else if (upper <= 65535) {
+        encodeWholeNumber(n - lower, upper - lower + 1);
+    } else if (n < 128) {
+        encodeByte(n);
+    } else {
+        byteAlign();
+        encodeMultiBit(0x8000 | n, 16);
+    }
+    return true;
+}
+
+void PEREncoder::encodeSmallUnsigned(unsigned value)
+{
+    if (value < 64) {
+        encodeSingleBit(false);
+        encodeMultiBit(value, 6);
+        return;
+    }
+    encodeSingleBit(true);
+    const unsigned octets = value < 0x100 ? 1 : value < 0x10000 ? 2 : value < 0x1000000 ? 3 : 4;
+    encodeLength(octets, 0, per::UnboundedLength);
+    encodeMultiBit(value, octets * 8);
+}
+
+bool PEREncoder::encodeConstraint(const ConstrainedObject& object, unsigned v)
+{
+    const ConstrainedObject::InfoType& type = *object.info();
+    switch (type.type) {
+    case FixedConstraint:
+        return false;
+    case ExtendableConstraint: {
+        const bool outside = !withinBounds(type, v);
+        encodeSingleBit(outside);
+        return outside;
+    }
+    default:
+        return true;
+    }
+}
+
+bool PEREncoder::encodeConstrainedLength(const ConstrainedObject& object, unsigned n)
+{
+    const ConstrainedObject::InfoType& type = *object.info();
+    if (!encodeConstraint(object, n))
+        return encodeLength(n, static_cast<unsigned>(type.lowerLimit), type.upperLimit);
+    const unsigned lower = type.type == PartiallyConstrained ? static_cast<unsigned>(type.lowerLimit) : 0;
+    return encodeLength(n, lower, per::UnboundedLength);
+}
+
+bool PEREncoder::encodeAnyType(const AbstractData* value)
+{
+    std::vector<char> contents;
+    contents.reserve(256);
+    if (value) {
+        PEREncoder nested(contents);
+        if (!value->accept(nested))
+            return false;
+    }
+    return encodeOpenOctets(contents);
+}
+
+bool PEREncoder::encodeOpenOctets(const std::vector<char>& octets)
+{
+    static const char empty = 0;
+    const char* data = octets.empty() ? &empty : octets.data();
+    const unsigned n = octets.empty() ? 1 : static_cast<unsigned>(octets.size());
+    if (octets.size() >= per::FragmentSize || !encodeLength(n, 0, per::UnboundedLength))
+        return false;
+    encodeBlock(data, n);
+    return true;
+}
+
+bool PEREncoder::encodeUnconstrainedInteger(int value)
+{
+    const unsigned v = static_cast<unsigned>(value);
+    // Bits of the shortest two's-complement form, sign bit included.
+    const unsigned width = value == 0 ? 1 : value > 0 ? CountBits(v + 1) + 1 : CountBits(0u - v) + 1;
+    const unsigned octets = (width + 7) / 8;
+    if (!encodeLength(octets, 0, per::UnboundedLength))
+        return false;
+    encodeMultiBit(v, octets * 8);
+    return true;
+}
+
+bool PEREncoder::do_visit(const Null&) { return true; }
+
+bool PEREncoder::do_visit(const BOOLEAN& value)
+{
+    encodeSingleBit(value.getValue());
+    return true;
+}
+
+bool PEREncoder::do_visit(const INTEGER& value)
+{
+    const ConstrainedObject::InfoType& type = *value.info();
+    const unsigned v = static_cast<unsigned>(value.getValue());
+    if (encodeConstraint(value, v))
+        return (type.type == ExtendableConstraint || withinBounds(type, v)) && encodeUnconstrainedInteger(value.getValue());
+    if (!withinBounds(type, v))
+        return false;
+    const unsigned lower = static_cast<unsigned>(type.lowerLimit);
+    encodeWholeNumber(v - lower, type.upperLimit - lower + 1);
+    return true;
+}
+
+bool PEREncoder::do_visit(const ENUMERATED& value)
+{
+    const ENUMERATED::InfoType& type = *value.info();
+    const int number = value.getValue();
+    if (number <= type.maxEnumValue) {
+        if (type.extendable)
+            encodeSingleBit(false);
+        return encodeUnsigned(static_cast<unsigned>(number), 0, static_cast<unsigned>(type.maxEnumValue));
+    }
+    if (!type.extendable)
+        return false;
+    // An addition: its value + 1 as a normally small number, then the value in [0, value].
+    const unsigned v = static_cast<unsigned>(number);
+    encodeSingleBit(true);
+    encodeSmallUnsigned(v + 1);
+    return encodeUnsigned(v, 0, v);
+}
+
+bool PEREncoder::do_visit(const OBJECT_IDENTIFIER& value)
+{
+    std::vector<char> contents;
+    value.encodeCommon(contents);
+    if (contents.size() > 255)
+        return false;
+    const unsigned n = static_cast<unsigned>(contents.size());
+    encodeLength(n, 0, 255);
+    encodeBlock(contents.data(), n);
+    return true;
+}
+
+bool PEREncoder::do_visit(const BIT_STRING& value)
+{
+    const unsigned n = value.size();
+    if (!encodeConstrainedLength(value, n))
+        return false;
+    const std::vector<char>& bits = value.getValue().getData();
+    if (aligned_ && n > 16)
+        encodeBlock(bits.data(), (n + 7) / 8);
+    else
+        encodeBitMap(bits, n);
+    return true;
+}
+
+bool PEREncoder::do_visit(const OCTET_STRING& value)
+{
+    const std::vector<char>& octets = value.getValue();
+    const unsigned n = value.size();
+    if (!encodeConstrainedLength(value, n))
+        return false;
+    if (n > 2) {
+        encodeBlock(octets.data(), n);
+        return true;
+    }
+    for (char octet : octets)
+        encodeMultiBit(static_cast<unsigned char>(octet), 8);
+    return true;
+}
+
+bool PEREncoder::do_visit(const AbstractString& value)
+{
+    const AbstractString::InfoType& type = *value.info();
+    const std::string& text = value.getValue();
+    const unsigned n = value.size();
+    if (!encodeConstrainedLength(value, n))
+        return false;
+    const unsigned c = aligned_ ? type.charSetAlignedBits : type.charSetUnalignedBits;
+    const bool block = per::stringIsBlock(type, c);
+    unsigned index = 0;
+    if (block && c == 8) {
+        // Raw octets, each still one of the permitted characters.
+        for (char ch : text)
+            if (!per::characterIndex(type, static_cast<unsigned char>(ch), index))
+                return false;
+        encodeBlock(text.data(), n);
+        return true;
+    }
+    if (block && aligned_ && n > 0)
+        byteAlign();
+    const bool codes = per::charactersAsCodes(type, c);
+    for (char ch : text) {
+        if (!per::characterIndex(type, static_cast<unsigned char>(ch), index))
+            return false;
+        encodeMultiBit(codes ? static_cast<unsigned char>(ch) : index, c);
+    }
+    return true;
+}
+
+bool PEREncoder::do_visit(const BMPString& value)
+{
+    const BMPString::InfoType& type = *value.info();
+    const unsigned n = value.size();
+    if (!encodeConstrainedLength(value, n))
+        return false;
+    if (aligned_ && n > 0 && per::stringIsBlock(type, 16))
+        byteAlign();
+    for (wchar_t ch : value.getValue()) {
+        if (ch < type.firstChar || ch > type.lastChar)
+            return false;
+        encodeMultiBit(static_cast<unsigned>(ch - type.firstChar), 16);
+    }
+    return true;
+}
+
+bool PEREncoder::do_visit(const CHOICE& value)
+{
+    const CHOICE::InfoType& type = *value.info();
+    const AbstractData* alternative = value.getSelection();
+    if (value.currentSelection() < 0 || !alternative)
+        return false;
+    const unsigned index = static_cast<unsigned>(value.currentSelection());
+    if (index < type.numRootAlternatives) {
+        if (type.extendable)
+            encodeSingleBit(false);
+        encodeWholeNumber(index, type.numRootAlternatives);
+        return alternative->accept(*this);
+    }
+    if (!type.extendable)
+        return false;
+    encodeSingleBit(true);
+    encodeSmallUnsigned(index - type.numRootAlternatives);
+    return encodeAnyType(alternative);
+}
+
+bool PEREncoder::do_visit(const OpenData& value)
+{
+    // A value decoded but never revisited still holds its encoding: it goes out unchanged.
+    if (!value.has_data() && value.has_buf())
+        return encodeOpenOctets(*value.getBuf());
+    return encodeAnyType(value.getData());
+}
+
+bool PEREncoder::do_visit(const GeneralizedTime& value)
+{
+    const std::string text = value.get();
+    const unsigned n = static_cast<unsigned>(text.size());
+    if (!encodeLength(n, 0, per::UnboundedLength))
+        return false;
+    encodeBlock(text.data(), n);
+    return true;
+}
+
+bool PEREncoder::do_visit(const SEQUENCE_OF_Base& value)
+{
+    if (value.size() > MaximumArraySize || !encodeConstrainedLength(value, value.size()))
+        return false;
+    for (const auto& element : value)
+        if (!element || !element->accept(*this))
+            return false;
+    return true;
+}
+
+bool PEREncoder::preVisitExtensionRoots(const SEQUENCE& seq)
+{
+    const SEQUENCE::InfoType& type = *seq.info();
+    if (type.extendable)
+        encodeSingleBit(anyKnownExtension(seq));
+    encodeBitMap(seq.optionalMap().getData(), type.numOptionalFields);
+    return true;
+}
+
+bool PEREncoder::visitExtensionRoot(const SEQUENCE& seq, int index)
+{
+    return seq.getField(static_cast<unsigned>(index))->accept(*this);
+}
+
+bool PEREncoder::preVisitExtensions(const SEQUENCE& seq)
+{
+    if (!anyKnownExtension(seq))
+        return true;  // the extension bit was 0: nothing follows
+    const unsigned bits = knownExtensionBits(seq);
+    encodeSmallUnsigned(bits - 1);
+    encodeBitMap(seq.extensionMap().getData(), bits);
+    return true;
+}
+
+bool PEREncoder::visitKnownExtension(const SEQUENCE& seq, int index)
+{
+    return encodeAnyType(seq.getField(static_cast<unsigned>(index)));
+}
+
+}  // namespace ASN1
