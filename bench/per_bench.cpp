@@ -1,7 +1,7 @@
 // PER encoding and decoding of controller-shaped messages through the coding entry points, as the
 // control server runs them: one time per iteration is the cost of one message.
 
-#include "tests/asn1/per/per_test_schema.h"
+#include "asn1/per/per_test_schema.h"
 
 #include "asn1/runtime/coder_env.h"
 

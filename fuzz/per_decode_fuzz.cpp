@@ -7,7 +7,7 @@
 // the decoder lets through for the consumer to check), the octets it writes decode to an equal
 // value that encodes to the same octets again.
 
-#include "tests/asn1/per/per_test_schema.h"
+#include "asn1/per/per_test_schema.h"
 
 #include "asn1/runtime/per_decoder.h"
 #include "asn1/runtime/per_encoder.h"

@@ -20,12 +20,13 @@ signalling.isdn = false
 monitoring.internal = false
 CONF
 
+# The daemon goes first: it still talks to the board (watchdog STOP) on its way out.
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do
     kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
   done
-  wait 2>/dev/null || true
 }
 trap cleanup EXIT
 trap 'exit 0' INT TERM

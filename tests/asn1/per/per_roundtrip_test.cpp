@@ -4,7 +4,7 @@
 #include "per_test_schema.h"
 #include "per_test_support.h"
 
-#include "../test_module.h"
+#include "asn1/test_module.h"
 
 #include <gtest/gtest.h>
 

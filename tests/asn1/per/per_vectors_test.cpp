@@ -5,7 +5,7 @@
 #include "per_test_support.h"
 
 #include "asn1/runtime/per_rules.h"
-#include "../test_module.h"
+#include "asn1/test_module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,66 @@
+#pragma once
+
+// The slot factories whose slot types are not built yet. They hold their places in the factory
+// list already, the fourteen that start-up makes on first use and the twelve trunk factories
+// that static construction builds, so that the list has its final order; they make no slot and
+// add nothing to the resource report. Each gives way to its slot type's own factory.
+
+#include "server/slot_factory.h"
+
+class PendingFactory : public SlotFactory {
+public:
+    explicit PendingFactory(const char* name);
+    const char* GetName() const override;
+    void Query(LGCP::Resources& resources) override;
+
+private:
+    const char* name_;
+};
+
+// A factory made on first use, named by Name::text.
+template <class Name>
+class PendingSingleton : public PendingFactory {
+public:
+    static PendingSingleton* instance()
+    {
+        static PendingSingleton factory;
+        return &factory;
+    }
+
+private:
+    PendingSingleton() : PendingFactory(Name::text) {}
+};
+
+namespace PendingName {
+struct Map { static constexpr const char* text = "Map"; };
+struct Pstn { static constexpr const char* text = "PSTN"; };
+struct Rtp { static constexpr const char* text = "RTP"; };
+struct Modem { static constexpr const char* text = "Modem"; };
+struct Mixer { static constexpr const char* text = "Mixer"; };
+struct Ext { static constexpr const char* text = "Ext"; };
+struct Mcc { static constexpr const char* text = "MCC"; };
+struct Echo { static constexpr const char* text = "Echo"; };
+struct Voice { static constexpr const char* text = "Voice/mcc"; };
+struct T38Soft { static constexpr const char* text = "T.38 soft"; };
+struct Isdn { static constexpr const char* text = "ISDN"; };
+struct RtpLEMZ { static constexpr const char* text = "RTP Ext LEMZ"; };
+struct RtpED137 { static constexpr const char* text = "RTP Ext ED137"; };
+struct HdlcSlot { static constexpr const char* text = "HdlcSlotFactory"; };
+}  // namespace PendingName
+
+using MapFactory = PendingSingleton<PendingName::Map>;
+using PstnFactory = PendingSingleton<PendingName::Pstn>;
+using RtpFactory = PendingSingleton<PendingName::Rtp>;
+using ModemFactory = PendingSingleton<PendingName::Modem>;
+namespace Mixer {
+using MixerFactory = PendingSingleton<PendingName::Mixer>;
+}
+using ExtFactory = PendingSingleton<PendingName::Ext>;
+using MccFactory = PendingSingleton<PendingName::Mcc>;
+using EchoFactory = PendingSingleton<PendingName::Echo>;
+using VoiceFactory = PendingSingleton<PendingName::Voice>;
+using T38SoftFactory = PendingSingleton<PendingName::T38Soft>;
+using IsdnFactory = PendingSingleton<PendingName::Isdn>;
+using RtpLEMZFactory = PendingSingleton<PendingName::RtpLEMZ>;
+using RtpED137Factory = PendingSingleton<PendingName::RtpED137>;
+using HdlcSlotFactory = PendingSingleton<PendingName::HdlcSlot>;

@@ -1,0 +1,43 @@
+#pragma once
+
+// The test controller (tools/controller) run by a system test: messages go to it in value
+// notation, one per line, and every answer and signal it prints comes back as one line of text,
+// its white space collapsed: "{ seq 7, pdu response : success : NULL }".
+
+#include "program_process.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace systemtest {
+
+class ControllerProcess {
+public:
+    // Connects the controller to the daemon on the port; its files go to the directory under the
+    // name. Extra arguments follow the port.
+    ControllerProcess(int port, const std::string& directory, const std::string& name = "controller",
+                      const std::vector<std::string>& arguments = {});
+
+    // Sends one message (one line of value notation).
+    void send(const std::string& message);
+    // The next message printed that the test has not taken yet; nothing when none comes in time.
+    std::optional<std::string> next(milliseconds timeout);
+    // Takes messages until one that holds the text and returns it; nothing when none comes in time.
+    std::optional<std::string> wait_for(const std::string& text, milliseconds timeout);
+    // Every message printed so far that the test has not taken, taken now.
+    std::vector<std::string> take_all();
+    // Ends its input and returns its exit status (-1 when it did not end normally in time).
+    int finish(milliseconds timeout);
+
+    ProgramProcess& process() { return process_; }
+
+private:
+    // The messages printed so far, collapsed.
+    std::vector<std::string> printed();
+
+    ProgramProcess process_;
+    size_t taken_ = 0;
+};
+
+}  // namespace systemtest
