@@ -1,7 +1,7 @@
 // asn1gen: reads the message modules and writes what the build needs from them.
 //
 //   asn1gen [--report] [--closure Module::Type]... [--expect-report FILE] [--export DIR]
-//           [--cpp DIR] [--parts Module=N]... MODULE.asn...
+//           [--cpp DIR] [--parts Module=N]... [--directory FILE] MODULE.asn...
 //
 //   --report         print the number of generated classes per module, and per --closure root
 //                    the classes a value of that type may contain
@@ -9,6 +9,8 @@
 //   --export         write each module as plain ASN.1 into DIR/<module>.asn
 //   --cpp            write the C++ classes of each module into DIR/asn1/modules/: <module>.h and
 //                    the sources <module>_1.cpp ... <module>_N.cpp, N given by --parts (default 1)
+//   --directory      write the type directory header (every class with its descriptor and export
+//                    name) to FILE
 
 #include "asn1/gen/asn1_export.h"
 #include "asn1/gen/cpp_emitter.h"
@@ -16,6 +18,7 @@
 #include "asn1/gen/schema.h"
 #include "asn1/gen/text_file.h"
 #include "asn1/gen/type_catalogue.h"
+#include "asn1/gen/type_directory.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -32,13 +35,14 @@ struct Options {
     std::string expected_report;
     std::string export_dir;
     std::string cpp_dir;
+    std::string directory_file;
     std::map<std::string, unsigned> parts;
     std::vector<std::string> inputs;
 };
 
 const char usage[] =
     "usage: asn1gen [--report] [--closure Module::Type]... [--expect-report FILE] [--export DIR]\n"
-    "               [--cpp DIR] [--parts Module=N]... MODULE.asn...\n";
+    "               [--cpp DIR] [--parts Module=N]... [--directory FILE] MODULE.asn...\n";
 
 // "Module=N" with N from 1 to 64.
 bool parse_parts(const std::string& arg, std::map<std::string, unsigned>& parts)
@@ -70,6 +74,8 @@ bool parse_options(int argc, char** argv, Options& options)
             options.export_dir = argv[++i];
         } else if (arg == "--cpp" && has_value) {
             options.cpp_dir = argv[++i];
+        } else if (arg == "--directory" && has_value) {
+            options.directory_file = argv[++i];
         } else if (arg == "--parts" && has_value) {
             if (!parse_parts(argv[++i], options.parts))
                 return false;
@@ -122,6 +128,8 @@ bool run(const Options& options)
                 asn1gen::write_if_changed(dir + module.name + "_" + std::to_string(i + 1) + ".cpp", cpp.sources[i]);
         }
     }
+    if (!options.directory_file.empty())
+        asn1gen::write_if_changed(options.directory_file, asn1gen::emit_type_directory(schema, catalogue));
     return as_expected;
 }
 
