@@ -260,8 +260,11 @@ void Board::open_device(Link& link, const DeviceLink::Open& open)
     auto file = std::make_unique<OpenFile>(next_file_id_++, *driver, pair[0], status.st_ino);
     journal_.add(path, "open", "file=" + std::to_string(file->id()) + ' ' + fields, "0");
     files_by_inode_[file->inode()] = file.get();
+    OpenFile& opened = *file;
     files_.push_back(std::move(file));
     reply(link, 0, 0, nullptr, 0, pair[1]);
+    for (DeviceModel* model : driver->models)
+        model->file_opened(opened);
 }
 
 void Board::request(Link& link, const DeviceLink::Request& request)
@@ -276,7 +279,7 @@ void Board::request(Link& link, const DeviceLink::Request& request)
     const RequestType* type = driver.find(request.code);
     std::copy_n(request.record, request.size, record_);
 
-    Call call{file, request.code, request.value, record_, request.size, {}};
+    Call call{file, request.code, request.value, record_, request.size, {}, {}};
     Answer answer;
     if (std::optional<Override> given = overrides_.take(driver.path, request.code)) {
         answer = {given->result, given->error};
@@ -295,7 +298,8 @@ void Board::request(Link& link, const DeviceLink::Request& request)
         std::string result = result_text(answer.result, answer.error);
         if (!call.note.empty())
             result += ' ' + call.note;
-        journal_.add(driver.path, type ? type->name : "request", request_fields(type, request), result);
+        std::string fields = call.fields.empty() ? request_fields(type, request) : call.fields;
+        journal_.add(driver.path, type ? type->name : "request", fields, result);
     }
     reply(link, answer.result, answer.error, record_, request.size);
 }
@@ -317,6 +321,8 @@ void Board::written(OpenFile& file, const uint8_t* data, size_t size)
 void Board::closed(OpenFile& file)
 {
     journal_.add(file.driver().path, "close", "file=" + std::to_string(file.id()), "0");
+    for (DeviceModel* model : file.driver().models)
+        model->file_closed(file);
     files_by_inode_.erase(file.inode());
     for (auto& owned : files_)
         if (owned.get() == &file)

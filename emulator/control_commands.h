@@ -6,7 +6,8 @@
 //   journal                          the journal, oldest entry first
 //   journal clear
 //   state <device> [<words>]         what the device's models hold (the words narrow it down)
-//   set <device> <words>             a model's own setting, such as a remote byte on the switch
+//   set <device> <words>             a model's own setting or event, such as a remote byte on the
+//                                    switch or a detector event of a time slot
 //   push <target> <hex>              a record for the daemon to read (an event or a frame)
 //   script <device> <code> <result> [<hex>]   the next request's answer and record
 //   fail <device> <code> <errno> [<count>]    an errno for the next <count> requests (1; 0 cancels)

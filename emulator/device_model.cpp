@@ -1,5 +1,7 @@
 #include "emulator/device_model.h"
 
+#include <algorithm>
+
 namespace Emulator {
 
 std::vector<DeviceModel::Factory>& DeviceModel::registry()
@@ -25,6 +27,14 @@ const RequestType* DeviceModel::find(uint32_t code) const
 }
 
 Written DeviceModel::write(OpenFile&, const uint8_t*, size_t) { return {}; }
+
+void DeviceModel::file_closed(OpenFile& file)
+{
+    files_.erase(std::remove(files_.begin(), files_.end(), &file), files_.end());
+    closed(file);
+}
+
+void DeviceModel::closed(OpenFile&) {}
 
 bool DeviceModel::state(const Words& arguments, std::vector<std::string>&) const { return arguments.empty(); }
 

@@ -33,6 +33,8 @@ struct Call {
     uint8_t* record;  // the record argument
     size_t size;
     std::string note;  // added to the journal entry after the result, such as what a read found
+    // The journal's fields in place of the named words, for a record that is not all 32-bit words.
+    std::string fields;
 };
 
 struct Answer {
@@ -81,6 +83,9 @@ public:
     const RequestType* find(uint32_t code) const;
 
     virtual Written write(OpenFile& file, const uint8_t* data, size_t size);
+    // The board reports every open and the driver's close of the device.
+    void file_opened(OpenFile& file) { files_.push_back(&file); }
+    void file_closed(OpenFile& file);
     // Lines of a state query. Without arguments every model of the device adds its lines; with
     // arguments, false when they are not this model's.
     virtual bool state(const Words& arguments, std::vector<std::string>& lines) const;
@@ -89,6 +94,11 @@ public:
 
 protected:
     void define(RequestType type) { requests_.push_back(std::move(type)); }
+    // The latest open of the device that is still open (where a model sends records of its own,
+    // such as events), or null.
+    OpenFile* latest_file() const { return files_.empty() ? nullptr : files_.back(); }
+    // The driver's close of one open, for a model that keeps state per open.
+    virtual void closed(OpenFile& file);
 
 private:
     using Factory = std::unique_ptr<DeviceModel> (*)();
@@ -96,6 +106,7 @@ private:
 
     std::string path_;
     std::vector<RequestType> requests_;
+    std::vector<OpenFile*> files_;  // open, oldest first
 };
 
 // The driver behind one device path: the models that serve it.

@@ -29,6 +29,12 @@ bool parse_number(const std::string& text, long long& number)
     return errno == 0 && *end == '\0';
 }
 
+bool parse_option(const std::string& word, const std::string& name, long long& number)
+{
+    return word.size() > name.size() && word.compare(0, name.size(), name) == 0 && word[name.size()] == '=' &&
+           parse_number(word.substr(name.size() + 1), number);
+}
+
 namespace {
 
 int hex_digit(char c)

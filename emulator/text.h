@@ -17,6 +17,9 @@ Words split_words(const std::string& line);
 // Decimal, or hexadecimal with "0x"; an optional leading '-'. False for anything else.
 bool parse_number(const std::string& text, long long& number);
 
+// The number of a "<name>=<number>" word; false for any other word.
+bool parse_option(const std::string& word, const std::string& name, long long& number);
+
 // An even number of hexadecimal digits, one byte per pair; "-" is the empty record.
 bool parse_bytes(const std::string& text, std::vector<uint8_t>& bytes);
 std::string bytes_text(const uint8_t* bytes, size_t size);

@@ -1,0 +1,35 @@
+#pragma once
+
+// The board emulator's journal narrowed to what one device was asked, as the tests of the code
+// that drives the device compare it.
+
+#include "support/board_emulator.h"
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// "<request> <fields> -> <result>" of every entry of the device but its opens and closes, oldest
+// first (an entry without fields reads "<request> -> <result>").
+inline std::vector<std::string> device_requests(BoardEmulator& board, const std::string& device)
+{
+    std::vector<std::string> lines;
+    for (const JournalEntry& entry : board.journal())
+        if (entry.device == device && entry.request != "open" && entry.request != "close")
+            lines.push_back(entry.request + (entry.fields.empty() ? "" : " " + entry.fields) + " -> " + entry.result);
+    return lines;
+}
+
+// The journal entries of the device with the given request name, oldest first.
+inline std::vector<JournalEntry> device_entries(BoardEmulator& board, const std::string& device,
+                                                const std::string& request)
+{
+    std::vector<JournalEntry> entries;
+    for (const JournalEntry& entry : board.journal())
+        if (entry.device == device && entry.request == request)
+            entries.push_back(entry);
+    return entries;
+}
+
+}  // namespace testsupport
