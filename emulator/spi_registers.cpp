@@ -21,7 +21,7 @@ public:
     {
         using DeviceLink::Argument;
         define({0xC0034203, "spi-read", Argument::record, 3, {}, [this](Call& call) { return read(call); }});
-        define({0xC0034204, "spi-write", Argument::record, 3, {}, [this](Call& call) { return write(call); }});
+        define({0xC0034204, "spi-write", Argument::record, 3, {}, [this](Call& call) { return write_register(call); }});
     }
 
     // "state /dev/hal spi <chip>": "reg<n>=<value> ..." of the registers written or set, in
@@ -81,7 +81,7 @@ private:
         return {value};
     }
 
-    Answer write(Call& call)
+    Answer write_register(Call& call)
     {
         call.fields = named(call) + " data=" + std::to_string(call.record[2]);
         if (call.record[0] >= chip_count)
