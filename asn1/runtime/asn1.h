@@ -1,6 +1,7 @@
 #pragma once
 
-// The whole value model: what generated message classes and coders include.
+// The whole value model with its value-notation stream operators (<< prints a value, >> reads
+// one): what generated message classes and coders include.
 
 #include "asn1/runtime/abstract_data.h"
 #include "asn1/runtime/abstract_string.h"
@@ -22,4 +23,6 @@
 #include "asn1/runtime/sequence.h"
 #include "asn1/runtime/sequence_of.h"
 #include "asn1/runtime/utility.h"
+#include "asn1/runtime/value_notation_reader.h"
+#include "asn1/runtime/value_notation_writer.h"
 #include "asn1/runtime/visitor.h"

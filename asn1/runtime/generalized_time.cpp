@@ -65,12 +65,22 @@ bool GeneralizedTime::set(std::string_view text)
         const int sign = text.front() == '+' ? 1 : text.front() == '-' ? -1 : 0;
         text.remove_prefix(1);
         int hours, minutes;
-        if (sign == 0 || text.size() != 4 || !takeNumber(text, 2, hours) || !takeNumber(text, 2, minutes))
+        if (sign == 0 || text.size() != 4 || !takeNumber(text, 2, hours) || !takeNumber(text, 2, minutes) ||
+            hours > 23 || minutes > 59)
             return false;
         parsed.mindiff_ = sign * (hours * 60 + minutes);
     }
+    if (!parsed.fieldsInRange())
+        return false;
     parsed.swap(*this);
     return true;
+}
+
+bool GeneralizedTime::fieldsInRange() const
+{
+    const bool endOfDay = hour_ == 24 && minute_ == 0 && second_ == 0 && millisec_ == 0;
+    return month_ >= 1 && month_ <= 12 && day_ >= 1 && day_ <= 31 && (hour_ <= 23 || endOfDay) && minute_ <= 59 &&
+           second_ <= 59;
 }
 
 std::string GeneralizedTime::get() const

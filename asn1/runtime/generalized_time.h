@@ -23,7 +23,9 @@ public:
     // Takes fourteen digits of year, month, day, hour, minute and second; then optionally "."
     // and fraction digits (the milliseconds, truncated); then optionally "Z" (UTC) or a sign with
     // four digits of hours and minutes (the offset). Any other text, a short one included, fails
-    // and changes nothing.
+    // and changes nothing. So does a field out of its range: month 1-12, day 1-31, hour 0-23
+    // (24 only for the end of a day, 240000 without a fraction), minute and second 0-59, offset
+    // hours 0-23 and minutes 0-59; every time it takes therefore prints back as the same value.
     bool set(std::string_view text);
     // The text form: the fraction only when millisec is not 0; "Z" when UTC, else the offset
     // when it is not 0.
@@ -52,6 +54,9 @@ protected:
     bool do_accept(ConstVisitor& visitor) const override;
 
 private:
+    // The calendar fields as set() takes them.
+    bool fieldsInRange() const;
+
     int year_ = 1;
     int month_ = 1;
     int day_ = 1;

@@ -333,17 +333,46 @@ bool AVNDecoder::do_visit(AbstractString& value) { return get_string(is_, value.
 
 bool AVNDecoder::do_visit(BMPString& value)
 {
-    std::string text;
-    if (!get_string(is_, text))
-        return false;
     std::wstring wide;
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) > 0x7f)
+    if (peekNonBlank() == '{') {
+        if (!readQuadruples(wide))
             return false;
-        wide.push_back(static_cast<wchar_t>(c));
+    } else {
+        std::string text;
+        if (!get_string(is_, text))
+            return false;
+        for (const char c : text) {
+            if (static_cast<unsigned char>(c) > 0x7f)
+                return false;
+            wide.push_back(static_cast<wchar_t>(c));
+        }
     }
     value.setValue(wide);
     return true;
+}
+
+bool AVNDecoder::readQuadruples(std::wstring& wide)
+{
+    if (!expect('{'))
+        return false;
+    if (expect('}'))
+        return true;
+    do {
+        if (!expect('{'))
+            return false;
+        unsigned cell[4];
+        for (unsigned i = 0; i < 4; ++i) {
+            int number;
+            if ((i != 0 && !expect(',')) || !readInteger(true, number))
+                return false;
+            cell[i] = static_cast<unsigned>(number);
+        }
+        // Group and plane 0: the basic multilingual plane, row and cell one octet each.
+        if (!expect('}') || cell[0] != 0 || cell[1] != 0 || cell[2] > 0xff || cell[3] > 0xff)
+            return false;
+        wide.push_back(static_cast<wchar_t>(cell[2] << 8 | cell[3]));
+    } while (expect(','));
+    return expect('}');
 }
 
 bool AVNDecoder::do_visit(GeneralizedTime& value)

@@ -17,9 +17,11 @@
 // and every mandatory field must be there; a comma before the closing brace is allowed. A word
 // (a field, alternative or enumerator name) ends at white space, ",", "}" or ":". An ENUMERATED
 // takes a name or, as the writer prints values without a name, a decimal number. Quoted strings
-// take the writer's escapes (\\, \" and \xHH) and no other. An open type without a contained
-// type is never read. Reading replaces what the value held: octets, bits, arcs and elements are
-// not appended to earlier ones.
+// take the writer's escapes (\\, \" and \xHH) and no other. A BMPString is a quoted string of
+// characters up to 0x7F or, as the writer prints a string holding any other, a braced list of
+// {group, plane, row, cell} quadruples with group and plane 0: {{ 0, 0, 4, 22}, { 0, 0, 0, 65}}.
+// An open type without a contained type is never read. Reading replaces what the value held:
+// octets, bits, arcs and elements are not appended to earlier ones.
 
 #include "asn1/runtime/visitor.h"
 
@@ -63,6 +65,8 @@ private:
     // or "}" (the SEQUENCE ends; every root field after `index` must be optional).
     int readField(SEQUENCE& seq, int index, int optionalId);
     bool readWord(std::string& word);
+    // The writer's quadruple form of a BMPString, "{" already peeked.
+    bool readQuadruples(std::wstring& wide);
     bool readInteger(bool isUnsigned, int& value);
     int peekNonBlank();
     bool expect(char wanted);

@@ -61,6 +61,33 @@ TEST(Asn1GeneralizedTime, MalformedTextsFailAndChangeNothing)
     EXPECT_TRUE(time.set(std::string_view(buffer.data(), 15)));
 }
 
+TEST(Asn1GeneralizedTime, FieldsOutOfRangeFailAndChangeNothing)
+{
+    const ASN1::GeneralizedTime before("20240229123456.5Z");
+    for (const char* text : {"20240029123456", "20241329123456", "20249629123456", "20240200123456",
+                             "20240232123456", "20240229253456", "20240229243000", "20240229240001",
+                             "20240229240000.5", "20240229126056", "20240229123460", "20240229123456+0060",
+                             "20240229123456-0199", "20240229123456+2400", "20240229123456+9999"}) {
+        ASN1::GeneralizedTime time = before;
+        EXPECT_FALSE(time.set(text)) << text;
+        EXPECT_EQ(time, before) << text;
+    }
+}
+
+TEST(Asn1GeneralizedTime, EveryTimeTakenPrintsBackAsItself)
+{
+    // The edges of each field, the end of a day and the widest offsets.
+    for (const char* text : {"00000101000000", "99991231235959.999", "20240229240000Z", "20240101000000+2359",
+                             "20240101000000-2359", "20240101000000-0001"}) {
+        ASN1::GeneralizedTime time;
+        ASSERT_TRUE(time.set(text)) << text;
+        EXPECT_EQ(time.get(), text);
+        ASN1::GeneralizedTime back;
+        ASSERT_TRUE(back.set(time.get())) << text;
+        EXPECT_EQ(back, time) << text;
+    }
+}
+
 TEST(Asn1GeneralizedTime, ComparesFieldByFieldThenUtc)
 {
     const ASN1::GeneralizedTime base(2024, 5, 1, 10, 0, 0, 0, 0, false);

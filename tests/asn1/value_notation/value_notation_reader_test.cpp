@@ -1,5 +1,6 @@
 #include "asn1/runtime/value_notation_reader.h"
 
+#include "asn1/per/per_test_schema.h"
 #include "asn1/runtime/value_notation_writer.h"
 #include "asn1/test_module.h"
 #include "asn1/value_notation/message_shape.h"
@@ -136,7 +137,35 @@ TEST(ValueNotationReader, KeywordsNumbersAndNames)
     ASSERT_TRUE(bmp);
     EXPECT_EQ(static_cast<ASN1::BMPString&>(*bmp).getValue(), L"A\t");
     EXPECT_FALSE(read(ASN1::BMPString::theInfo, R"("\xe9")"));
-    EXPECT_FALSE(read(ASN1::BMPString::theInfo, "{{ 0, 0, 4, 22}}"));
+}
+
+TEST(ValueNotationReader, BmpStringBeyondAsciiReadsBackFromItsQuadruples)
+{
+    // The create command carries the owner "opérateur", which prints as quadruples.
+    const ASN1::SEQUENCE create = PerSchema::createMessage(9, 3);
+    const std::string text = create.asValueNotation();
+    ASSERT_NE(text.find("owner {{ 0, 0, 0, 111}, { 0, 0, 0, 112}, { 0, 0, 0, 233}"), std::string::npos) << text;
+    const auto back = read(PerSchema::Message, text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, create);
+    EXPECT_EQ(back->asValueNotation(), text);
+
+    const auto wide = read(ASN1::BMPString::theInfo, "{{ 0, 0, 4, 22}, { 0, 0, 0, 65}}");
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(static_cast<ASN1::BMPString&>(*wide).getValue(), L"\x0416" L"A");
+    const auto compact = read(ASN1::BMPString::theInfo, "{{0,0,255,255},{0,0,0,0}}");
+    ASSERT_TRUE(compact);
+    EXPECT_EQ(static_cast<ASN1::BMPString&>(*compact).getValue(), std::wstring(L"\xffff") + L'\0');
+    const auto empty = read(ASN1::BMPString::theInfo, "{ }");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(static_cast<ASN1::BMPString&>(*empty).getValue(), L"");
+
+    for (const char* text : {"{{ 1, 0, 0, 65}}", "{{ 0, 1, 0, 65}}", "{{ 0, 0, 256, 0}}", "{{ 0, 0, 0, 256}}",
+                             "{{ 0, 0, -1, 65}}", "{{ 0, 0, 65}}", "{{ 0, 0, 0, 65, 1}}", "{{ 0, 0, 0, 65}",
+                             "{{ 0, 0, 0, 65},}", "{{ 0, 0, 0, 65} { 0, 0, 0, 66}}", "{ 0, 0, 0, 65 }", "{"}) {
+        SCOPED_TRACE(text);
+        EXPECT_FALSE(read(ASN1::BMPString::theInfo, text));
+    }
 }
 
 TEST(ValueNotationReader, OpenTypes)
