@@ -173,6 +173,14 @@ void Server::delayedSuccess(unsigned slot, unsigned seq)
     SendMsg(message);
 }
 
+void Server::delayedSuccess(unsigned slot)
+{
+    LGCP::Message message;
+    message.set_slot(slot);
+    message.get_pdu().select_response().select_success();
+    SendMsg(message);
+}
+
 void Server::SendSignal(const LGCP::Signal& signal)
 {
     LGCP::Message message;

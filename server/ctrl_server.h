@@ -59,6 +59,10 @@ public:
     // command had none).
     unsigned delayResponse();
     void delayedSuccess(unsigned slot, unsigned seq);
+    // The same for a command that carried no sequence number.
+    void delayedSuccess(unsigned slot);
+    // Whether the command being handled carried a sequence number.
+    bool IsSeqPresent() const { return seqPresent_; }
     // A signal carries the slot number of the command being handled, if that has one.
     void SendSignal(const LGCP::Signal& signal);
     void SendSignal(unsigned slot, const LGCP::Signal& signal);

@@ -38,6 +38,14 @@ void Service::delayedSuccess(unsigned slot, unsigned seq)
         server->delayedSuccess(slot, seq);
 }
 
+void Service::delayedSuccess(unsigned slot)
+{
+    if (bound())
+        server->delayedSuccess(slot);
+}
+
+bool Service::IsSeqPresent() { return bound() && server->IsSeqPresent(); }
+
 void Service::SendSignal(const LGCP::Signal& signal)
 {
     if (!bound())

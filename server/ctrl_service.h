@@ -31,6 +31,8 @@ public:
     bool IsSlotPresent();
     unsigned delayResponse();
     void delayedSuccess(unsigned slot, unsigned seq);
+    void delayedSuccess(unsigned slot);
+    bool IsSeqPresent();
     // Every other bound service hears the signal first, then the controller gets it.
     void SendSignal(const LGCP::Signal& signal);
     void SendSignal(unsigned slot, const LGCP::Signal& signal);

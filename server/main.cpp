@@ -4,13 +4,18 @@
 // port and runs the reactor until SIGTERM or SIGINT. SIGUSR2 writes a status dump, SIGHUP sends
 // the hardware-resource report to the controller.
 
+#include "hardware/bus_ctl.h"
+#include "hardware/e1_ctl.h"
 #include "hardware/hw_mux.h"
+#include "hardware/hw_tests.h"
+#include "hardware/spi_ctrl.h"
 #include "server/ctrl_server.h"
 #include "server/heart_beat_ctl.h"
 #include "server/monitoring_ctl.h"
 #include "server/pending_factories.h"
 #include "server/slots.h"
 #include "server/trace_ctl.h"
+#include "slots/circuit/trunk_factory.h"
 
 #include "foundation/config/ini_file.h"
 #include "foundation/control/acceptor_net_check_connection.h"
@@ -150,7 +155,9 @@ int main(int argc, char** argv)
     for (int option; (option = getopt_long(argc, argv, "Dh", long_options, nullptr)) != -1;) {
         switch (option) {
         case 0:  // a flag option
-        case disable_clock_option:  // the clock-source service does not exist yet
+            break;
+        case disable_clock_option:
+            BusCtl::instance()->DisableControl();
             break;
         case 'D':
             daemon = true;
@@ -170,7 +177,9 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // Each factory goes to the head of the factory list, in front of the trunk factories.
+    // Each factory goes to the head of the factory list, in front of the trunk factories that
+    // were built before main.
+    LinkTrunkFactories();
     MapFactory::instance();
     PstnFactory::instance();
     RtpFactory::instance();
@@ -195,6 +204,10 @@ int main(int argc, char** argv)
 
     ctrlServer.Bind(HeartBeatCtl::instance());
     ctrlServer.Bind(Slots::instance());
+    ctrlServer.Bind(HwTests::instance());
+    ctrlServer.Bind(BusCtl::instance());
+    ctrlServer.Bind(E1Ctl::instance());
+    ctrlServer.Bind(spiCtrl::instance());
     ctrlServer.Bind(MonitoringCtl::instance());
 
     ChildWait::Activate();

@@ -1,9 +1,9 @@
 #pragma once
 
 // The slot factories whose slot types are not built yet. They hold their places in the factory
-// list already, the fourteen that start-up makes on first use and the twelve trunk factories
-// that static construction builds, so that the list has its final order; they make no slot and
-// add nothing to the resource report. Each gives way to its slot type's own factory.
+// list already, the fourteen that start-up makes on first use, so that the list has its final
+// order; they make no slot and add nothing to the resource report. Each gives way to its slot
+// type's own factory.
 
 #include "server/slot_factory.h"
 
@@ -11,6 +11,7 @@ class PendingFactory : public SlotFactory {
 public:
     explicit PendingFactory(const char* name);
     const char* GetName() const override;
+    Slot* INewSlot(const LGCP::CreateParams& params) override;
     void Query(LGCP::Resources& resources) override;
 
 private:

@@ -1,7 +1,10 @@
 #include "server/slots.h"
 
+#include "server/slot.h"
+#include "server/slot_connection.h"
 #include "server/slot_factory.h"
 
+#include <iostream>
 #include <unistd.h>
 
 Slots* Slots::instance()
@@ -9,8 +12,6 @@ Slots* Slots::instance()
     static Slots service;
     return &service;
 }
-
-void Slots::OnDisconnect() { sleep(1); }
 
 bool Slots::OnCommand(const LGCP::Command& command)
 {
@@ -31,20 +32,38 @@ bool Slots::OnSlotCommand(const LGCP::Command& command)
     case LGCP::Command::connect:
         CmdConnect(command.get_connect()->getValue());
         return true;
-    case LGCP::Command::create:
-        Error(LGCP::ErrorCause::insufficientResources);
-        return true;
     case LGCP::Command::disconnect:
+        CmdDisconnect();
+        return true;
+    case LGCP::Command::create:
+        CmdCreate(*command.get_create());
+        return true;
     case LGCP::Command::destroy:
+        CmdDestroy();
+        return true;
     case LGCP::Command::activate:
+        CmdActivate(*command.get_activate());
+        return true;
     case LGCP::Command::deactivate:
+        CmdDeactivate();
+        return true;
     case LGCP::Command::userData:
+        CmdUserData(command.get_userData()->getValue());
+        return true;
     case LGCP::Command::ioctl:
-        Error(LGCP::ErrorCause::slotNotExists);
+        CmdIoctl(*command.get_ioctl());
         return true;
     default:
         return false;
     }
+}
+
+Slot* Slots::CommandSlot()
+{
+    Slot* slot = Find(GetSlot());
+    if (!slot)
+        Error(LGCP::ErrorCause::slotNotExists);
+    return slot;
 }
 
 void Slots::CmdQuery()
@@ -55,7 +74,178 @@ void Slots::CmdQuery()
 
 void Slots::CmdConnect(unsigned n)
 {
-    Error(CheckSlot(n) ? LGCP::ErrorCause::slotNotExists : LGCP::ErrorCause::invalidSlot);
+    if (!CheckSlot(n)) {
+        Error(LGCP::ErrorCause::invalidSlot);
+        return;
+    }
+    Slot* source = CommandSlot();
+    if (!source)
+        return;
+    if (!table[n]) {
+        Error(LGCP::ErrorCause::slotNotExists);
+        return;
+    }
+    if (Connect(*source, *table[n]))
+        Success();
+    else
+        Error(LGCP::ErrorCause::connectFail);
+}
+
+void Slots::CmdDisconnect()
+{
+    if (Slot* slot = CommandSlot()) {
+        if (Disconnect(*slot))
+            Success();
+        else
+            Error(LGCP::ErrorCause::disconnectFail);
+    }
+}
+
+void Slots::CmdCreate(const LGCP::CreateParams& params)
+{
+    unsigned n = GetSlot();
+    if (Slot* old = table[n]) {
+        if (old->destroying) {
+            Error(LGCP::ErrorCause::destroyInProgress);
+            return;
+        }
+        if (!Destroy(old)) {
+            Error(LGCP::ErrorCause::slotIdBusy);
+            return;
+        }
+    }
+    for (SlotFactory* factory = firstFactory; factory; factory = factory->next) {
+        if (Slot* slot = factory->NewSlot(params)) {
+            slot->id = n;
+            slots.push_back(slot);
+            table[n] = slot;
+            Success();
+            slot->IAfterCreate();
+            return;
+        }
+    }
+    Error(LGCP::ErrorCause::insufficientResources);
+}
+
+void Slots::CmdDestroy()
+{
+    Slot* slot = CommandSlot();
+    if (!slot)
+        return;
+    if (slot->destroying) {
+        Error(LGCP::ErrorCause::destroyInProgress);
+        return;
+    }
+    if (Destroy(slot)) {
+        Success();
+        return;
+    }
+    slot->delayedSeq = delayResponse();
+    slot->delayedAnswer = IsSeqPresent() ? Slot::DelayedAnswer::with_seq : Slot::DelayedAnswer::without_seq;
+}
+
+void Slots::CmdActivate(const TERM::TermActivateParams& params)
+{
+    if (Slot* slot = CommandSlot()) {
+        if (slot->IActivate(params))
+            Success();
+        else
+            Error(LGCP::ErrorCause::unsupported);
+    }
+}
+
+void Slots::CmdDeactivate()
+{
+    if (Slot* slot = CommandSlot()) {
+        if (slot->IDeactivate())
+            Success();
+        else
+            Error(LGCP::ErrorCause::unsupported);
+    }
+}
+
+void Slots::CmdUserData(const std::vector<char>& data)
+{
+    if (Slot* slot = CommandSlot()) {
+        if (slot->IUserData(data))
+            Success();
+        else
+            Error(LGCP::ErrorCause::unsupported);
+    }
+}
+
+void Slots::CmdIoctl(const LGCP::IoctlParams& params)
+{
+    if (Slot* slot = CommandSlot()) {
+        if (slot->Ioctl(params))
+            Success();
+        else
+            Error(LGCP::ErrorCause::unsupported);
+    }
+}
+
+bool Slots::Destroy(Slot* slot)
+{
+    Disconnect(*slot);
+    for (size_t n = slot->GetListeners().size(); n > 0; --n) {
+        if (slot->GetListeners().empty()) {
+            std::cerr << "mux internal error: expected slots not exists." << std::endl;
+            break;
+        }
+        Disconnect(*slot->GetListeners().front());
+    }
+    if (!slot->GetListeners().empty())
+        std::cerr << "mux internal error: unexpected slots exists." << std::endl;
+    slot->destroying = true;
+    if (!slot->BeforeDestroy())
+        return false;
+    Release(slot);
+    return true;
+}
+
+void Slots::on_release(Slot* slot)
+{
+    switch (slot->delayedAnswer) {
+    case Slot::DelayedAnswer::with_seq:
+        delayedSuccess(slot->id, slot->delayedSeq);
+        break;
+    case Slot::DelayedAnswer::without_seq:
+        delayedSuccess(slot->id);
+        break;
+    case Slot::DelayedAnswer::none:
+        break;
+    }
+    Release(slot);
+}
+
+void Slots::Release(Slot* slot)
+{
+    slots.remove(slot);
+    pending.remove(slot);
+    if (Find(slot->id) == slot)
+        table[slot->id] = nullptr;
+    delete slot;
+}
+
+void Slots::OnDisconnect()
+{
+    while (!slots.empty()) {
+        Slot* slot = slots.front();
+        if (slot->destroying || !Destroy(slot)) {
+            slots.remove(slot);
+            // Nobody is left to answer.
+            slot->delayedAnswer = Slot::DelayedAnswer::none;
+            pending.push_back(slot);
+        }
+    }
+    sleep(1);
+    // A slot deleted unfinished must be gone from its factory, whose later walks would reach it.
+    while (!pending.empty()) {
+        Slot* slot = pending.front();
+        if (slot->factory)
+            slot->factory->Remove(slot);
+        Release(slot);
+    }
 }
 
 void Slots::OnSignal(const LGCP::Signal& signal)

@@ -1,14 +1,19 @@
 #pragma once
 
-// The slot service: the control service that owns the slots and executes the controller's slot
+// The slot service: the control service that owns every slot and executes the controller's slot
 // commands (create, destroy, connect, disconnect, activate, deactivate, user data and ioctl on
 // the slot a message names), answers the resource query, passes trunk status on to the slot
 // factories and, on controller loss, destroys every slot.
 //
-// No slot type is built yet: no factory makes a slot, so a create finds no taker and every other
-// slot command finds no slot.
+// A slot number is free, in use, or busy: its slot is being destroyed and ends later. Its end
+// answers the destroy command that waits for it, if one does.
 
 #include "server/ctrl_service.h"
+
+#include <array>
+#include <list>
+
+class Slot;
 
 class Slots : public CtrlSrv::Service {
 public:
@@ -17,16 +22,27 @@ public:
     static Slots* instance();
 
     void OnConnect() override {}
-    // Every slot goes; the whole process then blocks for one second, with or without slots.
+    // Every slot goes, those that end later included; the whole process then blocks for one
+    // second, with or without slots.
     void OnDisconnect() override;
     // With a slot number the slot commands, without one the resource query.
     bool OnCommand(const LGCP::Command& command) override;
     // Trunk status goes to every factory.
     void OnSignal(const LGCP::Signal& signal) override;
 
+    // Disconnects the slot and its listeners and deletes it; false when it ends later (it stays
+    // in the table, busy, until it calls Slot::on_release).
+    bool Destroy(Slot* slot);
+    // The end of a slot whose destroy was postponed: answers a destroy command waiting for it and
+    // deletes it.
+    void on_release(Slot* slot);
+
     // The hardware-resource report, sent as the signal "query".
     void UpdateHardwareResources();
     static bool CheckSlot(unsigned n) { return n < slot_count; }
+
+    // The slot of the number, or null.
+    Slot* Find(unsigned n) const { return CheckSlot(n) ? table[n] : nullptr; }
 
 private:
     Slots() = default;
@@ -35,4 +51,21 @@ private:
     bool OnSlotCommand(const LGCP::Command& command);
     void CmdQuery();
     void CmdConnect(unsigned n);
+    void CmdDisconnect();
+    void CmdCreate(const LGCP::CreateParams& params);
+    void CmdDestroy();
+    void CmdActivate(const TERM::TermActivateParams& params);
+    void CmdDeactivate();
+    void CmdUserData(const std::vector<char>& data);
+    void CmdIoctl(const LGCP::IoctlParams& params);
+    // The slot of the command's number; answers slotNotExists when there is none.
+    Slot* CommandSlot();
+    // Takes the slot out of the table and the lists and deletes it.
+    void Release(Slot* slot);
+
+    std::array<Slot*, slot_count> table{};
+    // Every slot in the table, in creation order.
+    std::list<Slot*> slots;
+    // While the controller's loss is being handled: the slots that end later, deleted unfinished.
+    std::list<Slot*> pending;
 };

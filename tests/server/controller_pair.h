@@ -33,5 +33,7 @@ std::vector<char> encode(const std::string& message);
 std::vector<std::string> received(int peer);
 // Runs of white space become one blank.
 std::string collapse(const std::string& text);
+// The log text without the lines in which a server without a controller says it sent nothing.
+std::string without_unsent(const std::string& log);
 
 }  // namespace servertest

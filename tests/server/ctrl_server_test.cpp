@@ -124,21 +124,27 @@ TEST_F(ControlServer, ResponsesSignalsAndBadSlotNumbersReachNoService)
 TEST_F(ControlServer, APostponedAnswerIsSentLaterWithTheSavedSeq)
 {
     unsigned saved = 0;
+    bool seqPresent = false;
     first.on_command = [&](const LGCP::Command&) {
         saved = first.delayResponse();
+        seqPresent = first.IsSeqPresent();
         first.Success();  // already counted as answered
         return true;
     };
     CaptureStream errors(std::cerr);
     deliver("{ seq 9, slot 5, pdu command : destroy : NULL }");
     EXPECT_EQ(saved, 9u);
+    EXPECT_TRUE(seqPresent);
     deliver("{ slot 6, pdu command : destroy : NULL }");
     EXPECT_EQ(saved, 9u);  // the last seq received
+    EXPECT_FALSE(seqPresent);
     EXPECT_TRUE(answers().empty());
     EXPECT_EQ(errors.text(), "");
 
     first.delayedSuccess(5, 9);
-    EXPECT_EQ(answers(), (Strings{"{ seq 9, slot 5, pdu response : success : NULL }"}));
+    first.delayedSuccess(6);
+    EXPECT_EQ(answers(), (Strings{"{ seq 9, slot 5, pdu response : success : NULL }",
+                                  "{ slot 6, pdu response : success : NULL }"}));
 }
 
 TEST_F(ControlServer, SignalsReachTheOtherServicesFirstAndCarryNoSeq)

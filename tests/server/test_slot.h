@@ -1,0 +1,102 @@
+#pragma once
+
+// Slot types for the tests of the slot core. TestSlot answers its stream and hardware hooks as
+// the test scripts them and records every hook call, so that no test touches the TDM switch.
+// PostponedSlot ends some milliseconds after its destroy began, as a slot waiting for a child
+// process does. TestFactory makes TestSlots for the create alternative `ext` and PostponedSlots
+// for `echo`; it stays on the global factory list for the rest of the process.
+
+#include "server/slot.h"
+#include "server/slot_factory.h"
+
+#include "foundation/reactor/timer.h"
+
+#include <string>
+#include <vector>
+
+namespace servertest {
+
+class TestSlot : public Slot {
+public:
+    TestSlot(std::string name, int transmit, int receive) : name(std::move(name)), transmit(transmit), receive(receive)
+    {
+    }
+
+    // "<slot> <hook> [<other slot>]" for every hook called, in order, over all test slots.
+    static std::vector<std::string> calls;
+
+    const char* GetName() const override { return name.c_str(); }
+    int GetConnectionPriority() override { return priority; }
+    bool IHwConnectTransmitter(Slot& destination) override { return route("connect-transmitter", destination); }
+    bool IHwConnectReceiver(Slot& source) override { return route("connect-receiver", source); }
+    bool IHwDisconnectTransmitter(Slot& destination) override { return route("disconnect-transmitter", destination); }
+    bool IHwDisconnectReceiver(Slot& source) override { return route("disconnect-receiver", source); }
+    bool IOnOutputStream() override { return record("output-stream", output); }
+    bool IOnInputStream() override { return record("input-stream", input); }
+    void IOnOutputRelease() override { record("output-release", true); }
+    void IOnInputRelease() override { record("input-release", true); }
+    int IGetTransmitChannel() override { return transmit; }
+    int IGetReceiveChannel() override { return receive; }
+    void OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNumber& state) override
+    {
+        calls.push_back(name + " trunk-status " + std::to_string(trunk) + " " + std::to_string(state));
+    }
+
+    std::string name;
+    int transmit;
+    int receive;
+    int priority = 0;
+    // The answers of IOnOutputStream and IOnInputStream.
+    bool output = true;
+    bool input = true;
+    // The next this many hardware hooks of this slot fail.
+    int refuse = 0;
+
+private:
+    bool record(const std::string& hook, bool result)
+    {
+        calls.push_back(name + " " + hook);
+        return result;
+    }
+    bool route(const std::string& hook, Slot& other)
+    {
+        calls.push_back(name + " " + hook + " " + other.GetName());
+        if (refuse == 0)
+            return true;
+        --refuse;
+        return false;
+    }
+};
+
+class PostponedSlot : public TestSlot {
+public:
+    explicit PostponedSlot(unsigned delay_ms) : TestSlot("postponed", -1, -1), delay_ms(delay_ms) {}
+
+    // The end is armed on the slot's own timer, which goes with the slot.
+    bool IBeforeDestroy() override
+    {
+        end.set(delay_ms, &PostponedSlot::on_release, static_cast<Slot*>(this));
+        return false;
+    }
+
+    unsigned delay_ms;
+    Timer end;
+};
+
+class TestFactory : public SlotFactory {
+public:
+    // The one factory of the test program.
+    static TestFactory* instance();
+
+    const char* GetName() const override { return "Test"; }
+    // ext { transmitter t, receiver r }: a TestSlot named "x"; echo { bus 0, channel ms }: a
+    // PostponedSlot ending ms after its destroy began.
+    Slot* INewSlot(const LGCP::CreateParams& params) override;
+    void Query(LGCP::Resources& resources) override;
+    // Every slot of the factory hears the trunk status.
+    void SelfSignal(const LGCP::Signal& signal) override;
+
+    size_t size() const { return slots.size(); }
+};
+
+}  // namespace servertest
