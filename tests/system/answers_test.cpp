@@ -20,7 +20,8 @@ protected:
         return received ? hex(*received) : "";
     }
 
-    Gateway gateway;
+    // No trunk status reports: every frame that comes back is an answer.
+    Gateway gateway{Gateway::quiet()};
     TpktClient client{gateway.port};
 };
 

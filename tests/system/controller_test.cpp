@@ -11,6 +11,8 @@ namespace {
 
 using namespace systemtest;
 
+// The gateways run a quiet board: the controller hears only what it asks for, and with nothing
+// else arriving it ends a second after its input.
 const milliseconds answer_time(10000);
 
 const char empty_report[] =
@@ -20,7 +22,7 @@ const char empty_report[] =
 
 TEST(Controller, QueryIsAnsweredThenTheResourceReportFollows)
 {
-    Gateway gateway;
+    Gateway gateway(Gateway::quiet());
     auto controller = gateway.controller();
     controller->send("{ seq 1, pdu command : ping : NULL }");
     controller->send("{ seq 2, pdu command : query : NULL }");
@@ -28,8 +30,9 @@ TEST(Controller, QueryIsAnsweredThenTheResourceReportFollows)
     EXPECT_EQ(controller->next(answer_time), "{ seq 2, pdu response : success : NULL }");
     EXPECT_EQ(controller->next(answer_time), empty_report);
 
-    // Slot commands find no slot type and no slot yet; the monitoring service takes display.
-    controller->send("{ seq 3, slot 1, pdu command : create : trunk : { trunk 2, timeslot 5 } }");
+    // A create that makes no slot (there is no E1 trunk 4), a destroy of a slot that does not
+    // exist; the monitoring service takes display.
+    controller->send("{ seq 3, slot 1, pdu command : create : trunk : { trunk 4, timeslot 5 } }");
     controller->send("{ seq 4, slot 1, pdu command : destroy : NULL }");
     controller->send("{ seq 5, pdu command : display : snmpTrapReceivers : { \"10.0.0.1\" } }");
     EXPECT_EQ(controller->next(answer_time), "{ seq 3, slot 1, pdu response : error : insufficientResources }");
@@ -40,7 +43,7 @@ TEST(Controller, QueryIsAnsweredThenTheResourceReportFollows)
 
 TEST(Controller, TheControllerToolFailsOnWhatItCannotReadOrReach)
 {
-    Gateway gateway;
+    Gateway gateway(Gateway::quiet());
     auto controller = gateway.controller();
     controller->send("{ seq 1, pdu command : ping");
     controller->send("{ seq 2, pdu command : ping : NULL }");
@@ -57,7 +60,7 @@ TEST(Controller, TheControllerToolFailsOnWhatItCannotReadOrReach)
 
 TEST(Controller, OneControllerAtATime)
 {
-    Gateway gateway;
+    Gateway gateway(Gateway::quiet());
     auto first = gateway.controller("first");
     first->send("{ seq 1, pdu command : ping : NULL }");
     ASSERT_EQ(first->next(answer_time), "{ seq 1, pdu response : success : NULL }");
@@ -79,7 +82,7 @@ TEST(Controller, OneControllerAtATime)
 
 TEST(Controller, SighupSendsOneResourceReportOnTheLiveLink)
 {
-    Gateway gateway;
+    Gateway gateway(Gateway::quiet());
     auto controller = gateway.controller();
     controller->send("{ seq 1, pdu command : ping : NULL }");
     ASSERT_EQ(controller->next(answer_time), "{ seq 1, pdu response : success : NULL }");

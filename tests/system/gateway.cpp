@@ -1,7 +1,9 @@
 #include "gateway.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
@@ -21,6 +23,13 @@ const char default_configuration[] =
     "signalling.events = false\n"
     "signalling.isdn = false\n"
     "monitoring.internal = false\n";
+
+namespace {
+
+// The SPI register write on "/dev/hal": refused with ENODEV, it switches the BRI chips off for good.
+constexpr uint32_t spi_write = 0xC0034204;
+
+}  // namespace
 
 std::string daemon_version(const std::string& directory)
 {
@@ -61,8 +70,19 @@ bool listening(int port)
     return false;
 }
 
+Gateway::Options Gateway::quiet()
+{
+    Options options;
+    options.quiet_board = true;
+    return options;
+}
+
 Gateway::Gateway(const Options& options) : port(free_port())
 {
+    if (options.quiet_board) {
+        board.set_absent("/dev/maintenance", true);
+        board.fail("/dev/hal", spi_write, ENODEV);
+    }
     for (const char* directory : {"/var/run", "/var/log", "/usr/local/etc"})
         std::filesystem::create_directories(root / directory);
     if (options.configuration)

@@ -7,6 +7,10 @@
 //     auto controller = gateway.controller();
 //     controller->send("{ seq 1, pdu command : ping : NULL }");
 //     EXPECT_EQ(controller->next(milliseconds(5000)), "{ seq 1, pdu response : success : NULL }");
+//
+// A controller of the full board also hears trunk status reports at connect and every second,
+// and the test controller then needs a "--timeout" below a second to end; a test that is not
+// about the board takes Gateway::quiet() instead.
 
 #include "controller_process.h"
 #include "program_process.h"
@@ -37,7 +41,14 @@ public:
         std::vector<std::string> arguments;  // after "--port <port>"
         const char* configuration = default_configuration;  // null: no configuration file
         bool start = true;  // false: the test calls start() itself
+        // The board without its unasked-for reports: "/dev/maintenance" absent (no E1 trunk
+        // status) and SPI refused on "/dev/hal" (no BRI chips), so that a controller hears only
+        // the answers and signals it asks for. For tests that are not about the board.
+        bool quiet_board = false;
     };
+
+    // Options with a quiet board, the others as by default.
+    static Options quiet();
 
     Gateway() : Gateway(Options()) {}
     explicit Gateway(const Options& options);

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 namespace {
@@ -39,10 +40,12 @@ TEST(Startup, AnnouncesItselfWritesItsPidAndTakesTheBoard)
               "Starting server [" + version + "], port=" + std::to_string(gateway.port) + "\n");
     EXPECT_EQ(gateway.root.read_file("/var/run/server.pid"), std::to_string(gateway.daemon->pid()));
 
+    // "/dev/hal" also carries the clock select and the BRI chips' registers: only the switch counts here.
+    const std::set<std::string> switching{"connect", "disable", "write", "read"};
     std::vector<std::string> switch_requests, watchdog;
     std::vector<unsigned long> pings;
     for (const JournalEntry& entry : gateway.board.journal()) {
-        if (entry.device == "/dev/hal" && entry.request != "open")
+        if (entry.device == "/dev/hal" && switching.count(entry.request))
             switch_requests.push_back(entry.request + " " + entry.fields);
         if (entry.device == "/dev/misc/gw-wd" && entry.request != "open") {
             watchdog.push_back(entry.request);
@@ -110,7 +113,8 @@ private:
 
 TEST(Startup, InDaemonModeItDetachesAndServesTheGivenPort)
 {
-    Gateway::Options options;
+    // Quiet, so that the first frame on the link is the answer.
+    Gateway::Options options = Gateway::quiet();
     options.start = false;
     Gateway gateway(options);
     Finished started = run_program(build_program("tovrasel"), {"-D", "--port", std::to_string(gateway.port)},
