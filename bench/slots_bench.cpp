@@ -3,29 +3,18 @@
 // E1 trunks have 128 time slots, so the slots go in eight rounds of 128 slot numbers; the
 // commands of each step of a round are sent at once and their answers awaited.
 
-#include "tests/support/emulator_process.h"
+#include "tests/support/daemon_process.h"
 
 #include "asn1/modules/LGCP.h"
 #include "asn1/runtime/coder_env.h"
 
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
-#include <chrono>
-#include <csignal>
 #include <cstdint>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
 #include <iterator>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
+#include <stdexcept>
 #include <string>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -33,101 +22,9 @@ namespace {
 constexpr int rounds = 8;
 constexpr int round_slots = 128;
 
-sockaddr_in loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-int unused_port()
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-// The emulator and the daemon, quiet, in a fresh root; both stopped at the end.
-class Board {
-public:
-    explicit Board(int port) : root_(make_root()), emulator_(root_)
-    {
-        std::string program =
-            (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "tovrasel").string();
-        std::string port_text = std::to_string(port);
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
-            int quiet = open("/dev/null", O_WRONLY);
-            dup2(quiet, 1);
-            dup2(quiet, 2);
-            execl(program.c_str(), "tovrasel", "--port", port_text.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Board()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-        emulator_.stop();
-        unsetenv("TOVRASEL_ROOT");
-        std::filesystem::remove_all(root_);
-    }
-
-private:
-    static std::string make_root()
-    {
-        std::string root = (std::filesystem::temp_directory_path() / "tovrasel-bench-XXXXXX").string();
-        if (!mkdtemp(root.data()))
-            throw std::runtime_error("cannot create a temporary root");
-        for (const char* directory : {"/var/run", "/var/log", "/usr/local/etc"})
-            std::filesystem::create_directories(root + directory);
-        setenv("TOVRASEL_ROOT", root.c_str(), 1);
-        return root;
-    }
-
-    std::string root_;
-    testsupport::EmulatorProcess emulator_;
-    pid_t pid_ = -1;
-};
-
 // A controller that sends batches of commands and counts the answers, leaving the signals aside.
-class Controller {
+class Controller : public testsupport::LoopbackConnection {
 public:
-    ~Controller()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-
-    bool connect_to(int port)
-    {
-        sockaddr_in address = loopback(port);
-        for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-             std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-            fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-                int on = 1;
-                setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                return true;
-            }
-            close(fd_);
-            fd_ = -1;
-        }
-        return false;
-    }
-
     // Adds a command, written in value notation, to the batch.
     void add(const std::string& message)
     {
@@ -145,7 +42,7 @@ public:
     // Sends the batch; true once every command of it is answered with success.
     bool run()
     {
-        bool sent = send(fd_, batch_.data(), batch_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(batch_.size());
+        bool sent = send(fd(), batch_.data(), batch_.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(batch_.size());
         batch_.clear();
         bool succeeded = sent;
         for (; sent && commands_ > 0; --commands_) {
@@ -164,7 +61,7 @@ private:
     {
         while (received_.size() < 4 || received_.size() < frame_length()) {
             char buffer[65536];
-            ssize_t length = recv(fd_, buffer, sizeof buffer, 0);
+            ssize_t length = recv(fd(), buffer, sizeof buffer, 0);
             if (length <= 0)
                 return false;
             received_.insert(received_.end(), buffer, buffer + length);
@@ -180,7 +77,6 @@ private:
         return size_t{static_cast<uint8_t>(received_[2])} << 8 | static_cast<uint8_t>(received_[3]);
     }
 
-    int fd_ = -1;
     std::vector<char> batch_;
     int commands_ = 0;
     std::vector<char> received_;
@@ -215,8 +111,8 @@ bool cycle(Controller& controller)
 
 void BM_SlotCommands(benchmark::State& state)
 {
-    int port = unused_port();
-    Board board(port);
+    int port = testsupport::unused_port();
+    testsupport::DaemonProcess daemon(port);
     Controller controller;
     if (!controller.connect_to(port)) {
         state.SkipWithError("the daemon does not listen");

@@ -2,44 +2,23 @@
 // value that decodes is judged, printed and encoded again with the counted length, and that
 // encoding must decode to an equal value.
 
-#include "asn1/modules/LGCP.h"
-#include "asn1/runtime/asn1.h"
+#include "fuzz/typed_input.h"
+
 #include "asn1/runtime/ber_decoder.h"
 #include "asn1/runtime/ber_encoder.h"
 #include "asn1/runtime/ber_length.h"
 #include "asn1/runtime/ber_tags.h"
-#include "asn1/runtime/invalid_value_tracer.h"
-#include "asn1/runtime/validity_checker.h"
-
-#include "asn1/test_module.h"
-#include "asn1/value_notation/message_shape.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 namespace {
 
-using Info = const ASN1::AbstractData::InfoType*;
+using fuzz::Info;
 
-const Info types[] = {
-    &LGCP::Message::theInfo,
-    &Shape::Message,
-    &Shape::RtpParams,
-    &TestModule::Outer::theInfo,
-    &ASN1::SEQUENCE_OF<TestModule::Outer>::theInfo,
-    &TestModule::Pick::theInfo,
-    &TestModule::InnerCarrier_info,
-    &TestModule::Level_info,
-    &ASN1::OpenData::theInfo,
-    &ASN1::OBJECT_IDENTIFIER::theInfo,
-    &ASN1::BIT_STRING::theInfo,
-    &ASN1::BMPString::theInfo,
-    &ASN1::GeneralizedTime::theInfo,
-};
+const std::vector<Info> types = fuzz::reader_types({&TestModule::Pick::theInfo, &ASN1::OpenData::theInfo});
 
 std::unique_ptr<ASN1::AbstractData> decode(Info type, const char* first, const char* last)
 {
@@ -52,25 +31,21 @@ std::unique_ptr<ASN1::AbstractData> decode(Info type, const char* first, const c
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size == 0)
+    const auto input = fuzz::typed_input(types, data, size);
+    if (!input)
         return 0;
-    const Info type = types[data[0] % std::size(types)];
-    const char* first = reinterpret_cast<const char*>(data + 1);
-    const auto value = decode(type, first, first + size - 1);
+    const auto value = decode(input->type, input->first, input->last);
     if (!value)
         return 0;
 
-    value->isValid();
-    value->isStrictlyValid();
-    std::ostringstream trace;
-    ASN1::trace_invalid(trace, "", *value);
+    fuzz::judge(*value);
     value->asValueNotation();
 
     std::vector<char> encoding;
     ASN1::BEREncoder writer(encoding);
     if (!value->accept(writer) || encoding.size() != ASN1::getObjectLength(*value, ASN1::ber::OwnTag))
         __builtin_trap();
-    const auto back = decode(type, encoding.data(), encoding.data() + encoding.size());
+    const auto back = decode(input->type, encoding.data(), encoding.data() + encoding.size());
     if (!back || *back != *value)
         __builtin_trap();
     return 0;

@@ -11,8 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
-#include <poll.h>
-#include <unistd.h>
 
 namespace Hardware {
 
@@ -119,21 +117,16 @@ DSProcReceiverService* DSProcReceiverService::instance()
     return &service;
 }
 
-DSProcReceiverService::DSProcReceiverService() { init(); }
+DSProcReceiverService::DSProcReceiverService()
+{
+    m_event.Bind("DSProcReceiverService::OnEvent", &DSProcReceiverService::OnEvent, this);
+    init();
+}
 
 void DSProcReceiverService::init()
 {
-    if (is_open())
-        return;
-    Fd fd = Device::open(GetDSPDevName(), O_RDWR | O_NONBLOCK);
-    if (!fd) {
-        int error = errno;
-        std::cerr << "open dsproc fail, VAD proceeding disabled: " << std::strerror(error) << std::endl;
-        return;
-    }
-    m_event.Bind("DSProcReceiverService::OnEvent", &DSProcReceiverService::OnEvent, this);
-    m_event.Schedule(fd, POLLIN);
-    fd.close();
+    if (!is_open())
+        open_driver(m_event, GetDSPDevName(), O_RDWR | O_NONBLOCK, "open dsproc fail, VAD proceeding disabled");
 }
 
 bool DSProcReceiverService::opened(const char* not_opened, unsigned ts)
@@ -322,31 +315,7 @@ bool DSProcReceiverService::enableMute(DSProcReceiver& receiver, bool rx, bool t
 
 void DSProcReceiverService::OnEvent(int fd, short revents)
 {
-    // A hang-up or error is read too: the read tells what it is, and an end of file must not
-    // leave the descriptor polled for ever.
-    if (!(revents & (POLLIN | POLLHUP | POLLERR)))
-        return;
-    for (;;) {
-        uint8_t record[event_size];
-        ssize_t length = read(fd, record, sizeof record);
-        if (length < 0 && errno == EINTR)
-            continue;
-        if (length < 0) {
-            if (errno != EAGAIN)
-                std::cerr << "fail to read from dsproc: " << std::strerror(errno) << std::endl;
-            return;
-        }
-        if (length == 0) {
-            std::cerr << "fail to read from dsproc: end of file" << std::endl;
-            m_event.Release();
-            return;
-        }
-        if (static_cast<size_t>(length) < sizeof record) {
-            std::cerr << "fail to read from dsproc: short record of " << length << " bytes" << std::endl;
-            return;
-        }
-        dispatch(record);
-    }
+    read_records(m_event, fd, revents, event_size, "dsproc", [this](const uint8_t* record) { dispatch(record); });
 }
 
 void DSProcReceiverService::dispatch(const uint8_t* record)

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
-#include <poll.h>
-#include <unistd.h>
 
 namespace Hardware {
 
@@ -59,21 +57,16 @@ TonecReceiverService* TonecReceiverService::instance()
     return &service;
 }
 
-TonecReceiverService::TonecReceiverService() { init(); }
+TonecReceiverService::TonecReceiverService()
+{
+    m_event.Bind("TonecReceiverService::OnEvent", &TonecReceiverService::OnEvent, this);
+    init();
+}
 
 void TonecReceiverService::init()
 {
-    if (is_open())
-        return;
-    Fd fd = Device::open(GetDTMFDevName(), O_RDONLY | O_NONBLOCK);
-    if (!fd) {
-        int error = errno;
-        std::cerr << "open tonec fail, DTMF proceeding disabled: " << std::strerror(error) << std::endl;
-        return;
-    }
-    m_event.Bind("TonecReceiverService::OnEvent", &TonecReceiverService::OnEvent, this);
-    m_event.Schedule(fd, POLLIN);
-    fd.close();
+    if (!is_open())
+        open_driver(m_event, GetDTMFDevName(), O_RDONLY | O_NONBLOCK, "open tonec fail, DTMF proceeding disabled");
 }
 
 bool TonecReceiverService::configureDTMF(unsigned ts, const LGCP::DTMFParams& params)
@@ -222,31 +215,7 @@ void TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::
 
 void TonecReceiverService::OnEvent(int fd, short revents)
 {
-    // A hang-up or error is read too: the read tells what it is, and an end of file must not
-    // leave the descriptor polled for ever.
-    if (!(revents & (POLLIN | POLLHUP | POLLERR)))
-        return;
-    for (;;) {
-        uint8_t record[event_size];
-        ssize_t length = read(fd, record, sizeof record);
-        if (length < 0 && errno == EINTR)
-            continue;
-        if (length < 0) {
-            if (errno != EAGAIN)
-                std::cerr << "fail to read from tonec: " << std::strerror(errno) << std::endl;
-            return;
-        }
-        if (length == 0) {
-            std::cerr << "fail to read from tonec: end of file" << std::endl;
-            m_event.Release();
-            return;
-        }
-        if (static_cast<size_t>(length) < sizeof record) {
-            std::cerr << "fail to read from tonec: short record of " << length << " bytes" << std::endl;
-            return;
-        }
-        dispatch(record);
-    }
+    read_records(m_event, fd, revents, event_size, "tonec", [this](const uint8_t* record) { dispatch(record); });
 }
 
 void TonecReceiverService::dispatch(const uint8_t* record)

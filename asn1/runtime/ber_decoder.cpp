@@ -29,6 +29,21 @@ constexpr unsigned ContextClass = 2;
 // Length fields of more octets than this are refused.
 constexpr unsigned MaxLengthOctets = 4;
 
+// An INTEGER or ENUMERATED content. Four octets hold every value; a fifth leading zero octet is
+// how an unsigned value from 2^31 on is written by other encoders.
+template <class Number>
+bool readNumber(Number& value, const char* content, unsigned length)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(content);
+    if (length == 0 || length > 5 || (length == 5 && p[0] != 0))
+        return false;
+    std::uint32_t bits = (p[0] & 0x80) ? 0xffffffffu : 0;
+    for (unsigned i = 0; i < length; ++i)
+        bits = bits << 8 | p[i];
+    value.setValue(static_cast<int>(bits));
+    return true;
+}
+
 }  // namespace
 
 BERDecoder::BERDecoder(const CoderEnv* env, const char* first, const char* last)
@@ -36,14 +51,13 @@ BERDecoder::BERDecoder(const CoderEnv* env, const char* first, const char* last)
 {
 }
 
-bool BERDecoder::decodeHeader(unsigned& tag, bool& primitive, unsigned& length)
+bool BERDecoder::decodeHeader(unsigned& tag, unsigned& length)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(position_);
     const auto* end = reinterpret_cast<const unsigned char*>(end_);
     if (p == end)
         return false;
     const unsigned char identifier = *p++;
-    primitive = (identifier & 0x20) == 0;
     unsigned number = identifier & 0x1f;
     if (number == 0x1f) {
         number = 0;
@@ -77,12 +91,22 @@ bool BERDecoder::decodeHeader(unsigned& tag, bool& primitive, unsigned& length)
     return true;
 }
 
+bool BERDecoder::peekHeader(unsigned& tag, const char*& contentEnd)
+{
+    const char* start = position_;
+    unsigned length;
+    if (!decodeHeader(tag, length))
+        return false;
+    contentEnd = position_ + length;
+    position_ = start;
+    return true;
+}
+
 bool BERDecoder::decodeHeader(const AbstractData& value, unsigned& length)
 {
     const char* start = position_;
     unsigned tag;
-    bool primitive;
-    if (!decodeHeader(tag, primitive, length))
+    if (!decodeHeader(tag, length))
         return false;
     if (tag != value.info()->tag && tagSkip_ == 0) {
         position_ = start;
@@ -90,6 +114,15 @@ bool BERDecoder::decodeHeader(const AbstractData& value, unsigned& length)
     }
     tagSkip_ = 0;
     return true;
+}
+
+const char* BERDecoder::takeContent(const AbstractData& value, unsigned& length)
+{
+    if (!decodeHeader(value, length))
+        return nullptr;
+    const char* content = position_;
+    position_ += length;
+    return content;
 }
 
 bool BERDecoder::decodeWrapper(const AbstractData& value, const char*& wrapperEnd)
@@ -124,129 +157,95 @@ bool BERDecoder::selectByTag(CHOICE& value, unsigned tag)
     return false;
 }
 
-bool BERDecoder::decodeInteger(unsigned length, int& value)
-{
-    // Four octets hold every value; a fifth leading zero octet is how an unsigned value from
-    // 2^31 on is written by other encoders.
-    const auto* p = reinterpret_cast<const unsigned char*>(position_);
-    if (length == 0 || length > 5 || (length == 5 && p[0] != 0))
-        return false;
-    std::uint32_t bits = (p[0] & 0x80) ? 0xffffffffu : 0;
-    for (unsigned i = 0; i < length; ++i)
-        bits = bits << 8 | p[i];
-    value = static_cast<int>(bits);
-    position_ += length;
-    return true;
-}
-
-std::vector<char> BERDecoder::takeBlock(unsigned length)
-{
-    std::vector<char> octets(position_, position_ + length);
-    position_ += length;
-    return octets;
-}
-
 bool BERDecoder::do_visit(Null& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length))
-        return false;
-    position_ += length;
-    return true;
+    return takeContent(value, length) != nullptr;
 }
 
 bool BERDecoder::do_visit(BOOLEAN& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length))
+    const char* content = takeContent(value, length);
+    if (!content)
         return false;
     if (length != 0)
-        value.setValue(position_[length - 1] != 0);
-    position_ += length;
+        value.setValue(content[length - 1] != 0);
     return true;
 }
 
 bool BERDecoder::do_visit(INTEGER& value)
 {
     unsigned length;
-    int number;
-    if (!decodeHeader(value, length) || !decodeInteger(length, number))
-        return false;
-    value.setValue(number);
-    return true;
+    const char* content = takeContent(value, length);
+    return content && readNumber(value, content, length);
 }
 
 bool BERDecoder::do_visit(ENUMERATED& value)
 {
     unsigned length;
-    int number;
-    if (!decodeHeader(value, length) || !decodeInteger(length, number))
-        return false;
-    value.setValue(number);
-    return true;
+    const char* content = takeContent(value, length);
+    return content && readNumber(value, content, length);
 }
 
 bool BERDecoder::do_visit(OBJECT_IDENTIFIER& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length) || !value.decodeCommon(position_, length))
-        return false;
-    position_ += length;
-    return true;
+    const char* content = takeContent(value, length);
+    return content && value.decodeCommon(content, length);
 }
 
 bool BERDecoder::do_visit(OCTET_STRING& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length))
+    const char* content = takeContent(value, length);
+    if (!content)
         return false;
-    value.getValue() = takeBlock(length);
+    value.getValue().assign(content, content + length);
     return true;
 }
 
 bool BERDecoder::do_visit(BIT_STRING& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length) || length == 0)
+    const char* content = takeContent(value, length);
+    if (!content || length == 0)
         return false;
-    const unsigned unused = static_cast<unsigned char>(*position_);
+    const unsigned unused = static_cast<unsigned char>(content[0]);
     if (unused > 7 || (length == 1 && unused != 0))
         return false;
-    ++position_;
-    value.getValue().assign(takeBlock(length - 1), (length - 1) * 8 - unused);
+    value.getValue().assign(std::vector<char>(content + 1, content + length), (length - 1) * 8 - unused);
     return true;
 }
 
 bool BERDecoder::do_visit(AbstractString& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length))
+    const char* content = takeContent(value, length);
+    if (!content)
         return false;
-    value.getValue().assign(position_, length);
-    position_ += length;
+    value.getValue().assign(content, length);
     return true;
 }
 
 bool BERDecoder::do_visit(BMPString& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length) || length % 2 != 0)
+    const char* content = takeContent(value, length);
+    if (!content || length % 2 != 0)
         return false;
     std::wstring text;
-    for (const char* p = position_; p != position_ + length; p += 2)
+    for (const char* p = content; p != content + length; p += 2)
         text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(p[0]) << 8 | static_cast<unsigned char>(p[1])));
     value.setValue(text);
-    position_ += length;
     return true;
 }
 
 bool BERDecoder::do_visit(GeneralizedTime& value)
 {
     unsigned length;
-    if (!decodeHeader(value, length) || !value.set(std::string(position_, length)))
-        return false;
-    position_ += length;
-    return true;
+    const char* content = takeContent(value, length);
+    return content && value.set(std::string(content, length));
 }
 
 bool BERDecoder::do_visit(CHOICE& value)
@@ -254,16 +253,12 @@ bool BERDecoder::do_visit(CHOICE& value)
     const char* wrapperEnd;
     if (!decodeWrapper(value, wrapperEnd))
         return false;
-    const char* start = position_;
     unsigned tag;
-    bool primitive;
-    unsigned length;
-    if (!decodeHeader(tag, primitive, length))
+    const char* valueEnd;
+    if (!peekHeader(tag, valueEnd))
         return false;
-    const char* valueEnd = position_ + length;
     if (wrapperEnd && valueEnd > wrapperEnd)
         return false;
-    position_ = start;
     if (!selectByTag(value, tag))
         return false;
     tagSkip_ = ber::alternativeTag(*value.info(), value.currentSelection()) != 0 ? 1 : 0;
@@ -294,21 +289,19 @@ bool BERDecoder::do_visit(SEQUENCE_OF_Base& value)
 bool BERDecoder::do_visit(OpenData& value)
 {
     const char* start = position_;
-    const char* wrapperEnd;
-    if (!decodeWrapper(value, wrapperEnd))
+    const char* end;
+    if (!decodeWrapper(value, end))
         return false;
-    if (wrapperEnd) {
+    if (end) {
         // The wrapper's content is the contained value's whole encoding.
-        value.setBuf(takeBlock(static_cast<unsigned>(wrapperEnd - position_)));
-        return true;
+        start = position_;
+    } else {
+        unsigned tag;
+        if (!peekHeader(tag, end))
+            return false;
     }
-    unsigned tag;
-    bool primitive;
-    unsigned length;
-    if (!decodeHeader(tag, primitive, length))
-        return false;
-    position_ += length;
-    value.setBuf(std::vector<char>(start, position_));
+    value.setBuf(std::vector<char>(start, end));
+    position_ = end;
     return true;
 }
 
@@ -355,11 +348,9 @@ int BERDecoder::readComponent(SEQUENCE& seq, int index, int optionalId)
     const unsigned expected = ber::fieldTag(info, static_cast<unsigned>(index));
     const char* start = position_;
     unsigned tag;
-    bool primitive;
-    unsigned length;
-    if (!decodeHeader(tag, primitive, length))
+    const char* fieldEnd;
+    if (!peekHeader(tag, fieldEnd))
         return Fail;
-    position_ = start;
     if (expected != 0 && tag != expected)
         return optional ? Continue : Fail;
     if (optional)

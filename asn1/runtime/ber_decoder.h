@@ -51,19 +51,22 @@ protected:
 private:
     // Reads an identifier and a length whose content lies within the input; false (position
     // unspecified) otherwise.
-    bool decodeHeader(unsigned& tag, bool& primitive, unsigned& length);
+    bool decodeHeader(unsigned& tag, unsigned& length);
+    // The identifier of the header at the position and the end of its content; the position
+    // stays where it is.
+    bool peekHeader(unsigned& tag, const char*& contentEnd);
     // A header for value: its own descriptor tag, or any tag when a context tag stands in for it
     // (the tag-skip count). A refused header leaves the position where it was.
     bool decodeHeader(const AbstractData& value, unsigned& length);
+    // Reads the header for value and moves past its content, which is returned (null when the
+    // header is refused).
+    const char* takeContent(const AbstractData& value, unsigned& length);
     // Reads a header for an untagged-by-default value (CHOICE, open type): when it stands inside
     // a tag of its own (tag-skip count or a descriptor tag), that wrapper is read first and
     // wrapperEnd is set to its end, else to null.
     bool decodeWrapper(const AbstractData& value, const char*& wrapperEnd);
     // Selects the CHOICE alternative carrying tag and creates its value.
     bool selectByTag(CHOICE& value, unsigned tag);
-    bool decodeInteger(unsigned length, int& value);
-    // Content octets of length into a fresh vector (the length is known to be within the input).
-    std::vector<char> takeBlock(unsigned length);
     int readComponent(SEQUENCE& seq, int index, int optionalId);
 
     const char* position_;

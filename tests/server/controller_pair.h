@@ -1,38 +1,19 @@
 #pragma once
 
-// The controller side of control-server tests: a connection over a socket pair whose server end
-// is a Control::Service (so the server sends through the real TPKT stack) and whose other end
-// the test reads and writes directly. Messages are written and shown in value notation, shown
-// collapsed to one line: "{ seq 7, pdu response : success : NULL }".
+// The controller side of control-server tests: the socket-pair connection and the message helpers
+// that the suites share, and the log filter of this suite.
 
-#include "foundation/control/service.h"
+#include "support/controller_pair.h"
 
 #include <string>
-#include <vector>
 
 namespace servertest {
 
-class PairConnection : public Control::Service {
-public:
-    // The test's end of the pair is stored in peer once the connection is activated; the test
-    // closes it. The connection itself belongs to whoever activates it.
-    explicit PairConnection(int& peer) : Control::Service(false), peer_(peer) {}
+using testsupport::collapse;
+using testsupport::encode;
+using testsupport::PairConnection;
+using testsupport::received;
 
-protected:
-    bool ImplActivate() override;
-    void ImplDeactivate() override {}
-    void ImplOnDisconnect() override {}
-
-private:
-    int& peer_;
-};
-
-// The PER encoding of the message written in value notation (throws when it does not read or encode).
-std::vector<char> encode(const std::string& message);
-// The value notation of whatever the peer has received so far, one collapsed message each.
-std::vector<std::string> received(int peer);
-// Runs of white space become one blank.
-std::string collapse(const std::string& text);
 // The log text without the lines in which a server without a controller says it sent nothing.
 std::string without_unsent(const std::string& log);
 
