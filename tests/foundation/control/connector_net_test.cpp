@@ -101,27 +101,14 @@ TEST_F(ConnectorNetTest, RetriesWithoutLeakingThenConnectsAndReconnectsAfterALos
     EXPECT_EQ(receiver.events, (Strings{"connect", "message", "disconnect", "connect"}));
 }
 
-TEST_F(ConnectorNetTest, AddressTextsAndAddressesThatDoNotParse)
+TEST_F(ConnectorNetTest, AddressThatDoesNotParseIsRetriedNeverTakenAsAnyAddress)
 {
-    ASSERT_EQ(listen(server, 4), 0);
-    {
-        LineLog out(std::cout);
-        Control::ConnectorNet connector(target);
-        EXPECT_EQ(connector.host(), "127.0.0.1");
-        EXPECT_EQ(connector.port(), port);
-        connector.Bind(&receiver);
-        ASSERT_TRUE(connector.Activate());
-        ASSERT_TRUE(run_until([&] { return receiver.connects == 1; }));
-        EXPECT_EQ(out.texts(), Strings{"connected to " + target + "."});
-    }
-    EXPECT_EQ(Control::ConnectorNet("127.0.0.1").port(), 0);
-
     // Never tried as 0.0.0.0, which would reach the listener on every local address: reported
     // and retried like a refused connect, seven times fast, then every 20 s.
+    ASSERT_EQ(listen(server, 4), 0);
     LineLog errors(std::cerr);
     const std::string text = "localhost:" + std::to_string(port);
     Control::ConnectorNet connector(text);
-    EXPECT_EQ(connector.host(), text);
     ASSERT_TRUE(connector.Activate());
     const std::string failure = "can't connect to " + text + " : invalid address";
     ASSERT_TRUE(run_until([&] { return errors.count(failure) == 10; }, limit_ms, warp_ms));
@@ -130,13 +117,8 @@ TEST_F(ConnectorNetTest, AddressTextsAndAddressesThatDoNotParse)
     for (size_t i = 0; i < retries.size(); ++i)
         expect_gap(retries[i], i < 7 ? 1000 : 20000, i);
     EXPECT_EQ(connector.state(), State::Connecting);
-
-    // Only the first connector's connection ever reached the listener.
     ASSERT_TRUE(NonBlockMode(server));
-    int pending = 0;
-    for (int fd; (fd = accept4(server, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; ++pending)
-        close(fd);
-    EXPECT_EQ(pending, 1);
+    EXPECT_LT(accept4(server, nullptr, nullptr, SOCK_CLOEXEC), 0);
 }
 
 TEST_F(ConnectorNetTest, DeactivateStopsTheRetriesAndFreesTheSocket)

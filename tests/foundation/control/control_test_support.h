@@ -13,22 +13,20 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
 #include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <streambuf>
 #include <string>
 #include <vector>
 
 #include <arpa/inet.h>
 #include <dirent.h>
-#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -51,8 +49,9 @@ public:
     std::vector<Line> matching(const std::string& text) const
     {
         std::vector<Line> found;
-        std::copy_if(lines_.begin(), lines_.end(), std::back_inserter(found),
-                     [&](const Line& line) { return line.text == text; });
+        for (const Line& line : lines_)
+            if (line.text == text)
+                found.push_back(line);
         return found;
     }
     size_t count(const std::string& text) const { return matching(text).size(); }
@@ -95,8 +94,6 @@ public:
     {
         ++connects;
         events.push_back("connect");
-        if (on_connect)
-            on_connect();
     }
     void OnDisconnect() override
     {
@@ -116,7 +113,6 @@ public:
     }
 
     Control::Service* echo = nullptr;
-    std::function<void()> on_connect;
     std::function<void()> on_disconnect;
     std::function<void()> on_message;
     int connects = 0;
@@ -156,10 +152,6 @@ protected:
         multiplexer.run(false, true);
         return done();
     }
-    void run_for(unsigned ms)
-    {
-        run_until([] { return false; }, ms);
-    }
 
     // Moves the reactor clock ahead.
     void warp(unsigned ms)
@@ -172,15 +164,6 @@ private:
     int64_t offset_us_ = 0;
 };
 
-inline sockaddr_in loopback(uint16_t port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 inline uint16_t local_port(int fd)
 {
     sockaddr_in address{};
@@ -189,17 +172,14 @@ inline uint16_t local_port(int fd)
     return ntohs(address.sin_port);
 }
 
-// A TCP socket bound to a free port of every local address (not listening yet); -1 on failure.
+// A TCP socket bound to a free port of every local address (not listening yet).
 inline int bound_socket()
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-        return fd;
-    if (fd >= 0)
-        close(fd);
-    return -1;
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
 }
 
 // A port that nothing uses right now.
@@ -215,7 +195,10 @@ inline uint16_t free_port()
 inline int connect_client(uint16_t port)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(port);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
         return fd;
     close(fd);
@@ -238,12 +221,10 @@ inline std::string read_some(int fd, unsigned wait_ms = 2000)
 {
     pollfd entry{fd, POLLIN, 0};
     std::string bytes;
-    if (poll(&entry, 1, int(wait_ms)) != 1)
-        return bytes;
     char buffer[4096];
-    ssize_t n;
-    while ((n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
-        bytes.append(buffer, size_t(n));
+    if (poll(&entry, 1, int(wait_ms)) == 1)
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            bytes.append(buffer, size_t(n));
     return bytes;
 }
 
@@ -251,10 +232,8 @@ inline std::string read_some(int fd, unsigned wait_ms = 2000)
 inline bool sees_end(int fd, unsigned wait_ms = 2000)
 {
     pollfd entry{fd, POLLIN, 0};
-    if (poll(&entry, 1, int(wait_ms)) != 1)
-        return false;
     char byte;
-    return recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
+    return poll(&entry, 1, int(wait_ms)) == 1 && recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
 }
 
 // The states (hex codes of /proc/net/tcp: 01 established, 08 close-wait, ...) of the IPv4 TCP
@@ -263,15 +242,13 @@ inline std::vector<std::string> tcp_states(uint16_t port)
 {
     std::vector<std::string> states;
     std::ifstream table("/proc/net/tcp");
-    std::string line;
+    std::string line, slot, local, remote, state;
     std::getline(table, line);
+    auto port_of = [](const std::string& endpoint) {
+        return unsigned(std::stoul(endpoint.substr(endpoint.find(':') + 1), nullptr, 16));
+    };
     while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, local, remote, state;
-        fields >> slot >> local >> remote >> state;
-        auto port_of = [](const std::string& endpoint) {
-            return unsigned(std::stoul(endpoint.substr(endpoint.find(':') + 1), nullptr, 16));
-        };
+        std::istringstream(line) >> slot >> local >> remote >> state;
         if (port_of(local) == port || port_of(remote) == port)
             states.push_back(state);
     }
@@ -284,8 +261,7 @@ inline int open_descriptors()
     int count = 0;
     if (DIR* dir = opendir("/proc/self/fd")) {
         while (dirent* entry = readdir(dir))
-            if (entry->d_name[0] != '.')
-                ++count;
+            count += entry->d_name[0] != '.';
         closedir(dir);
     }
     // The directory's own descriptor.

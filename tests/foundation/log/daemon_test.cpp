@@ -49,43 +49,32 @@ std::string working_directory()
     return getcwd(path, sizeof path) ? path : "?";
 }
 
-bool ends_with(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 TEST(Daemon, SystemLogModeSendsStreamsAndRawWritesToTheLogSocket)
 {
     testsupport::TempRoot root;
     logtest::LogSocket socket(root);
     Daemon::Params params;
     params.name = std::string("tvr-") + Version::current.text;
-    int status = run_daemon(params, [] {
-        std::cerr << "cwd=" << working_directory() << std::endl;
-        std::cout << "out" << std::endl;
-        std::clog << "dbg" << std::endl;
-        pid_t child = fork();
-        if (child == 0) {
-            ssize_t written = write(1, "raw\n", 4);
-            _exit(written == 4 ? 0 : 1);
-        }
-        waitpid(child, nullptr, 0);
-    });
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run_daemon(params, [] {
+                  std::cerr << "cwd=" << working_directory() << std::endl;
+                  std::cout << "out" << std::endl;
+                  std::clog << "dbg" << std::endl;
+                  pid_t child = fork();
+                  if (child == 0)
+                      _exit(write(1, "raw\n", 4) == 4 ? 0 : 1);
+                  waitpid(child, nullptr, 0);
+              }),
+              0);
 
     const std::string ident = std::string(" tvr-") + Version::current.text + ": ";
-    std::vector<std::string> err = socket.messages();
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0].substr(0, 4), "<27>");
-    EXPECT_TRUE(ends_with(err[0], ident + "cwd=/")) << err[0];
-    std::vector<std::string> out = socket.messages();
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].substr(0, 4), "<29>");
-    EXPECT_TRUE(ends_with(out[0], ident + "out")) << out[0];
-    std::vector<std::string> dbg = socket.messages();
-    ASSERT_EQ(dbg.size(), 1u);
-    EXPECT_EQ(dbg[0].substr(0, 4), "<31>");
-    EXPECT_TRUE(ends_with(dbg[0], ident + "dbg")) << dbg[0];
+    for (const char* expected : {"<27> cwd=/", "<29> out", "<31> dbg"}) {
+        std::vector<std::string> got = socket.messages();
+        ASSERT_EQ(got.size(), 1u);
+        const std::string end = ident + (expected + 5);
+        EXPECT_EQ(got[0].substr(0, 4), std::string(expected, 4));
+        EXPECT_TRUE(got[0].size() >= end.size() && got[0].compare(got[0].size() - end.size(), end.size(), end) == 0)
+            << got[0];
+    }
     EXPECT_EQ(socket.receive(), "raw\n");
 }
 
@@ -95,11 +84,11 @@ TEST(Daemon, LogFileModeSendsAllStreamsToTheHourlyFile)
     Daemon::Params params;
     params.mode = Daemon::log_files;
     params.name = root.path();
-    int status = run_daemon(params, [] {
-        std::cout << "out" << std::endl;
-        std::clog << "cwd=" << working_directory() << std::endl;
-    });
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run_daemon(params, [] {
+                  std::cout << "out" << std::endl;
+                  std::clog << "cwd=" << working_directory() << std::endl;
+              }),
+              0);
 
     // The daemon is not our child: wait for its line to show up.
     std::string logged;
@@ -107,9 +96,8 @@ TEST(Daemon, LogFileModeSendsAllStreamsToTheHourlyFile)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         logged.clear();
         for (const auto& entry : std::filesystem::directory_iterator(root.path())) {
-            std::ifstream in(entry.path());
             std::ostringstream content;
-            content << in.rdbuf();
+            content << std::ifstream(entry.path()).rdbuf();
             logged += content.str();
         }
     }

@@ -1,5 +1,6 @@
 #include "log_socket.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
@@ -10,7 +11,7 @@
 
 namespace logtest {
 
-LogSocket::LogSocket(const testsupport::TempRoot& root, int type) : path_(root.prepare("/dev/log"))
+LogSocket::LogSocket(const testsupport::TempRoot& root, int type) : type_(type), path_(root.prepare("/dev/log"))
 {
     fd_ = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
@@ -32,16 +33,13 @@ LogSocket::~LogSocket()
 
 std::string LogSocket::receive(int timeout_ms)
 {
-    int type = 0;
-    socklen_t length = sizeof type;
-    ::getsockopt(fd_, SOL_SOCKET, SO_TYPE, &type, &length);
     pollfd ready{fd_, POLLIN, 0};
-    if (type == SOCK_STREAM && connection_ < 0) {
+    if (type_ == SOCK_STREAM && connection_ < 0) {
         if (::poll(&ready, 1, timeout_ms) != 1)
             return std::string();
         connection_ = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     }
-    ready.fd = type == SOCK_STREAM ? connection_ : fd_;
+    ready.fd = type_ == SOCK_STREAM ? connection_ : fd_;
     if (::poll(&ready, 1, timeout_ms) != 1)
         return std::string();
     std::string data(65536, '\0');
@@ -60,6 +58,23 @@ std::vector<std::string> LogSocket::messages(int timeout_ms)
     if (start < data.size())
         out.push_back(data.substr(start) + "<no NUL>");
     return out;
+}
+
+UtcZone::UtcZone()
+{
+    if (const char* tz = std::getenv("TZ"))
+        saved_ = std::make_unique<std::string>(tz);
+    setenv("TZ", "UTC", 1);
+    tzset();
+}
+
+UtcZone::~UtcZone()
+{
+    if (saved_)
+        setenv("TZ", saved_->c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 std::string syslog_time(long seconds)

@@ -2,6 +2,7 @@
 
 #include "support/temp_root.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,19 @@ public:
 
 private:
     int fd_ = -1;
+    int type_;
     int connection_ = -1;
     std::string path_;
+};
+
+// Sets TZ to UTC while it lives.
+class UtcZone {
+public:
+    UtcZone();
+    ~UtcZone();
+
+private:
+    std::unique_ptr<std::string> saved_;
 };
 
 // The time stamp of a system-log line for the given time, "Mmm dd hh:mm:ss ".

@@ -10,7 +10,7 @@ namespace {
 
 using Bytes = std::array<uint8_t, 12>;
 
-TEST(BigEndian, WritesTheBoardsByteOrderAtTheOffsetOnly)
+TEST(BigEndian, WritesAndReadsTheBoardsByteOrderAtTheOffsetOnly)
 {
     Bytes record;
     record.fill(0xEE);
@@ -19,31 +19,25 @@ TEST(BigEndian, WritesTheBoardsByteOrderAtTheOffsetOnly)
     BigEndian::put_u8(record.data(), 7, 0x5A);
     BigEndian::put_i32(record.data(), 8, -2);
     EXPECT_EQ(record, (Bytes{0xEE, 0x12, 0x34, 0x80, 0x08, 0x4D, 0x02, 0x5A, 0xFF, 0xFF, 0xFF, 0xFE}));
+    EXPECT_EQ(BigEndian::get_u16(record.data(), 1), 0x1234);
+    EXPECT_EQ(BigEndian::get_u32(record.data(), 3), 0x80084D02u);
+    EXPECT_EQ(BigEndian::get_u8(record.data(), 7), 0x5A);
+    EXPECT_EQ(BigEndian::get_i32(record.data(), 8), -2);
 
     // IEEE 754 single precision 1.5 is 0x3FC00000.
     BigEndian::put_float(record.data(), 0, 1.5f);
-    EXPECT_EQ(record[0], 0x3F);
-    EXPECT_EQ(record[1], 0xC0);
-    EXPECT_EQ(record[2], 0x00);
-    EXPECT_EQ(record[3], 0x00);
-}
+    EXPECT_EQ(BigEndian::get_u32(record.data(), 0), 0x3FC00000u);
 
-TEST(BigEndian, ReadsBackWhatItWrote)
-{
-    Bytes record{};
-    for (uint16_t value : {uint16_t{0}, uint16_t{0x00FF}, uint16_t{0xFF00}, uint16_t{0xFFFF}}) {
-        BigEndian::put_u16(record.data(), 5, value);
-        EXPECT_EQ(BigEndian::get_u16(record.data(), 5), value);
-    }
-    for (uint32_t value : {0u, 0x000000FFu, 0x7F000001u, 0xC0084D05u, 0xFFFFFFFFu}) {
-        BigEndian::put_u32(record.data(), 1, value);
-        EXPECT_EQ(BigEndian::get_u32(record.data(), 1), value);
-    }
-    for (int32_t value : {0, 1, -1, 9000, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()}) {
+    // The edges of each type round-trip.
+    BigEndian::put_u16(record.data(), 5, 0xFF00);
+    EXPECT_EQ(BigEndian::get_u16(record.data(), 5), 0xFF00);
+    BigEndian::put_u32(record.data(), 1, 0xFFFFFFFFu);
+    EXPECT_EQ(BigEndian::get_u32(record.data(), 1), 0xFFFFFFFFu);
+    for (int32_t value : {-1, 9000, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()}) {
         BigEndian::put_i32(record.data(), 8, value);
         EXPECT_EQ(BigEndian::get_i32(record.data(), 8), value);
     }
-    for (float value : {0.0f, -0.0f, 3.25f, -1e-30f, std::numeric_limits<float>::max(),
+    for (float value : {-0.0f, 3.25f, -1e-30f, std::numeric_limits<float>::max(),
                         std::numeric_limits<float>::infinity()}) {
         BigEndian::put_float(record.data(), 2, value);
         float back = BigEndian::get_float(record.data(), 2);
@@ -52,15 +46,6 @@ TEST(BigEndian, ReadsBackWhatItWrote)
     }
     BigEndian::put_float(record.data(), 0, std::numeric_limits<float>::quiet_NaN());
     EXPECT_TRUE(std::isnan(BigEndian::get_float(record.data(), 0)));
-}
-
-TEST(BigEndian, ReadsRecordsTheBoardBuilt)
-{
-    const uint8_t record[] = {0x00, 0x00, 0x23, 0x28, 0xFF, 0xFF, 0xFF, 0x9C, 0x01, 0x67};
-    EXPECT_EQ(BigEndian::get_u32(record, 0), 9000u);
-    EXPECT_EQ(BigEndian::get_i32(record, 4), -100);
-    EXPECT_EQ(BigEndian::get_u16(record, 8), 0x0167);
-    EXPECT_EQ(BigEndian::get_u8(record, 9), 0x67);
 }
 
 }  // namespace

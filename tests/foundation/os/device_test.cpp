@@ -16,6 +16,7 @@ namespace {
 
 using testsupport::switch_read_byte;
 using testsupport::switch_write_byte;
+using Bytes = std::vector<uint8_t>;
 
 bool readable(int fd, int timeout_ms)
 {
@@ -23,7 +24,15 @@ bool readable(int fd, int timeout_ms)
     return poll(&ready, 1, timeout_ms) == 1 && (ready.revents & POLLIN);
 }
 
-TEST(DeviceWithoutEmulator, OpeningTheSwitchFailsWithENOENT)
+// The bytes of the next record, or the negated errno.
+Bytes next_record(int fd)
+{
+    uint8_t buffer[64];
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    return n >= 0 ? Bytes(buffer, buffer + n) : Bytes{uint8_t(-errno)};
+}
+
+TEST(DeviceWithoutEmulator, OpenFailsWithENOENTAndRequestsAreIoctls)
 {
     unsetenv("TOVRASEL_ROOT");
     errno = 0;
@@ -34,71 +43,48 @@ TEST(DeviceWithoutEmulator, OpeningTheSwitchFailsWithENOENT)
     errno = 0;
     EXPECT_FALSE(Device::open("/dev/hal", O_RDWR));
     EXPECT_EQ(errno, ENOENT);
-}
-
-TEST(DeviceWithoutEmulator, RequestsAreIoctlsOfTheDescriptor)
-{
-    testsupport::TempRoot root;
     int pipe_ends[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
-    errno = 0;
     EXPECT_EQ(Device::request(pipe_ends[0], 0x20004D02), -1);
     EXPECT_EQ(errno, ENOTTY);
-    errno = 0;
     EXPECT_EQ(Device::request_value(-1, 0x80044300, 2), -1);
     EXPECT_EQ(errno, EBADF);
     close(pipe_ends[0]);
     close(pipe_ends[1]);
 }
 
-TEST(DeviceWithEmulator, OpenAppliesTheCallersFlags)
-{
+class DeviceWithEmulator : public ::testing::Test {
+protected:
     testsupport::TempRoot root;
-    testsupport::BoardEmulator board(root);
-    Fd nonblocking = Device::open("/dev/hal", O_RDWR | O_NONBLOCK);
-    ASSERT_TRUE(nonblocking) << strerror(errno);
-    EXPECT_NE(fcntl(nonblocking, F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_NE(fcntl(nonblocking, F_GETFL) & O_NONBLOCK, 0);
-    Fd blocking = Device::open("/dev/misc/gw-wd", O_WRONLY);
-    ASSERT_TRUE(blocking);
-    EXPECT_NE(fcntl(blocking, F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_EQ(fcntl(blocking, F_GETFL) & O_NONBLOCK, 0);
+    testsupport::BoardEmulator board{root};
+};
 
+TEST_F(DeviceWithEmulator, OpenAppliesTheCallersFlagsAndPushedRecordsReadWhole)
+{
+    Fd hal = Device::open("/dev/hal", O_RDWR | O_NONBLOCK);
+    ASSERT_TRUE(hal) << strerror(errno);
+    EXPECT_NE(fcntl(hal, F_GETFD) & FD_CLOEXEC, 0);
+    Fd watchdog = Device::open("/dev/misc/gw-wd", O_WRONLY);
+    ASSERT_TRUE(watchdog);
     auto journal = board.journal();
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[0].device, "/dev/hal");
     EXPECT_EQ(journal[0].fields, "file=1 rdwr nonblock");
     EXPECT_EQ(journal[1].fields, "file=2 wronly");
-    nonblocking.close();
-    blocking.close();
-}
 
-TEST(DeviceWithEmulator, APushedRecordMakesTheDescriptorReadableAndReadsWhole)
-{
-    testsupport::TempRoot root;
-    testsupport::BoardEmulator board(root);
-    Fd hal = Device::open("/dev/hal", O_RDWR | O_NONBLOCK);
-    ASSERT_TRUE(hal);
     EXPECT_FALSE(readable(hal, 0));
-
     board.push("/dev/hal", {1, 2, 3, 4, 5});
     board.push("/dev/hal", {6});
     ASSERT_TRUE(readable(hal, 10000));
-    uint8_t buffer[64];
-    ASSERT_EQ(read(hal, buffer, sizeof buffer), 5);
-    EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 5), (std::vector<uint8_t>{1, 2, 3, 4, 5}));
-    ASSERT_EQ(read(hal, buffer, sizeof buffer), 1);
-    EXPECT_EQ(buffer[0], 6);
-    errno = 0;
-    EXPECT_EQ(read(hal, buffer, sizeof buffer), -1);
-    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_EQ(next_record(hal), (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_EQ(next_record(hal), Bytes{6});
+    EXPECT_EQ(next_record(hal), Bytes{uint8_t(-EAGAIN)});
     hal.close();
+    watchdog.close();
 }
 
-TEST(DeviceWithEmulator, ADuplicateReachesTheSameDeviceWhichClosesWithTheLastOne)
+TEST_F(DeviceWithEmulator, ADuplicateReachesTheSameDeviceWhichClosesWithTheLastOne)
 {
-    testsupport::TempRoot root;
-    testsupport::BoardEmulator board(root);
     Fd hal = Device::open("/dev/hal", O_RDWR);
     ASSERT_TRUE(hal);
     Fd copy(hal.dup());
@@ -116,15 +102,12 @@ TEST(DeviceWithEmulator, ADuplicateReachesTheSameDeviceWhichClosesWithTheLastOne
     EXPECT_EQ(last.fields, "file=1");
 }
 
-TEST(DeviceWithEmulator, RequestsOnDescriptorsItDidNotOpenFailWithEBADF)
+TEST_F(DeviceWithEmulator, RequestsOnDescriptorsItDidNotOpenFailWithEBADF)
 {
-    testsupport::TempRoot root;
-    testsupport::BoardEmulator board(root);
     Fd hal = Device::open("/dev/hal", O_RDWR);
     ASSERT_TRUE(hal);
-    int pipe_ends[2];
+    int pipe_ends[2], sockets[2];
     ASSERT_EQ(pipe(pipe_ends), 0);
-    int sockets[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sockets), 0);
 
     for (int fd : {-1, pipe_ends[0], sockets[0]}) {
@@ -132,7 +115,6 @@ TEST(DeviceWithEmulator, RequestsOnDescriptorsItDidNotOpenFailWithEBADF)
         EXPECT_EQ(switch_write_byte(fd, 9000, 1), -1) << fd;
         EXPECT_EQ(errno, EBADF) << fd;
     }
-    errno = 0;
     EXPECT_EQ(Device::request(sockets[1], 0x20004D02), -1);
     EXPECT_EQ(errno, EBADF);
     // Refused requests name no device and leave the journal alone.
@@ -142,73 +124,50 @@ TEST(DeviceWithEmulator, RequestsOnDescriptorsItDidNotOpenFailWithEBADF)
     hal.close();
 }
 
-TEST(DeviceWithEmulator, TwoOpensOfOneDeviceKeepTheirRecordsApart)
+TEST_F(DeviceWithEmulator, TwoOpensOfOneDeviceAndTwoDevicesKeepTheirRecordsApart)
 {
-    testsupport::TempRoot root;
-    testsupport::BoardEmulator board(root);
     Fd first = Device::open("/dev/hal", O_RDWR | O_NONBLOCK);
     Fd second = Device::open("/dev/hal", O_RDWR | O_NONBLOCK);
-    ASSERT_TRUE(first);
-    ASSERT_TRUE(second);
+    Fd watchdog = Device::open("/dev/misc/gw-wd", O_WRONLY | O_NONBLOCK);
+    ASSERT_TRUE(first && second && watchdog);
 
     board.push("1", {0xA1});
     board.push("2", {0xB2, 0xB2});
+    board.push("/dev/misc/gw-wd", {0x77});
+    ASSERT_TRUE(readable(watchdog, 10000));
     ASSERT_TRUE(readable(first, 10000));
     ASSERT_TRUE(readable(second, 10000));
-    uint8_t buffer[16];
-    EXPECT_EQ(read(second, buffer, sizeof buffer), 2);
-    EXPECT_EQ(read(first, buffer, sizeof buffer), 1);
-    EXPECT_EQ(buffer[0], 0xA1);
+    EXPECT_EQ(next_record(second), (Bytes{0xB2, 0xB2}));
+    EXPECT_EQ(next_record(first), Bytes{0xA1});
+    EXPECT_EQ(next_record(watchdog), Bytes{0x77});
+    board.clear_journal();
 
     ASSERT_EQ(write(first, "x", 1), 1);
     ASSERT_EQ(write(second, "yy", 2), 2);
-    // Both opens drive the one switch.
+    // Both opens drive the one switch; the watchdog answers the same code in its own way.
     ASSERT_EQ(switch_write_byte(first, 100, 1), 0);
     ASSERT_EQ(switch_write_byte(second, 101, 2), 0);
     EXPECT_EQ(switch_read_byte(second, 100), 1);
     EXPECT_EQ(switch_read_byte(first, 101), 2);
-
-    auto journal = board.journal();
-    ASSERT_GE(journal.size(), 4u);
-    EXPECT_EQ(journal[2].request, "write");
-    EXPECT_EQ(journal[2].fields, "file=1 record=78");
-    EXPECT_EQ(journal[3].fields, "file=2 record=7979");
-    first.close();
-    second.close();
-}
-
-TEST(DeviceWithEmulator, TwoDevicesAnswerTheSameCodeEachInTheirOwnWay)
-{
-    testsupport::TempRoot root;
-    testsupport::BoardEmulator board(root);
-    Fd hal = Device::open("/dev/hal", O_RDWR | O_NONBLOCK);
-    Fd watchdog = Device::open("/dev/misc/gw-wd", O_WRONLY | O_NONBLOCK);
-    ASSERT_TRUE(hal);
-    ASSERT_TRUE(watchdog);
-
-    board.push("/dev/misc/gw-wd", {0x77});
-    ASSERT_TRUE(readable(watchdog, 10000));
-    EXPECT_FALSE(readable(hal, 0));
-
-    EXPECT_EQ(switch_write_byte(hal, 9001, 7), 0);
-    errno = 0;
     EXPECT_EQ(switch_write_byte(watchdog, 9001, 7), -1);
     EXPECT_EQ(errno, ENOTTY);
+
     auto journal = board.journal();
-    ASSERT_EQ(journal.size(), 4u);
+    ASSERT_EQ(journal.size(), 7u);
+    EXPECT_EQ(journal[0].request, "write");
+    EXPECT_EQ(journal[0].fields, "file=1 record=78");
+    EXPECT_EQ(journal[1].fields, "file=2 record=7979");
     EXPECT_EQ(journal[2].device, "/dev/hal");
-    EXPECT_EQ(journal[2].request, "write");
-    EXPECT_EQ(journal[3].device, "/dev/misc/gw-wd");
-    EXPECT_EQ(journal[3].request, "request");
-    EXPECT_EQ(journal[3].result, "-1 ENOTTY");
-    hal.close();
+    EXPECT_EQ(journal[6].device, "/dev/misc/gw-wd");
+    EXPECT_EQ(journal[6].request, "request");
+    EXPECT_EQ(journal[6].result, "-1 ENOTTY");
+    first.close();
+    second.close();
     watchdog.close();
 }
 
-TEST(DeviceWithEmulator, ConcurrentProcessesEachGetTheirOwnAnswers)
+TEST_F(DeviceWithEmulator, ConcurrentProcessesEachGetTheirOwnAnswers)
 {
-    testsupport::TempRoot root;
-    testsupport::BoardEmulator board(root);
     Fd parent_hal = Device::open("/dev/hal", O_RDWR);
     ASSERT_TRUE(parent_hal);
 
@@ -234,22 +193,6 @@ TEST(DeviceWithEmulator, ConcurrentProcessesEachGetTheirOwnAnswers)
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     parent_hal.close();
-}
-
-TEST(DeviceWithEmulator, OpenFindsARestartedEmulator)
-{
-    testsupport::TempRoot root;
-    {
-        testsupport::BoardEmulator board(root);
-        Fd hal = Device::open("/dev/hal", O_RDWR);
-        ASSERT_TRUE(hal);
-        hal.close();
-    }
-    testsupport::BoardEmulator board(root);
-    Fd hal = Device::open("/dev/hal", O_RDWR);
-    ASSERT_TRUE(hal) << strerror(errno);
-    EXPECT_EQ(switch_write_byte(hal, 9000, 3), 0);
-    hal.close();
 }
 
 }  // namespace

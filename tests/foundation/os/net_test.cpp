@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
-#include <net/if.h>
 #include <set>
 
 namespace {
@@ -46,16 +45,6 @@ TEST(Net, AddressFormListsWhatIpListsAndFilters)
         uint32_t host = ntohl(addr.address());
         EXPECT_TRUE((host >> 24) == 10 || (host >> 20) == 0xAC1 || (host >> 16) == 0xC0A8) << addr.GetString();
     }
-}
-
-TEST(Net, NameFormHonoursInterfaceFlags)
-{
-    std::list<std::string> up, loopback;
-    ASSERT_GE(Net::ifconfig(up, 0, IFF_UP), 1);
-    EXPECT_NE(std::find(up.begin(), up.end(), "lo"), up.end());
-    ASSERT_EQ(Net::ifconfig(loopback, 0, IFF_UP | IFF_LOOPBACK), 1);
-    EXPECT_EQ(loopback.front(), "lo");
-    EXPECT_EQ(Net::ifconfig(loopback, Net::if_not_loopback, IFF_LOOPBACK), 0);
 }
 
 }  // namespace

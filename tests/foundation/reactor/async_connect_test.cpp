@@ -155,26 +155,4 @@ TEST_F(AsyncConnectTest, SilentPeerTimesOutOnTimeAndStopEndsAConnect)
         close(filler);
 }
 
-TEST_F(AsyncConnectTest, HandlerMayDeleteTheConnector)
-{
-    struct Owner {
-        ASync::Connect* connect = new ASync::Connect;
-        Status::Type status = Status::idle;
-        void Done(Status::Type got, Fd)
-        {
-            status = got;
-            delete connect;
-            connect = nullptr;
-            multiplexer.terminate();
-        }
-    } owner;
-    Port listener(4);
-    owner.connect->Bind(&Owner::Done, &owner);
-    owner.connect->Start(listener.text(), 5000);
-    if (owner.connect)
-        run_guarded();
-    EXPECT_EQ(owner.status, Status::connected);
-    EXPECT_EQ(owner.connect, nullptr);
-}
-
 }  // namespace

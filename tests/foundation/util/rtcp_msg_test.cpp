@@ -33,10 +33,7 @@ TEST(Rtcp, SourceDescriptionAndGoodbyeGoldens)
     EXPECT_EQ(encode(RTPC::BYE(0x11223344, "abc"), 1024),
               (Bytes{0x81, 0xCB, 0x00, 0x02, 0x11, 0x22, 0x33, 0x44, 0x03, 0x61, 0x62, 0x63}));
     EXPECT_EQ(encode(RTPC::BYE(0x11223344), 1024), (Bytes{0x81, 0xCB, 0x00, 0x01, 0x11, 0x22, 0x33, 0x44}));
-}
-
-TEST(Rtcp, DescriptionWithoutItemsStillClosesItsChunk)
-{
+    // A description without items still closes its chunk.
     EXPECT_EQ(encode(RTPC::SDES(0x01020304), 1024),
               (Bytes{0x81, 0xCA, 0x00, 0x02, 0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00}));
 }
@@ -76,19 +73,6 @@ TEST(Rtcp, SmallBuffersNeverOverflow)
               (Bytes{0x81, 0xCB, 0x00, 0x02, 0x11, 0x22, 0x33, 0x44, 0x03, 0x61, 0x62, 0x63}));
 }
 
-std::string run(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return output;
-    char chunk[512];
-    while (size_t n = fread(chunk, 1, sizeof chunk, pipe))
-        output.append(chunk, n);
-    pclose(pipe);
-    return output;
-}
-
 // tshark, an independent dissector, reads the packets as UDP payloads to port 5005.
 TEST(Rtcp, DissectorFindsNoMalformedPacket)
 {
@@ -117,9 +101,15 @@ TEST(Rtcp, DissectorFindsNoMalformedPacket)
     std::string pcap = root / "/packets.pcap";
     std::string convert = "text2pcap -q -u 5004,5005 " + (root / "/packets.txt") + " " + pcap + " >/dev/null 2>&1";
     ASSERT_EQ(std::system(convert.c_str()), 0);
-    std::string fields = run("tshark -r " + pcap +
-                             " -d udp.port==5005,rtcp -T fields -E separator='|' -e rtcp.pt -e rtcp.sdes.type "
-                             "-e rtcp.sdes.text -e _ws.expert.severity -e _ws.malformed 2>/dev/null");
+    FILE* tshark = popen(("tshark -r " + pcap +
+                          " -d udp.port==5005,rtcp -T fields -E separator='|' -e rtcp.pt -e rtcp.sdes.type "
+                          "-e rtcp.sdes.text -e _ws.expert.severity -e _ws.malformed 2>/dev/null").c_str(), "r");
+    ASSERT_NE(tshark, nullptr);
+    std::string fields;
+    char chunk[512];
+    while (size_t n = fread(chunk, 1, sizeof chunk, tshark))
+        fields.append(chunk, n);
+    pclose(tshark);
     EXPECT_EQ(fields,
               "202|1,3,4,0|Zelmaro Quintex,support@example.org,+1 555 0100||\n"
               "202|0|||\n"
