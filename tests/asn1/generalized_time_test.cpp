@@ -8,48 +8,37 @@
 
 namespace {
 
-TEST(Asn1GeneralizedTime, FractionAndUtc)
+TEST(Asn1GeneralizedTime, FractionUtcAndOffsets)
 {
     ASN1::GeneralizedTime time;
     ASSERT_TRUE(time.set("20240229123456.5Z"));
-    EXPECT_EQ(time.getYear(), 2024);
-    EXPECT_EQ(time.getMonth(), 2);
     EXPECT_EQ(time.getDay(), 29);
-    EXPECT_EQ(time.getHour(), 12);
-    EXPECT_EQ(time.getMinute(), 34);
     EXPECT_EQ(time.getSecond(), 56);
     EXPECT_EQ(time.getMillisec(), 500);
     EXPECT_TRUE(time.isUTC());
     EXPECT_EQ(time.get(), "20240229123456.500Z");
-
     ASSERT_TRUE(time.set("20240229123456.0299999"));
     EXPECT_EQ(time.getMillisec(), 29);
     EXPECT_FALSE(time.isUTC());
     EXPECT_EQ(time.get(), "20240229123456.029");
-}
 
-TEST(Asn1GeneralizedTime, OffsetsBothWays)
-{
-    ASN1::GeneralizedTime time("19991231235959+0130");
+    ASSERT_TRUE(time.set("19991231235959+0130"));
     EXPECT_EQ(time.getMindiff(), 90);
-    EXPECT_FALSE(time.isUTC());
-    EXPECT_EQ(time.get(), "19991231235959+0130");
-
-    const ASN1::GeneralizedTime west(1999, 12, 31, 23, 59, 59, 0, -90, false);
-    EXPECT_EQ(west.get(), "19991231235959-0130");
-    ASN1::GeneralizedTime parsed;
-    ASSERT_TRUE(parsed.set(west.get()));
-    EXPECT_EQ(parsed, west);
+    EXPECT_EQ(ASN1::GeneralizedTime(1999, 12, 31, 23, 59, 59, 0, -90, false).get(), "19991231235959-0130");
     // UTC wins over an offset when printing.
     EXPECT_EQ(ASN1::GeneralizedTime(2000, 1, 2, 3, 4, 5, 6, 90, true).get(), "20000102030405.006Z");
 }
 
-TEST(Asn1GeneralizedTime, MalformedTextsFailAndChangeNothing)
+TEST(Asn1GeneralizedTime, MalformedOrOutOfRangeTextsFailAndChangeNothing)
 {
     const ASN1::GeneralizedTime before("20240229123456.5Z");
-    for (const char* text : {"", "Z", "12", "+0130", "2024022912345", "2024022912345Z", "20240229123456.",
-                             "20240229123456.Z", "20240229123456+013", "20240229123456+01300", "20240229123456X",
-                             "20240229123456ZZ", "2024O229123456", "20240229123456*0130"}) {
+    for (const char* text :
+         {"", "Z", "12", "+0130", "2024022912345", "2024022912345Z", "20240229123456.", "20240229123456.Z",
+          "20240229123456+013", "20240229123456+01300", "20240229123456X", "20240229123456ZZ", "2024O229123456",
+          "20240229123456*0130", "20240029123456", "20241329123456", "20249629123456", "20240200123456",
+          "20240232123456", "20240229253456", "20240229243000", "20240229240001", "20240229240000.5",
+          "20240229126056", "20240229123460", "20240229123456+0060", "20240229123456-0199", "20240229123456+2400",
+          "20240229123456+9999"}) {
         ASN1::GeneralizedTime time = before;
         EXPECT_FALSE(time.set(text)) << text;
         EXPECT_EQ(time, before) << text;
@@ -61,19 +50,6 @@ TEST(Asn1GeneralizedTime, MalformedTextsFailAndChangeNothing)
     EXPECT_TRUE(time.set(std::string_view(buffer.data(), 15)));
 }
 
-TEST(Asn1GeneralizedTime, FieldsOutOfRangeFailAndChangeNothing)
-{
-    const ASN1::GeneralizedTime before("20240229123456.5Z");
-    for (const char* text : {"20240029123456", "20241329123456", "20249629123456", "20240200123456",
-                             "20240232123456", "20240229253456", "20240229243000", "20240229240001",
-                             "20240229240000.5", "20240229126056", "20240229123460", "20240229123456+0060",
-                             "20240229123456-0199", "20240229123456+2400", "20240229123456+9999"}) {
-        ASN1::GeneralizedTime time = before;
-        EXPECT_FALSE(time.set(text)) << text;
-        EXPECT_EQ(time, before) << text;
-    }
-}
-
 TEST(Asn1GeneralizedTime, EveryTimeTakenPrintsBackAsItself)
 {
     // The edges of each field, the end of a day and the widest offsets.
@@ -82,27 +58,18 @@ TEST(Asn1GeneralizedTime, EveryTimeTakenPrintsBackAsItself)
         ASN1::GeneralizedTime time;
         ASSERT_TRUE(time.set(text)) << text;
         EXPECT_EQ(time.get(), text);
-        ASN1::GeneralizedTime back;
-        ASSERT_TRUE(back.set(time.get())) << text;
-        EXPECT_EQ(back, time) << text;
     }
 }
 
-TEST(Asn1GeneralizedTime, ComparesFieldByFieldThenUtc)
+TEST(Asn1GeneralizedTime, ComparesFieldByFieldThenUtcAndConvertsTimeT)
 {
     const ASN1::GeneralizedTime base(2024, 5, 1, 10, 0, 0, 0, 0, false);
-    EXPECT_EQ(base.compare(ASN1::GeneralizedTime(2024, 5, 1, 10, 0, 0, 0, 0, false)), 0);
     EXPECT_EQ(base.compare(ASN1::GeneralizedTime(2024, 3, 30, 23, 0, 0, 0, 0, false)), 2);
     EXPECT_LT(base.compare(ASN1::GeneralizedTime(2024, 5, 1, 10, 0, 0, 0, 0, true)), 0);
-    EXPECT_EQ(ASN1::GeneralizedTime().get(), "00010101000000");
-}
 
-TEST(Asn1GeneralizedTime, TimeTConversions)
-{
     ASN1::GeneralizedTime time("20000101000000.250+0100");
     time.set_time_t(951782400);  // 2000-02-29 00:00:00 UTC
     EXPECT_EQ(time.get(), "20000229000000.250+0100");
-
     const char* saved = std::getenv("TZ");
     const std::string old_zone = saved ? saved : "";
     setenv("TZ", "UTC0", 1);

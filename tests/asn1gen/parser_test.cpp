@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 namespace asn1gen {
 namespace {
 
-Schema parse(const std::string& body, const std::string& imports = "")
+Schema parse(const std::string& body)
 {
     Schema schema;
-    parse_modules(schema, "M DEFINITIONS AUTOMATIC TAGS ::= BEGIN\n" + imports + body + "\nEND\n", "m.asn");
+    parse_modules(schema, "M DEFINITIONS AUTOMATIC TAGS ::= BEGIN\n" + body + "\nEND\n", "m.asn");
     return schema;
 }
 
@@ -38,119 +42,34 @@ std::string error_of_body(const std::string& body)
     return error_of("M DEFINITIONS AUTOMATIC TAGS ::= BEGIN\n" + body + "\nEND\n");
 }
 
-TEST(Parser, EnumeratorsCountOnFromTheLastNumber)
+TEST(Parser, EnumeratorsCountOnFromTheLastNumberAndTheNamesTableSaysWhereTheyJump)
 {
     const Schema schema = parse(
-        "Dscp ::= ENUMERATED { cs0, le, cs1(8), af11(10), count(23) }\n"
+        "Dscp ::= ENUMERATED { cs0, le, cs1(8), af11(10), cs7(56), count(23) }\n"
         "Standby ::= ENUMERATED { not-use(-1), active, standby }\n"
         "Gain ::= ENUMERATED { rsh(10), fake(255), min(0), max(10), mux, ... }\n"
         "Priority ::= ENUMERATED { emergency(1), urgent }\n");
-
-    const Type& dscp = type_of(schema, "Dscp");
-    ASSERT_EQ(dscp.enumerators.size(), 5u);
-    EXPECT_EQ(dscp.enumerators[1].value, 1);
-    EXPECT_EQ(dscp.enumerators[4].value, 23);
-    EXPECT_EQ(dscp.max_enum_value(), 23);
-    EXPECT_FALSE(dscp.extensible);
-
-    const Type& standby = type_of(schema, "Standby");
-    EXPECT_EQ(standby.enumerators[0].value, -1);
-    EXPECT_EQ(standby.enumerators[2].value, 1);
-    EXPECT_EQ(standby.max_enum_value(), 1);
-
-    const Type& gain = type_of(schema, "Gain");
-    EXPECT_EQ(gain.enumerators[4].value, 11);
-    EXPECT_EQ(gain.max_enum_value(), 255);
-    EXPECT_TRUE(gain.extensible);
-
-    EXPECT_EQ(type_of(schema, "Priority").enumerators[1].value, 2);
-}
-
-TEST(Parser, NamesTableGivesTheNumberExactlyWhereItIsNotThePreviousPlusOne)
-{
-    const Schema schema = parse(
-        "Dscp ::= ENUMERATED { cs0(0), le(1), cs1(8), af11(10), cs7(56), count(23) }\n"
-        "Standby ::= ENUMERATED { not-use(-1), active(0), standby(1) }\n"
-        "Gain ::= ENUMERATED { rsh(10), fake(255), min(0), max(10), mux(11) }\n"
-        "Priority ::= ENUMERATED { emergency(1), urgent(2) }\n");
-    const Type& dscp = type_of(schema, "Dscp");
-    EXPECT_EQ(dscp.names_table_entry(0), "cs0");
-    EXPECT_EQ(dscp.names_table_entry(1), "le");
-    EXPECT_EQ(dscp.names_table_entry(2), "cs1=8");
-    EXPECT_EQ(dscp.names_table_entry(4), "cs7=56");
-    EXPECT_EQ(dscp.names_table_entry(5), "count=23");
-    const Type& standby = type_of(schema, "Standby");
-    EXPECT_EQ(standby.names_table_entry(0), "not-use=-1");
-    EXPECT_EQ(standby.names_table_entry(1), "active");
-    const Type& gain = type_of(schema, "Gain");
-    EXPECT_EQ(gain.names_table_entry(0), "rsh=10");
-    EXPECT_EQ(gain.names_table_entry(2), "min=0");
-    EXPECT_EQ(gain.names_table_entry(4), "mux");
-    EXPECT_EQ(type_of(schema, "Priority").names_table_entry(0), "emergency=1");
-}
-
-TEST(Parser, SequenceSplitsRootFieldsFromExtensionAdditions)
-{
-    const Schema schema = parse(
-        "Plain ::= SEQUENCE { a INTEGER OPTIONAL, b INTEGER (0..1023) }\n"
-        "Open ::= SEQUENCE { a BOOLEAN, ... }\n"
-        "Grown ::= SEQUENCE { a BOOLEAN, b NULL OPTIONAL, ..., c INTEGER, d OCTET STRING }\n"
-        "Alt ::= CHOICE { x NULL, y-z OBJECT IDENTIFIER, ... }\n");
-
-    const Type& plain = type_of(schema, "Plain");
-    EXPECT_FALSE(plain.extensible);
-    EXPECT_EQ(plain.root_count, 2u);
-    EXPECT_TRUE(plain.components[0].optional);
-    EXPECT_FALSE(plain.components[1].optional);
-    ASSERT_TRUE(plain.components[1].type->constraint);
-    EXPECT_EQ(plain.components[1].type->constraint->upper, 1023);
-
-    const Type& open = type_of(schema, "Open");
-    EXPECT_TRUE(open.extensible);
-    EXPECT_EQ(open.root_count, 1u);
-
-    const Type& grown = type_of(schema, "Grown");
-    EXPECT_TRUE(grown.extensible);
-    EXPECT_EQ(grown.root_count, 2u);
-    ASSERT_EQ(grown.components.size(), 4u);
-    EXPECT_EQ(grown.components[3].type->kind, TypeKind::OctetString);
-
-    const Type& alt = type_of(schema, "Alt");
-    EXPECT_TRUE(alt.extensible);
-    EXPECT_EQ(alt.root_count, 2u);
-    EXPECT_EQ(alt.components[1].name, "y-z");
-}
-
-TEST(Parser, ReadsConstraintsListsAndComments)
-{
-    const Schema schema = parse(
-        "-- a comment line\n"
-        "S ::= SEQUENCE { -- inline -- name IA5String (SIZE (1..64)), id INTEGER (-128..127),\n"
-        "  big INTEGER (0..4294967295), set SET OF INTEGER, list SEQUENCE OF SEQUENCE { x NULL } }\n");
-    const Type& s = type_of(schema, "S");
-    ASSERT_EQ(s.components.size(), 5u);
-    EXPECT_EQ(s.components[0].type->kind, TypeKind::IA5String);
-    EXPECT_EQ(s.components[0].type->constraint->lower, 1);
-    EXPECT_EQ(s.components[1].type->constraint->lower, -128);
-    EXPECT_EQ(s.components[2].type->constraint->upper, 4294967295LL);
-    EXPECT_EQ(s.components[3].type->kind, TypeKind::SetOf);
-    EXPECT_EQ(s.components[4].type->element->kind, TypeKind::Sequence);
-    EXPECT_EQ(s.components[4].where.line, 4);
-}
-
-TEST(Parser, ResolvesReferencesThroughImports)
-{
-    Schema schema;
-    parse_modules(schema,
-        "A DEFINITIONS AUTOMATIC TAGS ::= BEGIN IMPORTS Addr FROM B; T ::= SEQUENCE { a Addr, b Local } "
-        "Local ::= INTEGER END\n"
-        "B DEFINITIONS AUTOMATIC TAGS ::= BEGIN Addr ::= SEQUENCE { ip IA5String } END\n",
-        "ab.asn");
-    schema.resolve();
-    const Type& t = *schema.find_qualified("A::T")->type;
-    EXPECT_EQ(t.components[0].type->target, schema.find_qualified("B::Addr"));
-    EXPECT_EQ(t.components[1].type->target, schema.find_qualified("A::Local"));
-    EXPECT_EQ(dereference(*t.components[1].type).kind, TypeKind::Integer);
+    const struct {
+        const char* type;
+        std::vector<std::string> entries;
+        std::int64_t last, max;
+        bool extensible;
+    } cases[] = {
+        {"Dscp", {"cs0", "le", "cs1=8", "af11=10", "cs7=56", "count=23"}, 23, 56, false},
+        {"Standby", {"not-use=-1", "active", "standby"}, 1, 1, false},
+        {"Gain", {"rsh=10", "fake=255", "min=0", "max=10", "mux"}, 11, 255, true},
+        {"Priority", {"emergency=1", "urgent"}, 2, 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        const Type& type = type_of(schema, c.type);
+        ASSERT_EQ(type.enumerators.size(), c.entries.size());
+        for (std::size_t i = 0; i < c.entries.size(); ++i)
+            EXPECT_EQ(type.names_table_entry(i), c.entries[i]);
+        EXPECT_EQ(type.enumerators.back().value, c.last);
+        EXPECT_EQ(type.max_enum_value(), c.max);
+        EXPECT_EQ(type.extensible, c.extensible);
+    }
 }
 
 TEST(Parser, ReportsFaultsWithFileAndLine)

@@ -1,7 +1,7 @@
 #include "asn1/runtime/ber_tags.h"
 #include "asn1/ber/ber_test_support.h"
 #include "asn1/test_module.h"
-#include "asn1/value_notation/message_shape.h"
+#include "asn1/modules/LGCP.h"
 
 namespace {
 
@@ -48,17 +48,17 @@ TEST(BerDecoder, InnerOptionalFieldEndsWithItsContent)
 
 TEST(BerDecoder, ComponentTagsMustMatch)
 {
-    auto message = Shape::make(Shape::Message);
-    EXPECT_TRUE(decode(bytes({0x30, 0x09, 0x80, 0x01, 0x07, 0xa2, 0x04, 0xa1, 0x02, 0x80, 0x00}), *message));
+    LGCP::Message message;
+    EXPECT_TRUE(decode(bytes({0x30, 0x09, 0x80, 0x01, 0x07, 0xa2, 0x04, 0xa1, 0x02, 0x80, 0x00}), message));
     // pdu tagged [3]; an alternative of Response that does not exist; a primitive universal tag
     // where an alternative's context tag belongs.
     for (const auto& wrong : {bytes({0x30, 0x09, 0x80, 0x01, 0x07, 0xa3, 0x04, 0xa1, 0x02, 0x80, 0x00}),
                               bytes({0x30, 0x09, 0x80, 0x01, 0x07, 0xa2, 0x04, 0xa1, 0x02, 0x85, 0x00}),
                               bytes({0x30, 0x09, 0x80, 0x01, 0x07, 0xa2, 0x04, 0xa1, 0x02, 0x05, 0x00})}) {
-        auto fresh = Shape::make(Shape::Message);
-        EXPECT_FALSE(decode(wrong, *fresh));
+        LGCP::Message fresh;
+        EXPECT_FALSE(decode(wrong, fresh));
     }
-    ASN1::SEQUENCE cfg(&Shape::TrunkCfg);
+    LGCP::TrunkCfg cfg;
     EXPECT_FALSE(decode(bytes({0x30, 0x06, 0x80, 0x01, 0x01, 0x82, 0x01, 0x01}), cfg));
     // A field running past the end of its SEQUENCE.
     EXPECT_FALSE(decode(bytes({0x30, 0x03, 0x80, 0x02, 0x01, 0x01, 0x00}), cfg));
@@ -107,7 +107,7 @@ TEST(BerDecoder, IntegersMustFitThirtyTwoBits)
     EXPECT_FALSE(decode(bytes({0x02, 0x05, 0x01, 0x00, 0x00, 0x00, 0x00}), integer));
     EXPECT_FALSE(decode(bytes({0x02, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01}), integer));
     EXPECT_FALSE(decode(bytes({0x02, 0x00}), integer));
-    ASN1::ENUMERATED cause(&Shape::ErrorCause);
+    LGCP::ErrorCause cause;
     EXPECT_TRUE(decode(bytes({0x0a, 0x01, 0xff}), cause));
     EXPECT_EQ(cause.getValue(), -1);
 

@@ -1,37 +1,30 @@
 #include "asn1/runtime/ber_length.h"
 #include "asn1/runtime/ber_tags.h"
 #include "asn1/ber/ber_test_support.h"
+#include "asn1/gen/message_samples.h"
 #include "asn1/test_module.h"
-#include "asn1/value_notation/message_shape.h"
 
 namespace {
 
 using bertest::bytes;
 using bertest::decode;
 using bertest::encode;
-using Shape::choice;
-using Shape::message;
 
 TEST(BerEncoder, MessagesUseContextTagsAndWrapChoices)
 {
-    EXPECT_EQ(encode(*message(7, std::nullopt, Shape::response, choice(Shape::Response, 0, new ASN1::Null))),
-              bytes({0x30, 0x09, 0x80, 0x01, 0x07, 0xa2, 0x04, 0xa1, 0x02, 0x80, 0x00}));
-    EXPECT_EQ(encode(*message(7, 12, Shape::response, choice(Shape::Response, 1, Shape::enumerated(Shape::ErrorCause, 3)))),
-              bytes({0x30, 0x0d, 0x80, 0x01, 0x07, 0x81, 0x01, 0x0c, 0xa2, 0x05, 0xa1, 0x03, 0x81, 0x01, 0x03}));
-    EXPECT_EQ(encode(*message(3, std::nullopt, Shape::command, choice(Shape::Command, Shape::trunkCfg, Shape::trunkCfgValue(1, 1)))),
+    const std::vector<LGCP::Message> three = samples::threeMessages();
+    EXPECT_EQ(encode(three[0]), bytes({0x30, 0x0c, 0x80, 0x01, 0x07, 0x81, 0x01, 0x0c, 0xa2, 0x04, 0xa1, 0x02, 0x80, 0x00}));
+    EXPECT_EQ(encode(three[1]), bytes({0x30, 0x0a, 0x80, 0x01, 0x07, 0xa2, 0x05, 0xa1, 0x03, 0x81, 0x01, 0x04}));
+    EXPECT_EQ(encode(three[2]),
               bytes({0x30, 0x0f, 0x80, 0x01, 0x03, 0xa2, 0x0a, 0xa0, 0x08, 0xaa, 0x06, 0x80, 0x01, 0x01, 0x81, 0x01, 0x01}));
 }
 
 TEST(BerEncoder, IntegerContentIsTheShortestTwosComplement)
 {
     const std::pair<int, std::vector<char>> cases[] = {
-        {0, bytes({0x02, 0x01, 0x00})},
-        {127, bytes({0x02, 0x01, 0x7f})},
-        {128, bytes({0x02, 0x02, 0x00, 0x80})},
-        {-128, bytes({0x02, 0x01, 0x80})},
-        {-129, bytes({0x02, 0x02, 0xff, 0x7f})},
-        {0x800000, bytes({0x02, 0x04, 0x00, 0x80, 0x00, 0x00})},
-        {-2147483647 - 1, bytes({0x02, 0x04, 0x80, 0x00, 0x00, 0x00})},
+        {0, bytes({0x02, 0x01, 0x00})}, {127, bytes({0x02, 0x01, 0x7f})}, {128, bytes({0x02, 0x02, 0x00, 0x80})},
+        {-128, bytes({0x02, 0x01, 0x80})}, {-129, bytes({0x02, 0x02, 0xff, 0x7f})},
+        {0x800000, bytes({0x02, 0x04, 0x00, 0x80, 0x00, 0x00})}, {-2147483647 - 1, bytes({0x02, 0x04, 0x80, 0x00, 0x00, 0x00})},
     };
     for (const auto& [value, encoding] : cases) {
         SCOPED_TRACE(value);
@@ -100,16 +93,14 @@ TEST(BerEncoder, PrimitiveContents)
     EXPECT_EQ(encode(ASN1::IA5String(std::string("ab"))), bytes({0x16, 0x02, 'a', 'b'}));
     EXPECT_EQ(encode(ASN1::GeneralizedTime(2024, 2, 29, 13, 5, 9, 0, 0, true)),
               bytes({0x18, 0x0f, '2', '0', '2', '4', '0', '2', '2', '9', '1', '3', '0', '5', '0', '9', 'Z'}));
-    ASN1::ENUMERATED cause(&Shape::ErrorCause);
-    cause.setValue(4);
-    EXPECT_EQ(encode(cause), bytes({0x0a, 0x01, 0x04}));
+    EXPECT_EQ(encode(LGCP::ErrorCause(LGCP::ErrorCause::unexpectedMsgType)), bytes({0x0a, 0x01, 0x04}));
 }
 
 TEST(BerEncoder, UnselectedChoiceAndEmptyOpenTypeFail)
 {
     std::vector<char> out;
     ASN1::BEREncoder writer(out);
-    EXPECT_FALSE(Shape::make(Shape::Message)->accept(writer));
+    EXPECT_FALSE(LGCP::Message().accept(writer));
     ASN1::BEREncoder openWriter(out);
     EXPECT_FALSE(ASN1::OpenData().accept(openWriter));
 }
@@ -117,37 +108,16 @@ TEST(BerEncoder, UnselectedChoiceAndEmptyOpenTypeFail)
 TEST(BerEncoder, EveryValueReadsBackWithTheCountedLength)
 {
     std::vector<std::unique_ptr<ASN1::AbstractData>> values;
-    for (auto& message : Shape::sampleMessages())
-        values.push_back(std::move(message));
-
-    auto outer = std::make_unique<TestModule::Outer>();
-    outer->get_id() = 1023;
-    outer->includeOptionalField(0, TestModule::Outer::colour);
-    outer->field<TestModule::Dscp>(TestModule::Outer::colour).setValue(TestModule::Dscp::ef);
-    auto inner = std::make_unique<TestModule::Inner>();
-    inner->set_flag(true);
-    inner->includeOptionalField(0, 1);
-    inner->set_label("in");
-    outer->get_pick().setSelection(TestModule::Pick::inner, inner->clone());
-    outer->includeOptionalField(1, TestModule::Outer::items);
-    outer->get_items().push_back(*inner);
-    outer->get_items().push_back(TestModule::Inner());
-    for (unsigned k = 0; k < 6; ++k)
-        outer->includeOptionalField(2 + k, TestModule::Outer::e0 + k);
-    outer->field<ASN1::INTEGER>(TestModule::Outer::e0).setValue(-70000);
-    outer->field<ASN1::IA5String>(TestModule::Outer::e2).setValue(std::string(300, 'z'));
-    values.push_back(std::move(outer));
-
-    auto level = std::make_unique<ASN1::IntegerWithNamedNumber>(&TestModule::Level_info);
-    level->setValue(100);
-    values.push_back(std::move(level));
+    for (const LGCP::Message& message : samples::filledMessages())
+        values.push_back(std::make_unique<LGCP::Message>(message));
+    values.push_back(std::make_unique<ASN1::IntegerWithNamedNumber>(100, &TestModule::Level_info));
     values.push_back(std::make_unique<ASN1::GeneralizedTime>(1999, 12, 31, 23, 59, 59, 125, -90, false));
-
+    values.push_back(std::make_unique<ASN1::IA5String>(std::string(300, 'z')));
     for (const auto& value : values) {
         SCOPED_TRACE(value->asValueNotation());
         const std::vector<char> encoding = encode(*value);
         EXPECT_EQ(ASN1::getObjectLength(*value, ASN1::ber::OwnTag), encoding.size());
-        const auto back = Shape::make(*value->info());
+        const std::unique_ptr<ASN1::AbstractData> back(value->info()->create(value->info()));
         EXPECT_TRUE(decode(encoding, *back));
         EXPECT_EQ(*back, *value);
     }

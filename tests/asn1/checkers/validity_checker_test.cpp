@@ -2,7 +2,7 @@
 #include "asn1/runtime/validity_checker.h"
 
 #include "asn1/test_module.h"
-#include "asn1/value_notation/message_shape.h"
+#include "asn1/modules/LGCP.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ TEST(ValidityCheckers, EnumerationsAndChoices)
     EXPECT_EQ(trace(dscp), " This ENUMERATED has invalid value 60");
     dscp.setValue(-1);
     EXPECT_FALSE(dscp.isValid());
-    ASN1::ENUMERATED mode(&Shape::TrunkMode);
+    LGCP::TrunkMode mode;
     mode.setValue(2);
     EXPECT_FALSE(mode.isValid());
 
@@ -69,7 +69,9 @@ TEST(ValidityCheckers, EnumerationsAndChoices)
     pick.setSelection(TestModule::Pick::octets, new ASN1::OCTET_STRING);  // an extension alternative
     EXPECT_TRUE(pick.isValid());
     EXPECT_FALSE(pick.isStrictlyValid());
-    const ASN1::CHOICE response(&Shape::Response, 1, Shape::enumerated(Shape::ErrorCause, 13));
+    auto* cause = new LGCP::ErrorCause;
+    cause->setValue(13);
+    const LGCP::Response response(&LGCP::Response::theInfo, LGCP::Response::error, cause);
     EXPECT_TRUE(response.isValid());
     EXPECT_FALSE(response.isStrictlyValid());
     EXPECT_EQ(trace(response), ".error This ENUMERATED has invalid value 13");
@@ -118,7 +120,7 @@ TEST(ValidityCheckers, SizesAndCharacters)
 
 // Named ::= SEQUENCE { list SEQUENCE (SIZE (0..3)) OF IA5String (SIZE (1..64)) }
 const ASN1::SEQUENCE_OF_Base::InfoType DnameList = {
-    {{&Allocator<ASN1::SEQUENCE_OF_Base>::create, 0x10}, ASN1::FixedConstraint, 0, 3}, &Shape::Dname};
+    {{&Allocator<ASN1::SEQUENCE_OF_Base>::create, 0x10}, ASN1::FixedConstraint, 0, 3}, &TERM::RtpParams::dname::value_type::theInfo};
 const ASN1::AbstractData::InfoType* const namedInfos[] = {&DnameList};
 const int namedIds[] = {-1};
 const char* const namedNames[] = {"list"};
@@ -144,23 +146,19 @@ TEST(ValidityCheckers, TracerNamesThePathToTheFault)
 
 TEST(ValidityCheckers, RtpParamsDnameTooLong)
 {
-    auto rtp = Shape::fullRtpParams();
-    EXPECT_TRUE(rtp->isStrictlyValid());
-    rtp->field<ASN1::IA5String>(Shape::dname).setValue(std::string(65, 'd'));
-    EXPECT_FALSE(rtp->isValid());
-    EXPECT_FALSE(rtp->isStrictlyValid());
-    EXPECT_EQ(trace(*rtp), ".dname This AbstractString has size 65 greater than its upper bound 64");
-
-    auto create = Shape::make<ASN1::SEQUENCE>(Shape::CreateRtpParams);
-    create->field<ASN1::SEQUENCE>(0) = *rtp;
-    const auto message = Shape::message(1, 2, Shape::command,
-                                        Shape::choice(Shape::Command, Shape::create, Shape::choice(Shape::CreateParams, 4, create.release())));
-    EXPECT_EQ(trace(*message), ".pdu.command.create.rtp.codecRTP.dname This AbstractString has size 65 greater than its upper bound 64");
+    LGCP::Message message;
+    TERM::RtpParams& rtp = message.get_pdu().select_command().select_create().select_rtp().get_codecRTP();
+    rtp.set_dname(std::string(64, 'd'));
+    EXPECT_TRUE(rtp.isStrictlyValid());
+    rtp.set_dname(std::string(65, 'd'));
+    EXPECT_FALSE(rtp.isValid());
+    EXPECT_FALSE(rtp.isStrictlyValid());
+    EXPECT_EQ(trace(rtp), ".dname This AbstractString has size 65 greater than its upper bound 64");
+    EXPECT_EQ(trace(message), ".pdu.command.create.rtp.codecRTP.dname This AbstractString has size 65 greater than its upper bound 64");
 
     // An absent field is not judged, whatever it holds.
-    rtp->removeOptionalField(Shape::dname - Shape::shost);
-    EXPECT_TRUE(rtp->isStrictlyValid());
-    EXPECT_EQ(trace(*rtp), "");
+    rtp.removeOptionalField(1);
+    EXPECT_EQ(trace(rtp), "");
 }
 
 }  // namespace

@@ -15,33 +15,25 @@ namespace {
 using PerTest::bytes;
 using PerTest::encoded;
 
-void expectRoundTrip(const ASN1::AbstractData& value, bool aligned)
-{
-    SCOPED_TRACE(aligned ? "aligned" : "unaligned");
-    std::vector<char> out;
-    ASN1::PEREncoder encoder(out, aligned);
-    ASSERT_TRUE(value.accept(encoder));
-    std::unique_ptr<ASN1::AbstractData> back(value.info()->create(value.info()));
-    ASSERT_TRUE(PerTest::decode(out, *back, aligned));
-    EXPECT_EQ(*back, value);
-    EXPECT_EQ(encoded(*back, aligned), out);
-}
-
+// Both variants encode value, decode it to an equal value and encode that to the same octets.
 void expectRoundTrip(const ASN1::AbstractData& value)
 {
-    expectRoundTrip(value, true);
-    expectRoundTrip(value, false);
+    for (bool aligned : {true, false}) {
+        SCOPED_TRACE(aligned ? "aligned" : "unaligned");
+        const std::vector<char> out = encoded(value, aligned);
+        std::unique_ptr<ASN1::AbstractData> back(value.info()->create(value.info()));
+        ASSERT_TRUE(PerTest::decode(out, *back, aligned));
+        EXPECT_EQ(*back, value);
+        EXPECT_EQ(encoded(*back, aligned), out);
+    }
 }
 
-TEST(PerRoundTrip, MessageWithEveryKindOfComponent)
+TEST(PerRoundTrip, MessagesWithEveryKindOfComponentAndExtensionAdditions)
 {
     const ASN1::SEQUENCE message = PerSchema::createMessage(4711, 1023);
     expectRoundTrip(message);
     EXPECT_NE(encoded(message, true), encoded(message, false));
-}
 
-TEST(PerRoundTrip, ExtensionAdditionsAndAlternatives)
-{
     TestModule::Outer outer;
     outer.get_id() = 1000;
     outer.get_pick().setSelection(TestModule::Pick::octets, new ASN1::OCTET_STRING(bytes({1, 2, 3, 4})));
@@ -61,11 +53,6 @@ TEST(PerRoundTrip, ExtensionAdditionsAndAlternatives)
     // An addition in the middle removed again: the remaining ones still travel.
     outer.removeOptionalField(5);
     expectRoundTrip(outer);
-
-    // The sparse ENUMERATED above its root maximum goes in its extension form.
-    TestModule::Dscp dscp;
-    dscp.setValue(TestModule::Dscp::beyond);
-    expectRoundTrip(dscp);
 }
 
 TEST(PerRoundTrip, OpenTypes)

@@ -58,13 +58,8 @@ inline const ASN1::ENUMERATED::InfoType Kind = {
 
 inline const ASN1::ConstrainedObject::InfoType Host = {
     {&Allocator<ASN1::OCTET_STRING>::create, 4}, ASN1::FixedConstraint, 4, 4};
-inline const ASN1::AbstractString::InfoType Name = {
-    {{&Allocator<ASN1::IA5String>::create, 0x16}, ASN1::FixedConstraint, 0, 64},
-    ASN1::IA5StringSet.data(),
-    ASN1::IA5StringSet.size(),
-    7,
-    7,
-    8};
+inline const ASN1::AbstractString::InfoType Name = {{{&Allocator<ASN1::IA5String>::create, 0x16}, ASN1::FixedConstraint, 0, 64},
+    ASN1::IA5StringSet.data(), ASN1::IA5StringSet.size(), 7, 7, 8};
 
 enum EndpointField { host, port, name, tos, label };
 inline const InfoPtr endpointFields[] = {&Host, &Port::theInfo, &Name, &Tos::theInfo, &ASN1::PrintableString::theInfo};
@@ -81,18 +76,10 @@ inline const ASN1::SEQUENCE_OF_Base::InfoType OctetsList = {
     &ASN1::OCTET_STRING::theInfo};
 
 enum CreateField { kind, gain, local, remotes, flags, secure, codec, started, owner };
-inline const InfoPtr createFields[] = {&Kind,
-                                       &Gain::theInfo,
-                                       &Endpoint,
-                                       &EndpointList,
-                                       &ASN1::BIT_STRING::theInfo,
-                                       &ASN1::BOOLEAN::theInfo,
-                                       &ASN1::NumericString::theInfo,
-                                       &ASN1::GeneralizedTime::theInfo,
-                                       &ASN1::BMPString::theInfo};
+inline const InfoPtr createFields[] = {&Kind, &Gain::theInfo, &Endpoint, &EndpointList, &ASN1::BIT_STRING::theInfo,
+    &ASN1::BOOLEAN::theInfo, &ASN1::NumericString::theInfo, &ASN1::GeneralizedTime::theInfo, &ASN1::BMPString::theInfo};
 inline const int createIds[] = {-1, 0, -1, 1, 2, -1, 0, 0, 0};
-inline const char* const createNames[] = {"kind",   "gain",  "local",   "remotes", "flags",
-                                          "secure", "codec", "started", "owner"};
+inline const char* const createNames[] = {"kind", "gain", "local", "remotes", "flags", "secure", "codec", "started", "owner"};
 inline const ASN1::SEQUENCE::InfoType CreateParams = {
     {&Allocator<ASN1::SEQUENCE>::create, 0x10}, true, createFields, createIds, 6, 3, 3, nullptr, nullptr, createNames};
 
@@ -103,10 +90,8 @@ inline const char* const ioctlNames[] = {"reset", "level", "oid"};
 inline const ASN1::CHOICE::InfoType Ioctl = {
     {&Allocator<ASN1::CHOICE>::create, 0}, true, ioctlAlternatives, 2, 3, nullptr, ioctlNames};
 
-enum CommandAlternative {
-    query, testBpc, connect, disconnect, create, destroy, activate, deactivate,
-    userData, ioctl, trunkCfg, clockCfg, ping, display, protoLemz, reboot
-};
+enum CommandAlternative { query, testBpc, connect, disconnect, create, destroy, activate, deactivate,
+    userData, ioctl, trunkCfg, clockCfg, ping, display, protoLemz, reboot };
 inline const InfoPtr commandAlternatives[] = {
     &ASN1::Null::theInfo,   &ASN1::OCTET_STRING::theInfo, &Slot::theInfo,  &ASN1::Null::theInfo,
     &CreateParams,          &ASN1::Null::theInfo,         &Endpoint,       &ASN1::Null::theInfo,
