@@ -9,7 +9,7 @@
 #include "asn1/runtime/invalid_value_tracer.h"
 
 #include "asn1/test_module.h"
-#include "asn1/value_notation/message_shape.h"
+#include "fuzz/message_shape.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "asn1/value_notation/message_shape.h"
+#include "fuzz/message_shape.h"
 
 #include <iterator>
 
