@@ -1,3 +1,6 @@
+// The board emulator's test controls and its TDM switch model, through the device API as the
+// daemon reaches them.
+
 #include "support/board_emulator.h"
 #include "support/switch_requests.h"
 
@@ -5,27 +8,35 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
 using namespace testsupport;
+using Strings = std::vector<std::string>;
 
 class BoardEmulatorTest : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+        hal = Device::open("/dev/hal", O_RDWR);
+        ASSERT_TRUE(hal) << strerror(errno);
+        board.clear_journal();
+    }
+    void TearDown() override { hal.close(); }
+
     TempRoot root;
     BoardEmulator board{root};
+    Fd hal;
 };
 
 TEST_F(BoardEmulatorTest, AnInjectedErrnoFailsExactlyTheNamedRequests)
 {
-    Fd hal = Device::open("/dev/hal", O_RDWR);
     Fd watchdog = Device::open("/dev/misc/gw-wd", O_WRONLY);
-    ASSERT_TRUE(hal);
     ASSERT_TRUE(watchdog);
     board.fail("/dev/hal", switch_connect, ENODEV);
     board.fail("/dev/hal", switch_write, EIO, 2);
@@ -42,113 +53,33 @@ TEST_F(BoardEmulatorTest, AnInjectedErrnoFailsExactlyTheNamedRequests)
     EXPECT_EQ(board.journal().back().fields, "output=35 source=69");
     EXPECT_EQ(board.journal().back().result, "-1 ENODEV");
     EXPECT_EQ(switch_connect_output(hal, 35, 69), 0);
-    EXPECT_EQ(board.state("/dev/hal", "35").front(), "output=35 source=69 repeats=1");
 
     EXPECT_EQ(switch_write_byte(hal, 36, 1), -1);
     EXPECT_EQ(switch_write_byte(hal, 36, 1), -1);
     EXPECT_EQ(errno, EIO);
     EXPECT_EQ(switch_write_byte(hal, 36, 1), 0);
-    hal.close();
     watchdog.close();
 }
 
-TEST_F(BoardEmulatorTest, ScriptedAnswersComeInOrderAndThenTheModelAnswersAgain)
+TEST_F(BoardEmulatorTest, RequestsOutsideADriversTableAndMalformedCommandsAreRefused)
 {
-    Fd hal = Device::open("/dev/hal", O_RDWR);
-    ASSERT_TRUE(hal);
-    board.script("/dev/hal", switch_read, 7, {0x00, 0x00, 0x23, 0x28, 0x00, 0x00, 0x00, 0x42});
-    board.script("/dev/hal", switch_read, 0);
-
-    std::array<uint8_t, 8> record = switch_record(1, 255);
-    EXPECT_EQ(Device::request_inout(hal, switch_read, record), 7);
-    EXPECT_EQ(record, switch_record(9000, 0x42));
-    EXPECT_EQ(board.journal().back().result, "7 scripted");
-    record = switch_record(1, 255);
-    EXPECT_EQ(Device::request_inout(hal, switch_read, record), 0);
-    EXPECT_EQ(record, switch_record(1, 255));
-    EXPECT_EQ(switch_write_byte(hal, 1, 0x10), 0);
-    EXPECT_EQ(switch_read_byte(hal, 1), 0x10);
-    hal.close();
-}
-
-TEST_F(BoardEmulatorTest, RequestsOutsideADriversTableAreRefusedAndJournalled)
-{
-    Fd hal = Device::open("/dev/hal", O_RDWR);
-    ASSERT_TRUE(hal);
     errno = 0;
     EXPECT_EQ(Device::request(hal, 0x20004D7F), -1);
     EXPECT_EQ(errno, ENOTTY);
     EXPECT_EQ(board.journal().back().request, "request");
     EXPECT_EQ(board.journal().back().fields, "code=0x20004D7F");
-
     // A connect whose record travels by value, or is short, is not what the driver copies.
     errno = 0;
     EXPECT_EQ(Device::request_value(hal, switch_connect, 35), -1);
     EXPECT_EQ(errno, EFAULT);
-    EXPECT_EQ(board.journal().back().request, "connect");
     EXPECT_EQ(board.journal().back().fields, "value=35");
     std::array<uint8_t, 4> short_record{0, 0, 0, 35};
     EXPECT_EQ(Device::request_in(hal, switch_connect, short_record), -1);
     EXPECT_EQ(errno, EFAULT);
     EXPECT_EQ(board.journal().back().fields, "record=00000023");
-    hal.close();
-}
 
-TEST_F(BoardEmulatorTest, AnAbsentDeviceFailsToOpenUntilItIsBack)
-{
-    board.set_absent("/dev/hal", true);
-    errno = 0;
-    EXPECT_FALSE(Device::open("/dev/hal", O_RDWR));
-    EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(board.journal().back().result, "-1 ENOENT");
-    errno = 0;
-    EXPECT_FALSE(Device::open("/dev/no-such-device", O_RDWR));
-    EXPECT_EQ(errno, ENOENT);
-
-    board.set_absent("/dev/hal", false);
-    Fd hal = Device::open("/dev/hal", O_RDWR);
-    EXPECT_TRUE(hal);
-    hal.close();
-}
-
-TEST_F(BoardEmulatorTest, AStalledChannelPushesBackUntilItDrainsAgain)
-{
-    Fd watchdog = Device::open("/dev/misc/gw-wd", O_WRONLY | O_NONBLOCK);
-    ASSERT_TRUE(watchdog);
-    board.set_draining("/dev/misc/gw-wd", false);
-    board.clear_journal();
-
-    size_t written = 0;
-    while (write(watchdog, "PING", 4) == 4)
-        ASSERT_LT(++written, 100000u);
-    EXPECT_EQ(errno, EAGAIN);
-    EXPECT_GT(written, 0u);
-    EXPECT_TRUE(board.journal().empty());
-
-    board.set_draining("/dev/misc/gw-wd", true);
-    EXPECT_EQ(board.journal().size(), written);
-    EXPECT_EQ(write(watchdog, "PING", 4), 4);
-    watchdog.close();
-}
-
-TEST_F(BoardEmulatorTest, EndOfFileFollowsThePushedRecords)
-{
-    Fd hal = Device::open("/dev/hal", O_RDWR);
-    ASSERT_TRUE(hal);
-    board.push("/dev/hal", {0xAB});
-    board.end_of_file("/dev/hal");
-    uint8_t buffer[8];
-    EXPECT_EQ(read(hal, buffer, sizeof buffer), 1);
-    EXPECT_EQ(read(hal, buffer, sizeof buffer), 0);
-    // The driver is still there for requests.
-    EXPECT_EQ(switch_write_byte(hal, 9000, 1), 0);
-    hal.close();
-}
-
-TEST_F(BoardEmulatorTest, MalformedCommandsAreRefusedWithAReason)
-{
     for (const char* line : {"", "frobnicate", "journal everything", "state /dev/nothing", "state /dev/hal 99999",
-                             "set /dev/hal remote 9000 256", "push /dev/hal 123", "push /dev/hal 00",
+                             "set /dev/hal remote 9000 256", "push /dev/hal 123", "push /dev/dsp 00",
                              "fail /dev/hal 0x80084D02 ENOTANERRNO", "script /dev/hal connect 0", "eof 42"})
         EXPECT_THROW(board.command(line), std::runtime_error) << line;
     EXPECT_NO_THROW(board.command("journal clear"));
@@ -157,8 +88,6 @@ TEST_F(BoardEmulatorTest, MalformedCommandsAreRefusedWithAReason)
 
 TEST_F(BoardEmulatorTest, EndsCleanlyOnSigterm)
 {
-    Fd hal = Device::open("/dev/hal", O_RDWR);
-    ASSERT_TRUE(hal);
     int status = board.stop();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     struct stat gone;
@@ -168,7 +97,82 @@ TEST_F(BoardEmulatorTest, EndsCleanlyOnSigterm)
     pollfd hangup{hal, POLLIN, 0};
     ASSERT_EQ(poll(&hangup, 1, 10000), 1);
     EXPECT_NE(hangup.revents & POLLHUP, 0);
-    hal.close();
+}
+
+TEST_F(BoardEmulatorTest, TheSwitchShowsItsConnectionsAndReadsBackTheWrittenConstant)
+{
+    ASSERT_EQ(switch_write_byte(hal, 9000, 0x5A), 0);
+    EXPECT_EQ(switch_read_byte(hal, 9000), 0x5A);
+    ASSERT_EQ(switch_connect_output(hal, 35, 69), 0);
+    EXPECT_EQ(board.state("/dev/hal"),
+              (Strings{"output=35 source=69", "output=9000 constant=90", "repeated-disables=0"}));
+    EXPECT_EQ(board.state("/dev/hal", "35"), Strings{"output=35 source=69 repeats=0"});
+    Strings journal;
+    for (const JournalEntry& entry : board.journal())
+        journal.push_back(entry.request + " " + entry.fields + " -> " + entry.result);
+    EXPECT_EQ(journal, (Strings{"write output=9000 value=90 -> 0", "read channel=9000 value=255 -> 0 byte=90",
+                                "connect output=35 source=69 -> 0"}));
+    ASSERT_EQ(switch_disable_output(hal, 35), 0);
+    EXPECT_EQ(board.state("/dev/hal", "35"), Strings{"output=35 disabled repeats=0"});
+}
+
+TEST_F(BoardEmulatorTest, TheSwitchFollowsSourcesRefusesWhatIsOutsideItsRangeAndARingFloats)
+{
+    // An output driven from a source carries what is seen on the source, the remote byte before the constant.
+    ASSERT_EQ(switch_write_byte(hal, 8300, 0x11), 0);
+    board.set("/dev/hal", "remote 8300 0x22");
+    ASSERT_EQ(switch_connect_output(hal, 8302, 8300), 0);
+    EXPECT_EQ(switch_read_byte(hal, 8302), 0x22);
+    board.set("/dev/hal", "remote 8300 none");
+    EXPECT_EQ(switch_read_byte(hal, 8302), 0x11);
+    // Connections in a ring with nothing driving them float.
+    ASSERT_EQ(switch_connect_output(hal, 8303, 8304), 0);
+    ASSERT_EQ(switch_connect_output(hal, 8304, 8303), 0);
+    EXPECT_EQ(switch_read_byte(hal, 8303), 0xFF);
+
+    using Request = int (*)(int);
+    for (Request request : {+[](int fd) { return switch_connect_output(fd, 10240, 5); },
+                            +[](int fd) { return switch_connect_output(fd, 8200, -1); },
+                            +[](int fd) { return switch_write_byte(fd, 8200, 256); },
+                            +[](int fd) { return switch_disable_output(fd, 20000); },
+                            +[](int fd) { return switch_read_byte(fd, -3); }}) {
+        errno = 0;
+        EXPECT_EQ(request(hal), -1);
+        EXPECT_EQ(errno, EINVAL);
+    }
+    EXPECT_EQ(board.journal().back().result, "-1 EINVAL");
+}
+
+long resident_kib(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+TEST_F(BoardEmulatorTest, RepeatedDisablesAreCountedPerOutputAndMemoryStaysFlat)
+{
+    ASSERT_EQ(switch_connect_output(hal, 8200, 5), 0);
+    ASSERT_EQ(switch_disable_output(hal, 8200), 0);  // a change of the switch: journalled
+    // The daemon's refresh: every output of the backplane, over and over.
+    auto sweep = [this](int requests) {
+        for (int i = 0; i < requests; ++i)
+            if (switch_disable_output(hal, 8192 + i % 2048) != 0)
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(sweep(20480));
+    long before = resident_kib(board.pid());
+    ASSERT_TRUE(sweep(102400));
+    long after = resident_kib(board.pid());
+    ASSERT_GT(before, 0);
+    EXPECT_LT(after - before, 256) << before << " KiB before, " << after << " KiB after";
+    EXPECT_EQ(board.state("/dev/hal", "8200"), Strings{"output=8200 disabled repeats=60"});
+    EXPECT_EQ(board.state("/dev/hal").back(), "repeated-disables=122880");
+    EXPECT_EQ(board.journal().size(), 2u);
+    EXPECT_EQ(board.journal().back().request, "disable");
 }
 
 }  // namespace

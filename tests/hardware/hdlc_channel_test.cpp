@@ -2,30 +2,19 @@
 // switch is the process's one HwMux, bound to the emulator of the first test that uses it: each
 // test runs in a process of its own, as CTest runs them.
 
-#include "hardware/hdlc.h"
+#include "emulated_device_test.h"
 
+#include "hardware/hdlc.h"
 #include "hardware/hw_mux.h"
 #include "server/trace_ctl.h"
-#include "support/board_emulator.h"
-#include "support/journal_requests.h"
-#include "support/reactor_until.h"
-#include "../foundation/reactor/reactor_test_support.h"
 
-#include "foundation/os/big_endian.h"
-#include "foundation/os/device.h"
-
-#include <gtest/gtest.h>
-
-#include <array>
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <thread>
 
 namespace {
 
 using namespace testsupport;
-using reactortest::CaptureStream;
 using Strings = std::vector<std::string>;
 
 constexpr const char* mcc = "/dev/mcc/ctl";
@@ -66,9 +55,9 @@ size_t count(const std::string& text, const std::string& part)
     return found;
 }
 
-class HdlcChannel : public ::testing::Test {
+class HdlcChannel : public boardtest::EmulatedDeviceTest {
 protected:
-    HdlcChannel()
+    HdlcChannel() : EmulatedDeviceTest(mcc)
     {
         channel.id = 3;
         channel.timeslot = 1;
@@ -96,10 +85,6 @@ protected:
     size_t frames_written() { return device_entries(board, mcc, "frame").size(); }
     bool closed_on_board() { return !device_entries(board, mcc, "close").empty(); }
 
-    TempRoot root;
-    BoardEmulator board{root};
-    CaptureStream errors{std::cerr};
-    CaptureStream debug{std::clog};
     Owner owner;
     HDLC channel;
 };
@@ -114,7 +99,7 @@ TEST_F(HdlcChannel, BasicRateChannelIsPatchedCarriesFramesAndPushesBack)
     ASSERT_TRUE(channel.activate());
     EXPECT_TRUE(channel.is_open());
     EXPECT_FALSE(channel.is_ready());
-    EXPECT_EQ(device_requests(board, mcc),
+    EXPECT_EQ(requests(),
               (Strings{"MCC_ALLOCATE type=1 word1=512 word2=0 word3=1 word4=4 -> 0", "MCC_TIMESLOT -> 300"}));
     EXPECT_EQ(device_requests(board, "/dev/hal"),
               (Strings{"connect output=6 source=300 -> 0", "connect output=300 source=5 -> 0"}));
@@ -267,31 +252,6 @@ TEST_F(HdlcChannel, ActivationFailuresAreLoggedAndLeaveTheChannelClosed)
                              "hdlc [3/1]: MCC_TIMESLOT fail: No such device or address\n");
     EXPECT_TRUE(eventually([&] { return device_entries(board, mcc, "close").size() == 2; }));
     EXPECT_TRUE(device_requests(board, "/dev/hal").empty());
-}
-
-TEST(HdlcControllerModel, KeepsOneChannelPerOpenAndFreesItOnClose)
-{
-    TempRoot root;
-    BoardEmulator board(root);
-    Fd fd = Device::open(mcc, O_RDWR);
-    ASSERT_TRUE(fd);
-    EXPECT_EQ(Device::request(fd, timeslot_code), -1);
-    EXPECT_EQ(errno, EINVAL);
-    std::array<uint8_t, 20> record{};
-    BigEndian::put_u32(record.data(), 0, 4);
-    EXPECT_EQ(Device::request_in(fd, allocate_code, record), -1);
-    EXPECT_EQ(errno, EINVAL);
-    BigEndian::put_u32(record.data(), 0, 2);
-    EXPECT_EQ(Device::request_in(fd, allocate_code, record), 0);
-    EXPECT_EQ(Device::request(fd, timeslot_code), 256);
-    EXPECT_EQ(Device::request_in(fd, allocate_code, record), -1);
-    EXPECT_EQ(errno, EBUSY);
-    EXPECT_EQ(board.state(mcc), (Strings{"file=1 type=2 timeslot=256 words=0,0,0,0"}));
-    fd.close();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!board.state(mcc).empty() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_TRUE(board.state(mcc).empty());
 }
 
 }  // namespace

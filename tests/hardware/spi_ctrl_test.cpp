@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -20,13 +21,6 @@ std::string written(int chip, int reg, int data)
            " -> 0";
 }
 
-// The set-up of a chip, then its enable.
-Strings chip_start(int chip)
-{
-    return {written(chip, 50, 0x80), written(chip, 48, 0x08), written(chip, 87, 0x30), written(chip, 52, 0x60),
-            written(chip, 53, 0),    written(chip, 54, 0),    written(chip, 55, 0),    written(chip, 50, 0)};
-}
-
 std::string status(int chip, const std::string& state, int slips)
 {
     return "{ pdu signal : trunkStatus : { trunk " + std::to_string(chip) + ", state " + state + ", slips " +
@@ -36,7 +30,6 @@ std::string status(int chip, const std::string& state, int slips)
 
 class SpiCtrlTest : public boardtest::BoardControlTest {
 protected:
-    // The register requests of the journal.
     Strings register_requests()
     {
         Strings lines;
@@ -45,7 +38,6 @@ protected:
                 lines.push_back(line);
         return lines;
     }
-
     // The service's own lines of the debug stream.
     std::string spi_log()
     {
@@ -56,7 +48,6 @@ protected:
                 lines += line + '\n';
         return lines;
     }
-
     void line_status(int chip, int value)
     {
         board.set("/dev/hal", "spi " + std::to_string(chip) + " 51 " + std::to_string(value));
@@ -86,37 +77,25 @@ TEST_F(SpiCtrlTest, EachChipCountsItsOwnSlips)
     EXPECT_EQ(later[8 + 4], status(4, "normal", 0));
 }
 
-TEST_F(SpiCtrlTest, ClockMasterIsOneChipOrNone)
-{
-    spiCtrl& spi = make<spiCtrl>();
-    board.clear_journal();
-    spi.clock(3);
-    Strings expected;
-    for (int chip = 0; chip < 8; ++chip)
-        expected.push_back(written(chip, 87, 0x30));
-    expected.push_back(written(3, 87, 0x38));
-    EXPECT_EQ(register_requests(), expected);
-
-    board.clear_journal();
-    spi.clock(-1);
-    expected.pop_back();
-    EXPECT_EQ(register_requests(), expected);
-
-    board.clear_journal();
-    spi.clock(8);
-    spi.clock(-2);
-    EXPECT_EQ(register_requests(), Strings{});
-    std::string text = spi_log();
-    EXPECT_NE(text.find("spi: set clock master on channel 3\n"), std::string::npos);
-    EXPECT_NE(text.find("spi: clock master disabled\n"), std::string::npos);
-    EXPECT_NE(text.find("spi: bad channel for set clock master 8\nspi: bad channel for set clock master -2\n"),
-              std::string::npos);
-}
-
-TEST_F(SpiCtrlTest, AtTheEndDisablesEveryChipAndReleasesTheClock)
+TEST_F(SpiCtrlTest, ClockMasterIsOneChipOrNoneAndAtTheEndEveryChipIsDisabledAndSlave)
 {
     {
         spiCtrl spi;
+        board.clear_journal();
+        spi.clock(3);
+        spi.clock(-1);
+        spi.clock(8);
+        spi.clock(-2);
+        Strings expected;
+        for (int chip = 0; chip < 8; ++chip)
+            expected.push_back(written(chip, 87, 0x30));
+        expected.push_back(written(3, 87, 0x38));
+        for (int chip = 0; chip < 8; ++chip)
+            expected.push_back(written(chip, 87, 0x30));
+        EXPECT_EQ(register_requests(), expected);
+        EXPECT_EQ(spi_log().substr(spi_log().find("spi: set clock")),
+                  "spi: set clock master on channel 3\nspi: clock master disabled\n"
+                  "spi: bad channel for set clock master 8\nspi: bad channel for set clock master -2\n");
         board.clear_journal();
     }
     Strings expected;
@@ -128,19 +107,7 @@ TEST_F(SpiCtrlTest, AtTheEndDisablesEveryChipAndReleasesTheClock)
     EXPECT_EQ(requests("/dev/hal"), expected);
 }
 
-TEST_F(SpiCtrlTest, NoSpiFoundWhilePollingStopsThePolling)
-{
-    make<spiCtrl>();
-    connect();
-    board.clear_journal();
-    board.fail("/dev/hal", spi_read, ENODEV);
-    pass_ms(1000);
-    pass_ms(2000);
-    EXPECT_EQ(received(), Strings{});
-    EXPECT_EQ(register_requests(), Strings{"spi-read -> -1 ENODEV"});
-}
-
-TEST_F(SpiCtrlTest, OtherRegisterErrorsAreLoggedAndAFailedReadShowsNoCarrier)
+TEST_F(SpiCtrlTest, RegisterErrorsAreLoggedAFailedReadShowsNoCarrierAndNoSpiStopsThePolling)
 {
     spiCtrl& spi = make<spiCtrl>();
     for (int chip = 0; chip < 8; ++chip)
@@ -159,6 +126,14 @@ TEST_F(SpiCtrlTest, OtherRegisterErrorsAreLoggedAndAFailedReadShowsNoCarrier)
     EXPECT_NE(spi_log().find("spi: write error: channel=4 addr=50 data=128\nspi: disable channel 4\n"),
               std::string::npos);
     EXPECT_EQ(errors.text(), "");
+
+    // No SPI found while polling stops the polling for good.
+    board.clear_journal();
+    board.fail("/dev/hal", spi_read, ENODEV);
+    pass_ms(1000);
+    pass_ms(2000);
+    EXPECT_EQ(received(), Strings{});
+    EXPECT_EQ(register_requests(), Strings{"spi-read -> -1 ENODEV"});
 }
 
 TEST_F(SpiCtrlTest, WithoutTheDeviceNothingIsPolledAndEveryChipOperationTriesAgain)
@@ -174,10 +149,10 @@ TEST_F(SpiCtrlTest, WithoutTheDeviceNothingIsPolledAndEveryChipOperationTriesAga
     board.clear_journal();
     spi.clock(-1);
     Strings expected{"open file=1 rdwr -> 0"};
-    for (int chip = 0; chip < 8; ++chip) {
-        Strings start = chip_start(chip);
-        expected.insert(expected.end(), start.begin(), start.end());
-    }
+    for (int chip = 0; chip < 8; ++chip)
+        for (auto [reg, data] : {std::pair{50, 0x80}, {48, 0x08}, {87, 0x30}, {52, 0x60}, {53, 0}, {54, 0}, {55, 0},
+                                 {50, 0}})
+            expected.push_back(written(chip, reg, data));
     for (int chip = 0; chip < 8; ++chip)
         expected.push_back(written(chip, 87, 0x30));
     EXPECT_EQ(requests("/dev/hal"), expected);

@@ -1,4 +1,3 @@
-#include "controller_pair.h"
 #include "scripted_service.h"
 #include "../foundation/reactor/reactor_test_support.h"
 
@@ -22,8 +21,8 @@ protected:
     {
         server.Bind(HeartBeatCtl::instance());
         server.Bind(&behind);
-        CaptureStream debug(std::clog);
-        server.Activate(new servertest::PairConnection(peer));
+        CaptureStream quiet(std::clog);
+        server.Activate(new testsupport::PairConnection(peer));
     }
     ~Heartbeat() override
     {
@@ -34,7 +33,7 @@ protected:
 
     void deliver(const std::string& message)
     {
-        std::vector<char> bytes = servertest::encode(message);
+        std::vector<char> bytes = testsupport::encode(message);
         server.OnMessage(bytes.data(), static_cast<int>(bytes.size()));
     }
 
@@ -48,9 +47,9 @@ protected:
         run_guarded();
     }
 
-    // How often the heartbeat reported an expiry in the text.
-    static size_t timeouts(const std::string& text)
+    size_t timeouts() const
     {
+        std::string text = debug.text();
         size_t count = 0;
         for (size_t at = 0; (at = text.find("heartbeat timeout!!!\n", at)) != std::string::npos; ++at)
             ++count;
@@ -70,6 +69,7 @@ protected:
     CtrlSrv::Server server;
     servertest::ScriptedService behind;
     int peer = -1;
+    CaptureStream debug{std::clog};
 
 private:
     void stop_reactor() { multiplexer.terminate(); }
@@ -77,45 +77,38 @@ private:
     int64_t offset_us = 0;
 };
 
-TEST_F(Heartbeat, AnswersPingAndPassesEveryOtherCommandOn)
-{
-    deliver("{ seq 4, pdu command : ping : NULL }");
-    deliver("{ seq 5, pdu command : query : NULL }");
-    EXPECT_EQ(servertest::received(peer), (Strings{"{ seq 4, pdu response : success : NULL }",
-                                                   "{ seq 5, pdu response : error : unexpectedMsgType }"}));
-    EXPECT_EQ(behind.events, (Strings{"connect", "command 0"}));
-}
-
 TEST_F(Heartbeat, ASilentControllerIsDroppedOnlyAfterItsFirstCommand)
 {
-    CaptureStream debug(std::clog);
     pass_seconds(200);
     EXPECT_FALSE(peer_closed());
 
-    deliver("{ pdu command : query : NULL }");  // not claimed by the heartbeat, still a sign of life
+    // The heartbeat answers ping; any other command passes on and is still a sign of life.
+    deliver("{ seq 5, pdu command : query : NULL }");
     pass_seconds(100);
-    deliver("{ pdu command : ping : NULL }");
+    deliver("{ seq 4, pdu command : ping : NULL }");
+    EXPECT_EQ(testsupport::received(peer), (Strings{"{ seq 5, pdu response : error : unexpectedMsgType }",
+                                                    "{ seq 4, pdu response : success : NULL }"}));
+    EXPECT_EQ(behind.events, (Strings{"connect", "command 0"}));
     pass_seconds(100);
     EXPECT_FALSE(peer_closed());
-    EXPECT_EQ(timeouts(debug.text()), 0u);
+    EXPECT_EQ(timeouts(), 0u);
 
     pass_seconds(21);
-    EXPECT_EQ(timeouts(debug.text()), 1u);
+    EXPECT_EQ(timeouts(), 1u);
     EXPECT_TRUE(peer_closed());
     EXPECT_EQ(behind.events.back(), "disconnect");
 
     // Idle again: no second drop without a new command.
     pass_seconds(200);
-    EXPECT_EQ(timeouts(debug.text()), 1u);
+    EXPECT_EQ(timeouts(), 1u);
 }
 
 TEST_F(Heartbeat, ADisconnectStopsTheWatch)
 {
-    CaptureStream debug(std::clog);
     deliver("{ pdu command : ping : NULL }");
     server.Deactivate();
     pass_seconds(200);
-    EXPECT_EQ(timeouts(debug.text()), 0u);
+    EXPECT_EQ(timeouts(), 0u);
 }
 
 }  // namespace

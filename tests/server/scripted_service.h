@@ -2,11 +2,12 @@
 
 // A control service whose answer to a command the test scripts, and which records what it hears.
 
-#include "controller_pair.h"
+#include "support/controller_pair.h"
 
 #include "server/ctrl_service.h"
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,19 @@ public:
     }
     void OnSignal(const LGCP::Signal& signal) override
     {
-        events.push_back("signal " + collapse(signal.asValueNotation()));
+        events.push_back("signal " + testsupport::collapse(signal.asValueNotation()));
     }
 };
+
+// The log text without the lines in which a server without a controller says it sent nothing.
+inline std::string without_unsent(const std::string& log)
+{
+    std::istringstream lines(log);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("send fail: Service not attached!") == std::string::npos)
+            kept += line + "\n";
+    return kept;
+}
 
 }  // namespace servertest

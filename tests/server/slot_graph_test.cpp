@@ -60,6 +60,15 @@ TEST_F(SlotGraph, AnEdgeOpensTheStreamsItNeedsAndConnectingAgainChangesNothing)
     EXPECT_TRUE(Connect(a, b));
     EXPECT_TRUE(calls().empty());
     EXPECT_TRUE(signals().empty());
+
+    // Listeners stay sorted by identity, without duplicates.
+    d.LogicalConnect(a), c.LogicalConnect(a), c.LogicalConnect(a);
+    const std::vector<Slot*>& listeners = a.GetListeners();
+    EXPECT_EQ(listeners.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(listeners.begin(), listeners.end(), std::less<Slot*>()));
+    c.LogicalDisconnect();
+    EXPECT_EQ(std::count(listeners.begin(), listeners.end(), &c), 0);
+    EXPECT_EQ(c.GetSource(), nullptr);
 }
 
 TEST_F(SlotGraph, MovingADestinationRemovesTheOldRouteFirstAndReleasesTheOldSource)
@@ -119,18 +128,7 @@ TEST_F(SlotGraph, ClosingStreamsDisconnectsFirstAndThenReports)
     EXPECT_TRUE(signals().empty());
 }
 
-TEST_F(SlotGraph, ListenersStaySortedByIdentityWithoutDuplicates)
-{
-    d.LogicalConnect(a), b.LogicalConnect(a), c.LogicalConnect(a), b.LogicalConnect(a);
-    const std::vector<Slot*>& listeners = a.GetListeners();
-    EXPECT_EQ(listeners.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(listeners.begin(), listeners.end(), std::less<Slot*>()));
-    c.LogicalDisconnect();
-    EXPECT_EQ(std::count(listeners.begin(), listeners.end(), &c), 0);
-    EXPECT_EQ(c.GetSource(), nullptr);
-}
-
-TEST_F(SlotGraph, AFailedMoveRestoresTheOldRouteOrDropsTheOldEdge)
+TEST_F(SlotGraph, AFailedMoveRestoresTheOldRouteOrDropsTheOldEdgeAsDoesARefusedDisconnect)
 {
     Connect(a, b);
     calls(), signals();
@@ -149,6 +147,15 @@ TEST_F(SlotGraph, AFailedMoveRestoresTheOldRouteOrDropsTheOldEdge)
                                 "b connect-receiver a", "b input-release", "a output-release", "c output-release"}));
     EXPECT_EQ(b.GetSource(), nullptr);
     EXPECT_TRUE(a.GetListeners().empty());
+
+    Connect(a, b);
+    calls();
+    a.refuse = 1;
+    EXPECT_FALSE(Disconnect(b));
+    EXPECT_EQ(calls(), (Strings{"a disconnect-transmitter b", "b input-release", "a output-release"}));
+    EXPECT_EQ(b.GetSource(), nullptr);
+    EXPECT_TRUE(Disconnect(b));
+    EXPECT_TRUE(calls().empty());
 }
 
 TEST_F(SlotGraph, AConnectWithoutStreamsOrRouteLeavesNoStreamItOpened)
@@ -171,18 +178,6 @@ TEST_F(SlotGraph, AConnectWithoutStreamsOrRouteLeavesNoStreamItOpened)
     EXPECT_EQ(signals(), (Strings{"receiver : active : 21", "receiver : inactive : NULL"}));
     EXPECT_TRUE(a.IsOutputOpen());
     EXPECT_EQ(a.GetListeners(), std::vector<Slot*>{&c});
-}
-
-TEST_F(SlotGraph, DisconnectRemovesTheEdgeEvenWhenTheSwitchRefuses)
-{
-    Connect(a, b);
-    calls();
-    a.refuse = 1;
-    EXPECT_FALSE(Disconnect(b));
-    EXPECT_EQ(calls(), (Strings{"a disconnect-transmitter b", "b input-release", "a output-release"}));
-    EXPECT_EQ(b.GetSource(), nullptr);
-    EXPECT_TRUE(Disconnect(b));
-    EXPECT_TRUE(calls().empty());
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The slot service behind a real control server: what the controller gets for its slot commands,
 // with test slot types whose hardware hooks are only recorded.
 
-#include "controller_pair.h"
 #include "scripted_service.h"
 #include "test_slot.h"
 #include "../foundation/reactor/reactor_test_support.h"
@@ -47,25 +46,19 @@ private:
 
 Strings RecordingFactory::calls;
 
-// Factories stay on the list until the process ends, so they are made once: the test factory
-// is the newest.
-void make_factories()
-{
-    static RecordingFactory older("older"), newer("newer");
-    TestFactory::instance();
-}
-
 // A control server with the slot service bound behind a recording service, as start-up binds
-// it, and a controller connection.
+// it, and a controller connection. Factories stay on the list until the process ends, so they
+// are made once: the test factory is the newest.
 struct Controller {
     Controller()
     {
-        make_factories();
+        static RecordingFactory older("older"), newer("newer");
+        TestFactory::instance();
         server.Bind(&front);
         server.Bind(Slots::instance());
         server.Bind(MonitoringCtl::instance());
         reactortest::CaptureStream debug(std::clog);
-        server.Activate(new servertest::PairConnection(peer));
+        server.Activate(new testsupport::PairConnection(peer));
     }
     ~Controller()
     {
@@ -76,8 +69,8 @@ struct Controller {
     }
 
     void deliver(const std::vector<char>& bytes) { server.OnMessage(bytes.data(), static_cast<int>(bytes.size())); }
-    void deliver(const std::string& message) { deliver(servertest::encode(message)); }
-    Strings received() { return servertest::received(peer); }
+    void deliver(const std::string& message) { deliver(testsupport::encode(message)); }
+    Strings received() { return testsupport::received(peer); }
     // The answers among what was received, the signals left out.
     Strings responses()
     {
@@ -120,7 +113,7 @@ protected:
 
 Controller* SlotService::controller;
 
-TEST_F(SlotService, AQueryIsAnsweredAndTheResourceReportFollows)
+TEST_F(SlotService, QueryAndTrunkStatusReachEveryFactoryNewestFirst)
 {
     deliver("{ seq 1, pdu command : query : NULL }");
     EXPECT_EQ(answers(),
@@ -128,12 +121,18 @@ TEST_F(SlotService, AQueryIsAnsweredAndTheResourceReportFollows)
                        "{ pdu signal : query : { boardMajor 0, boardMinor 0, rtp-g729 0, rtp-g723 0, rtp-g711 0, "
                        "rtp-g711mcc 0, modem 1, mixer { }, mux TRUE, mcc-data 0, mcc-bri 0, mcc-trans 0, echoBus { }, "
                        "t38-instances 0, digital-modems 0, lin16 0, universal 0 } }"}));
-    // Newest factory first; the other services hear the report before the controller.
-    EXPECT_EQ(RecordingFactory::calls, (Strings{"query newer", "query older"}));
+    // The other services hear the report before the controller.
     EXPECT_EQ(controller->front.events.back().rfind("signal query : {", 0), 0u);
+
+    LGCP::Signal status, activated;
+    status.select_trunkStatus();
+    activated.select_activated();
+    controller->front.SendSignal(status);
+    controller->front.SendSignal(activated);
+    EXPECT_EQ(RecordingFactory::calls, (Strings{"query newer", "query older", "signal newer 11", "signal older 11"}));
 }
 
-TEST_F(SlotService, CommandsOnEmptyNumbersAndCreatesNoFactoryTakes)
+TEST_F(SlotService, CommandsOnEmptyOrInvalidNumbersAndCreatesNoFactoryTakes)
 {
     deliver("{ seq 1, slot 1, pdu command : create : trunk : { trunk 2, timeslot 5 } }");
     for (const char* command : {"destroy : NULL", "disconnect : NULL", "deactivate : NULL", "userData : '01'H",
@@ -144,12 +143,16 @@ TEST_F(SlotService, CommandsOnEmptyNumbersAndCreatesNoFactoryTakes)
     deliver("{ seq 5, slot 1023, pdu command : connect : 4 }");
 
     // The encoder refuses a connect target above 1023, so the number is patched into the bytes.
-    std::vector<char> connect = servertest::encode("{ seq 6, slot 4, pdu command : connect : 1023 }");
+    std::vector<char> connect = testsupport::encode("{ seq 6, slot 4, pdu command : connect : 1023 }");
     ASSERT_EQ(connect[connect.size() - 2], char(0x03));
     ASSERT_EQ(connect.back(), char(0xFF));
     connect[connect.size() - 2] = 0x04, connect.back() = 0x00;
     controller->deliver(connect);
     deliver("{ seq 7, slot 4, pdu command : destroy : NULL }");
+    // Slot commands without a slot, and board commands with one, are left to other services.
+    deliver("{ seq 8, pdu command : destroy : NULL }");
+    deliver("{ seq 9, slot 7, pdu command : testBpc : { bus 0, seed 1, mode read : NULL, timeslot-start 0, "
+            "timeslot-length 0 } }");
 
     Strings expected{"{ seq 1, slot 1, pdu response : error : insufficientResources }"};
     for (int i = 0; i < 6; ++i)
@@ -158,70 +161,11 @@ TEST_F(SlotService, CommandsOnEmptyNumbersAndCreatesNoFactoryTakes)
                                      "{ seq 4, slot 4, pdu response : error : slotNotExists }",
                                      "{ seq 5, slot 1023, pdu response : error : slotNotExists }",
                                      "{ seq 6, slot 4, pdu response : error : invalidSlot }",
-                                     "{ seq 7, slot 4, pdu response : success : NULL }"});
+                                     "{ seq 7, slot 4, pdu response : success : NULL }",
+                                     "{ seq 8, pdu response : error : unexpectedMsgType }",
+                                     "{ seq 9, slot 7, pdu response : error : unexpectedMsgType }"});
     EXPECT_EQ(answers(), expected);
     EXPECT_EQ(RecordingFactory::calls, (Strings{"create newer", "create older"}));
-}
-
-TEST_F(SlotService, LeavesQueryWithASlotAndSlotCommandsWithoutOneToOthers)
-{
-    deliver("{ seq 4, slot 7, pdu command : query : NULL }");
-    deliver("{ seq 5, pdu command : destroy : NULL }");
-    deliver("{ seq 6, slot 7, pdu command : testBpc : { bus 0, seed 1, mode read : NULL, timeslot-start 0, "
-            "timeslot-length 0 } }");
-    deliver("{ seq 7, pdu command : display : snmpTrapReceivers : { } }");
-    EXPECT_EQ(answers(), (Strings{"{ seq 4, slot 7, pdu response : error : unexpectedMsgType }",
-                                  "{ seq 5, pdu response : error : unexpectedMsgType }",
-                                  "{ seq 6, slot 7, pdu response : error : unexpectedMsgType }",
-                                  "{ seq 7, pdu response : success : NULL }"}));
-}
-
-TEST_F(SlotService, SlotsAreConnectedReplacedAndDestroyedListenersFirst)
-{
-    deliver("{ seq 1, slot 1, pdu command : create : ext : { transmitter 10, receiver 11 } }");
-    deliver("{ seq 2, slot 2, pdu command : create : ext : { transmitter 20, receiver 21 } }");
-    deliver("{ seq 3, slot 3, pdu command : create : ext : { transmitter 30, receiver 31 } }");
-    deliver("{ seq 4, slot 1, pdu command : connect : 2 }");
-    deliver("{ seq 5, slot 1, pdu command : connect : 3 }");
-    deliver("{ seq 6, slot 3, pdu command : connect : 3 }");
-    Slot* one = Slots::instance()->Find(1);
-    Slot* three = Slots::instance()->Find(3);
-    EXPECT_EQ(Slots::instance()->Find(2)->GetSource(), one);
-    EXPECT_EQ(three->GetSource(), three);
-    EXPECT_EQ(one->GetListeners(), std::vector<Slot*>{Slots::instance()->Find(2)});
-
-    for (const char* command : {"activate : empty : NULL", "deactivate : NULL", "userData : '01'H",
-                                "ioctl : deactivateRecord : NULL"})
-        deliver(std::string("{ seq 7, slot 2, pdu command : ") + command + " }");
-    // Created over a live number: the old slot goes, one answer.
-    deliver("{ seq 8, slot 2, pdu command : create : ext : { transmitter 40, receiver 41 } }");
-    deliver("{ seq 9, slot 1, pdu command : connect : 2 }");
-    deliver("{ seq 10, slot 3, pdu command : disconnect : NULL }");
-    TestSlot::calls.clear();
-    deliver("{ seq 11, slot 1, pdu command : destroy : NULL }");
-    EXPECT_EQ(TestSlot::calls, (Strings{"x disconnect-transmitter x", "x input-release", "x output-release"}));
-    EXPECT_EQ(Slots::instance()->Find(2)->GetSource(), nullptr);
-    deliver("{ slot 2, pdu command : destroy : NULL }");
-    deliver("{ slot 3, pdu command : destroy : NULL }");
-
-    const std::string unsupported = "{ seq 7, slot 2, pdu response : error : unsupported }";
-    Strings expected{"{ seq 1, slot 1, pdu response : success : NULL }",
-                     "{ seq 2, slot 2, pdu response : success : NULL }",
-                     "{ seq 3, slot 3, pdu response : success : NULL }",
-                     "{ seq 4, slot 1, pdu response : success : NULL }",
-                     "{ seq 5, slot 1, pdu response : success : NULL }",
-                     "{ seq 6, slot 3, pdu response : success : NULL }",
-                     unsupported,
-                     unsupported,
-                     unsupported,
-                     unsupported,
-                     "{ seq 8, slot 2, pdu response : success : NULL }",
-                     "{ seq 9, slot 1, pdu response : success : NULL }",
-                     "{ seq 10, slot 3, pdu response : success : NULL }",
-                     "{ seq 11, slot 1, pdu response : success : NULL }",
-                     "{ slot 2, pdu response : success : NULL }",
-                     "{ slot 3, pdu response : success : NULL }"};
-    EXPECT_EQ(controller->responses(), expected);
 }
 
 TEST_F(SlotService, APostponedDestroyIsAnsweredOnceWhenTheSlotEnds)
@@ -268,16 +212,6 @@ TEST_F(SlotService, AnEndNoDestroyCommandWaitsForAnswersNothing)
     EXPECT_TRUE(answers().empty());
 }
 
-TEST_F(SlotService, TrunkStatusGoesToEveryFactory)
-{
-    LGCP::Signal status, activated;
-    status.select_trunkStatus();
-    activated.select_activated();
-    controller->front.SendSignal(status);
-    controller->front.SendSignal(activated);
-    EXPECT_EQ(RecordingFactory::calls, (Strings{"signal newer 11", "signal older 11"}));
-}
-
 TEST(SlotServiceLoss, EverySlotGoesEvenOneStillEndingAndTheProcessBlocksOneSecond)
 {
     Controller controller;
@@ -313,13 +247,6 @@ TEST(SlotServiceLoss, EverySlotGoesEvenOneStillEndingAndTheProcessBlocksOneSecon
     controller.front.SendSignal(status);
     testsupport::run_reactor_for(150);
     EXPECT_TRUE(TestSlot::calls.empty());
-}
-
-TEST(SlotServiceAlone, ControllerLossBlocksForOneSecondEvenWithoutSlots)
-{
-    auto start = std::chrono::steady_clock::now();
-    Slots::instance()->OnDisconnect();
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 }  // namespace

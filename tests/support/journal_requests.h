@@ -21,6 +21,18 @@ inline std::vector<std::string> device_requests(BoardEmulator& board, const std:
     return lines;
 }
 
+// The TDM switch's requests, as device_requests gives them: "/dev/hal" also carries the clock
+// select and the line-interface chips' registers.
+inline std::vector<std::string> switch_requests(BoardEmulator& board)
+{
+    std::vector<std::string> requests;
+    for (const std::string& request : device_requests(board, "/dev/hal"))
+        for (const char* name : {"connect ", "disable ", "write ", "read "})
+            if (request.rfind(name, 0) == 0)
+                requests.push_back(request);
+    return requests;
+}
+
 // The journal entries of the device with the given request name, oldest first.
 inline std::vector<JournalEntry> device_entries(BoardEmulator& board, const std::string& device,
                                                 const std::string& request)

@@ -7,14 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,18 +33,6 @@ Strings requests(testsupport::BoardEmulator& board, const std::string& device, c
         if (entry.device == device && entry.request.compare(0, prefix.size(), prefix) == 0)
             lines.push_back(entry.request + (entry.fields.empty() ? "" : " " + entry.fields) + " -> " + entry.result);
     return lines;
-}
-
-// Whether the condition comes true within the time.
-bool eventually(const std::function<bool()>& condition, milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(milliseconds(10));
-    }
-    return true;
 }
 
 // A controller that ends soon after its input: the gateway keeps it busy with status reports.
@@ -304,20 +291,11 @@ TEST(BoardControl, BriChipsAreSetUpAtStartAndReportedEverySecondWhileAController
     gateway.start();
 
     Strings expected;
-    auto written = [&expected](int chip, int reg, int data) {
-        expected.push_back("spi-write chip=" + std::to_string(chip) + " reg=" + std::to_string(reg) +
-                           " data=" + std::to_string(data) + " -> 0");
-    };
-    for (int chip = 0; chip < 8; ++chip) {
-        written(chip, 50, 0x80);
-        written(chip, 48, 0x08);
-        written(chip, 87, 0x30);
-        written(chip, 52, 0x60);
-        written(chip, 53, 0);
-        written(chip, 54, 0);
-        written(chip, 55, 0);
-        written(chip, 50, 0);
-    }
+    for (int chip = 0; chip < 8; ++chip)
+        for (auto [reg, data] : {std::pair{50, 0x80}, {48, 0x08}, {87, 0x30}, {52, 0x60}, {53, 0}, {54, 0}, {55, 0},
+                                 {50, 0}})
+            expected.push_back("spi-write chip=" + std::to_string(chip) + " reg=" + std::to_string(reg) +
+                               " data=" + std::to_string(data) + " -> 0");
     EXPECT_EQ(requests(gateway.board, "/dev/hal", "spi-"), expected);
 
     auto link = controller(gateway);

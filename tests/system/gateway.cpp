@@ -1,17 +1,14 @@
 #include "gateway.h"
 
-#include <arpa/inet.h>
+#include "support/daemon_process.h"
+
 #include <cerrno>
 #include <csignal>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <netinet/in.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace systemtest {
 
@@ -40,19 +37,6 @@ std::string daemon_version(const std::string& directory)
     return version.output.substr(prefix.size(), version.output.size() - prefix.size() - 1);
 }
 
-int free_port()
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    socklen_t length = sizeof address;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot find a free port");
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 bool listening(int port)
 {
     // "sl local_address rem_address st ...": the address as hex "ADDR:PORT", LISTEN is state 0A.
@@ -77,7 +61,7 @@ Gateway::Options Gateway::quiet()
     return options;
 }
 
-Gateway::Gateway(const Options& options) : port(free_port())
+Gateway::Gateway(const Options& options) : port(testsupport::unused_port())
 {
     if (options.quiet_board) {
         board.set_absent("/dev/maintenance", true);

@@ -30,8 +30,6 @@ extern const char default_configuration[];
 
 // The version text of the daemon, as "--version" prints it (run with its files in the directory).
 std::string daemon_version(const std::string& directory);
-// A TCP port on which nothing listens right now.
-int free_port();
 // Whether something listens on the TCP port (from the kernel's table of sockets).
 bool listening(int port);
 

@@ -14,17 +14,6 @@ namespace {
 
 using namespace systemtest;
 
-bool file_appears(const std::string& path, milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!std::filesystem::exists(path)) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(milliseconds(5));
-    }
-    return true;
-}
-
 size_t count(const std::string& text, const std::string& part)
 {
     size_t found = 0;
@@ -42,12 +31,12 @@ TEST(ProcessControl, Sigusr2RewritesTheStatusDump)
         stale += "stale line\n";
     gateway.root.write_file("/var/log/server-status", stale);
     gateway.daemon->signal(SIGUSR2);
-    auto written = [&] {
-        return gateway.root.read_file("/var/log/server-status").find("AcceptorNet") != std::string::npos;
+    std::string first;
+    auto dumped = [&] {
+        first = gateway.root.read_file("/var/log/server-status");
+        return first.find("AcceptorNet") != std::string::npos;
     };
-    for (int i = 0; i < 1000 && !written(); ++i)
-        std::this_thread::sleep_for(milliseconds(10));
-    std::string first = gateway.root.read_file("/var/log/server-status");
+    eventually(dumped, milliseconds(10000));
     EXPECT_EQ(first.rfind("server status information.\nversion : " + daemon_version(gateway.root.path()) + "\n", 0), 0u);
     EXPECT_EQ(first.find("stale line"), std::string::npos);
     EXPECT_NE(first.find("AcceptorNet::OnSocketEvent"), std::string::npos);
@@ -56,7 +45,7 @@ TEST(ProcessControl, Sigusr2RewritesTheStatusDump)
     std::filesystem::remove(dump);
     gateway.daemon->signal(SIGUSR2);
     gateway.daemon->signal(SIGUSR2);
-    ASSERT_TRUE(file_appears(dump, milliseconds(10000)));
+    ASSERT_TRUE(eventually([&] { return std::filesystem::exists(dump); }, milliseconds(10000)));
     std::this_thread::sleep_for(milliseconds(200));
     EXPECT_EQ(count(gateway.root.read_file("/var/log/server-status"), "server status information."), 1u);
 }

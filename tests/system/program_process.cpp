@@ -36,6 +36,17 @@ std::string build_program(const std::string& name)
     return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / name).string();
 }
 
+bool eventually(const std::function<bool()>& condition, milliseconds timeout)
+{
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    return true;
+}
+
 ProgramProcess::ProgramProcess(const std::string& program, const std::vector<std::string>& arguments,
                                const std::string& directory, const std::string& name, bool with_input)
     : output_file_(directory + "/" + name + ".out"), errors_file_(directory + "/" + name + ".err")
@@ -85,28 +96,18 @@ ProgramProcess::~ProgramProcess()
 std::string ProgramProcess::output() const { return read_all(output_file_); }
 std::string ProgramProcess::errors() const { return read_all(errors_file_); }
 
-bool ProgramProcess::wait_for_output(const std::string& text, milliseconds timeout)
-{
-    return wait_for(output_file_, text, timeout);
-}
-
 bool ProgramProcess::wait_for_errors(const std::string& text, milliseconds timeout)
 {
-    return wait_for(errors_file_, text, timeout);
-}
-
-bool ProgramProcess::wait_for(const std::string& file, const std::string& text, milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        // Whether it still runs is asked first, so that what it wrote before it ended is read.
-        bool alive = running();
-        if (read_all(file).find(text) != std::string::npos)
-            return true;
-        if (!alive || std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(milliseconds(5));
-    }
+    bool found = false;
+    eventually(
+        [&] {
+            // Whether it still runs is asked first, so that what it wrote before it ended is read.
+            bool alive = running();
+            found = errors().find(text) != std::string::npos;
+            return found || !alive;
+        },
+        timeout);
+    return found;
 }
 
 void ProgramProcess::write_input(const std::string& text)
@@ -151,13 +152,7 @@ bool ProgramProcess::running()
 
 int ProgramProcess::wait(milliseconds timeout)
 {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (running()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return -1;
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-    return status_;
+    return eventually([this] { return !running(); }, timeout) ? status_ : -1;
 }
 
 Finished run_program(const std::string& program, const std::vector<std::string>& arguments,

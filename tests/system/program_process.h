@@ -5,6 +5,7 @@
 // The program goes with the test process however that ends, and the object kills what is left.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -16,6 +17,9 @@ using std::chrono::milliseconds;
 // A program of this build tree: TOVRASEL_BUILD_DIR (set by CTest) names the top, else the tree
 // this test program runs from, one level below the top.
 std::string build_program(const std::string& name);
+
+// Whether the condition comes true within the time.
+bool eventually(const std::function<bool()>& condition, milliseconds timeout);
 
 class ProgramProcess {
 public:
@@ -29,9 +33,7 @@ public:
     pid_t pid() const { return pid_; }
     std::string output() const;
     std::string errors() const;
-    // Whether the text appears in the output (errors) within the time; false once it has ended
-    // without it.
-    bool wait_for_output(const std::string& text, milliseconds timeout);
+    // Whether the text appears in the errors within the time; false once it has ended without it.
     bool wait_for_errors(const std::string& text, milliseconds timeout);
 
     void write_input(const std::string& text);
@@ -42,8 +44,6 @@ public:
     int wait(milliseconds timeout);
 
 private:
-    bool wait_for(const std::string& file, const std::string& text, milliseconds timeout);
-
     pid_t pid_ = -1;
     int status_ = -1;
     int input_ = -1;

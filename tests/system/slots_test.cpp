@@ -3,8 +3,9 @@
 // trunk status keeps flowing through the slot service meanwhile.
 
 #include "gateway.h"
-#include "slots_traffic.h"
 #include "tpkt_client.h"
+
+#include "support/journal_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,16 @@ std::unique_ptr<ControllerProcess> quick_controller(Gateway& gateway, const std:
 {
     return std::make_unique<ControllerProcess>(gateway.port, gateway.root.path(), name,
                                                std::vector<std::string>{"--timeout", "100"});
+}
+
+// The next message without the trunk status that the E1 and BRI services send every second.
+std::optional<std::string> next_slot_message(ControllerProcess& controller, milliseconds timeout)
+{
+    std::optional<std::string> message;
+    do
+        message = controller.next(timeout);
+    while (message && message->find("pdu signal : trunkStatus") != std::string::npos);
+    return message;
 }
 
 // Pings on new connections until one is answered (a connection made while the daemon still
@@ -59,7 +70,7 @@ TEST(SlotsAcrossControllers, ALostControllerTakesEverySlotAndTheDaemonBlocksForA
     second->send("{ seq 4, pdu command : ping : NULL }");
     ASSERT_EQ(next_slot_message(*second, answer_time), "{ seq 4, pdu response : success : NULL }");
     EXPECT_GE(Clock::now() - lost, milliseconds(800));
-    EXPECT_EQ(switch_requests(gateway.board), Strings{"write output=35 value=213 -> 0"});
+    EXPECT_EQ(testsupport::switch_requests(gateway.board), Strings{"write output=35 value=213 -> 0"});
 
     // Every number is free again; the time slot has no holder to evict.
     second->send("{ seq 5, slot 1, pdu command : create : trunk : { trunk 2, timeslot 5 } }");

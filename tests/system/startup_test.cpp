@@ -2,6 +2,7 @@
 #include "tpkt_client.h"
 
 #include "foundation/os/device.h"
+#include "support/journal_requests.h"
 #include "support/switch_requests.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <set>
 #include <thread>
 
 namespace {
@@ -40,21 +40,18 @@ TEST(Startup, AnnouncesItselfWritesItsPidAndTakesTheBoard)
               "Starting server [" + version + "], port=" + std::to_string(gateway.port) + "\n");
     EXPECT_EQ(gateway.root.read_file("/var/run/server.pid"), std::to_string(gateway.daemon->pid()));
 
-    // "/dev/hal" also carries the clock select and the BRI chips' registers: only the switch counts here.
-    const std::set<std::string> switching{"connect", "disable", "write", "read"};
-    std::vector<std::string> switch_requests, watchdog;
+    EXPECT_EQ(testsupport::switch_requests(gateway.board),
+              (std::vector<std::string>{"disable output=8192 -> 0", "disable output=9000 -> 0",
+                                        "disable output=10239 -> 0"}));
+    std::vector<std::string> watchdog;
     std::vector<unsigned long> pings;
     for (const JournalEntry& entry : gateway.board.journal()) {
-        if (entry.device == "/dev/hal" && switching.count(entry.request))
-            switch_requests.push_back(entry.request + " " + entry.fields);
         if (entry.device == "/dev/misc/gw-wd" && entry.request != "open") {
             watchdog.push_back(entry.request);
             if (entry.request == "PING")
                 pings.push_back(entry.time_ms);
         }
     }
-    EXPECT_EQ(switch_requests,
-              (std::vector<std::string>{"disable output=8192", "disable output=9000", "disable output=10239"}));
     ASSERT_GE(watchdog.size(), 3u);
     EXPECT_EQ(watchdog[0], "START");
     ASSERT_GE(pings.size(), 3u);
@@ -90,22 +87,10 @@ public:
     explicit DetachedProcess(pid_t pid) : pid_(pid) {}
     ~DetachedProcess()
     {
-        if (pid_ <= 0 || kill(pid_, SIGTERM) != 0)
-            return;
-        for (int i = 0; i < 1000 && kill(pid_, 0) == 0; ++i)
-            std::this_thread::sleep_for(milliseconds(10));
-        kill(pid_, SIGKILL);
+        if (pid_ > 0 && kill(pid_, SIGTERM) == 0 && !gone(milliseconds(10000)))
+            kill(pid_, SIGKILL);
     }
-    bool gone(milliseconds timeout)
-    {
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (kill(pid_, 0) == 0) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(milliseconds(10));
-        }
-        return true;
-    }
+    bool gone(milliseconds timeout) { return eventually([this] { return kill(pid_, 0) != 0; }, timeout); }
 
 private:
     pid_t pid_;
@@ -122,9 +107,7 @@ TEST(Startup, InDaemonModeItDetachesAndServesTheGivenPort)
     EXPECT_EQ(started.exit_status, 0);
     EXPECT_EQ(started.output, "");
 
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!listening(gateway.port) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(milliseconds(10));
+    eventually([&] { return listening(gateway.port); }, milliseconds(30000));
     std::string pid = gateway.root.read_file("/var/run/server.pid");
     ASSERT_FALSE(pid.empty());
     DetachedProcess daemon(std::stoi(pid));

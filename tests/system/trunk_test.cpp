@@ -2,7 +2,8 @@
 // daemon asks of the TDM switch when slots are connected, moved, disconnected and destroyed.
 
 #include "gateway.h"
-#include "slots_traffic.h"
+
+#include "support/journal_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ protected:
     // The switch requests since the last call.
     Strings switched()
     {
-        Strings requests = switch_requests(gateway.board);
+        Strings requests = testsupport::switch_requests(gateway.board);
         gateway.board.clear_journal();
         return requests;
     }
