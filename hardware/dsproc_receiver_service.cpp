@@ -3,7 +3,7 @@
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
 #include "foundation/util/ext_hex.h"
-#include "hardware/device_names.h"
+#include "board/device_names.h"
 #include "server/trace_ctl.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "hardware/e1_ctl.h"
 
-#include "hardware/device_names.h"
+#include "board/device_names.h"
 
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"

@@ -3,7 +3,7 @@
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
 #include "foundation/util/ext_header.h"
-#include "hardware/hw_mux.h"
+#include "board/hw_mux.h"
 #include "server/trace_ctl.h"
 
 #include <array>

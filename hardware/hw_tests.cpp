@@ -1,6 +1,6 @@
 #include "hardware/hw_tests.h"
 
-#include "hardware/hw_mux.h"
+#include "board/hw_mux.h"
 
 #include "foundation/util/ext_header.h"
 #include "foundation/util/ext_hex.h"

@@ -2,7 +2,7 @@
 
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
-#include "hardware/device_names.h"
+#include "board/device_names.h"
 
 #include <array>
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "server/slot.h"
 
-#include "hardware/hw_mux.h"
+#include "board/hw_mux.h"
 
 #include <iostream>
 

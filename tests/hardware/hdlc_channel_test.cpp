@@ -5,7 +5,7 @@
 #include "emulated_device_test.h"
 
 #include "hardware/hdlc.h"
-#include "hardware/hw_mux.h"
+#include "board/hw_mux.h"
 #include "server/trace_ctl.h"
 
 #include <cerrno>

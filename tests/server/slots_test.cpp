@@ -7,7 +7,6 @@
 #include "support/reactor_until.h"
 
 #include "server/ctrl_server.h"
-#include "server/monitoring_ctl.h"
 #include "server/slot_factory.h"
 #include "server/slots.h"
 
@@ -56,7 +55,6 @@ struct Controller {
         TestFactory::instance();
         server.Bind(&front);
         server.Bind(Slots::instance());
-        server.Bind(MonitoringCtl::instance());
         reactortest::CaptureStream debug(std::clog);
         server.Activate(new testsupport::PairConnection(peer));
     }
@@ -64,7 +62,6 @@ struct Controller {
     {
         server.Deactivate();
         Slots::instance()->server = nullptr;
-        MonitoringCtl::instance()->server = nullptr;
         close(peer);
     }
 

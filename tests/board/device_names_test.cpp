@@ -1,5 +1,5 @@
 #include "foundation/os/big_endian.h"
-#include "hardware/device_names.h"
+#include "board/device_names.h"
 
 #include <gtest/gtest.h>
 

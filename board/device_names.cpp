@@ -1,4 +1,4 @@
-#include "hardware/device_names.h"
+#include "board/device_names.h"
 
 #include "foundation/os/big_endian.h"
 

@@ -1,4 +1,4 @@
-#include "hardware/hw_mux.h"
+#include "board/hw_mux.h"
 
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"

@@ -1,4 +1,4 @@
-#include "server/monitoring_ctl.h"
+#include "monitoring/monitoring_ctl.h"
 
 MonitoringCtl* MonitoringCtl::instance()
 {

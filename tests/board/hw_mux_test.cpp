@@ -1,4 +1,4 @@
-#include "hardware/hw_mux.h"
+#include "board/hw_mux.h"
 
 #include "support/board_emulator.h"
 #include "support/journal_requests.h"

@@ -1,4 +1,4 @@
-#include "server/pending_factories.h"
+#include "slots/pending_factories.h"
 
 PendingFactory::PendingFactory(const char* name) : name_(name) {}
 
