@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the configuration parser one at a time, as a file is read, then dumps
 // the model and lets readers convert every sub-section.
 //
-// Beyond "no crash, no sanitizer report": every line number lies within the input and after its
-// sub-section's header, the values of a key come in line order, and the model written back out
+// Beyond "no crash, no sanitizer report": no section or key name holds a NUL byte (lines holding
+// one are skipped, so the readers, which take names as C strings, never see two names as one),
+// every line number lies within the input and after its sub-section's header, the values of a key come in line order, and the model written back out
 // as plain configuration text ("[section]" and "key=value" lines) reads, through the stream
 // operator, into the same model. A reader that takes every key of a sub-section as optional
 // always succeeds; one that requires them all succeeds only when each key holds one value.
@@ -42,12 +43,16 @@ std::string text_of(const IniFile::File& file)
     return text;
 }
 
+bool holds_nul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
 void check_lines(const IniFile::File& file, int lines)
 {
     for (const IniFile::Section& section : file)
         for (const IniFile::SubSection& subsection : section) {
+            require(!holds_nul(section.name()));
             require(subsection.line() >= 1 && subsection.line() <= lines);
             for (const IniFile::Key& key : subsection) {
+                require(!holds_nul(key.name()));
                 int previous = subsection.line();
                 for (const IniFile::SubKey& value : key) {
                     require(value.line() > previous && value.line() <= lines);
@@ -101,7 +106,8 @@ void read_subsection(IniFile::SubSection& subsection)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     IniFile::File file;
-    IniFile::Parser parser(file);
+    std::ostringstream reports;
+    IniFile::Parser parser(file, reports);
     int lines = 1;
     for (std::size_t i = 0; i < size; ++i) {
         parser.feed(char(data[i]));

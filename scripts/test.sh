@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the three trees and runs every test (with short fuzz runs) in the
-# sanitizer build.
+# Installs what is missing, builds the three trees and runs every test in the sanitizer build, the
+# fuzz targets replaying their committed corpora among them; ends with CTest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,4 +9,15 @@ scripts/build.sh release
 scripts/build.sh fuzz
 scripts/build.sh check
 cd build-check
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+mkdir -p Testing
+set +e
+ctest --output-on-failure -j "$(nproc)" --timeout 300 | tee Testing/ctest-output.txt
+status=${PIPESTATUS[0]}
+set -e
+
+echo
+echo "fuzz targets (corpus replays):"
+grep -h ": replaying " Testing/Temporary/LastTest.log | sed "s/^/  /" || true
+echo
+sed -n '/tests passed/,$p' Testing/ctest-output.txt
+exit "$status"

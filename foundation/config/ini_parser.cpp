@@ -2,9 +2,50 @@
 
 #include "foundation/config/ini_file.h"
 
+#include <iostream>
+#include <ostream>
+
 namespace IniFile {
 
+Parser::Parser(File& file) : Parser(file, std::cerr) {}
+
+Parser::Parser(File& file, std::ostream& reports) : file_(file), reports_(reports) {}
+
 void Parser::feed(char c)
+{
+    if (c != '\n') {
+        line_text_ += c;
+        return;
+    }
+    take_line();
+    take(c);
+    ++line_;
+}
+
+void Parser::finish()
+{
+    take_line();
+    if (state_ == before_value || state_ == value)
+        append_value();
+}
+
+// A line is whole before its first byte is acted on, so that a NUL anywhere in it drops all of it:
+// the states at a line's start are the same as after an empty line.
+void Parser::take_line()
+{
+    if (line_text_.find('\0') != std::string::npos) {
+        reports_ << "configuration ";
+        if (!file_.name().empty())
+            reports_ << '"' << file_.name() << "\" ";
+        reports_ << "line " << line_ << ": a NUL byte, line skipped" << std::endl;
+    } else {
+        for (char c : line_text_)
+            take(c);
+    }
+    line_text_.clear();
+}
+
+void Parser::take(char c)
 {
     if (c == '\r')
         return;
@@ -14,14 +55,6 @@ void Parser::feed(char c)
         comment_ = false;
     }
     handle(c);
-    if (c == '\n')
-        ++line_;
-}
-
-void Parser::finish()
-{
-    if (state_ == before_value || state_ == value)
-        append_value();
 }
 
 void Parser::handle(char c)

@@ -1,4 +1,5 @@
 #include "foundation/config/ini_file.h"
+#include "foundation/reactor/reactor_test_support.h"
 #include "support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +123,23 @@ TEST(IniFile, UnreadableFileLeavesAnEmptyClosedModel)
     EXPECT_FALSE(file.opened());
     EXPECT_EQ(file.count(), 0u);
     EXPECT_EQ(file.name(), root / "/missing.conf");
+}
+
+// Cut at the NUL, "]\0" and "]" would be one key name, or "k\0x" the key "k".
+TEST(IniFile, ALineHoldingANulByteIsSkippedWholeWithAReport)
+{
+    testsupport::TempRoot root;
+    root.write_file("/server.conf", std::string("[a]\n]\0=1\n]=2\nk\0x=3\n[b\0]\nk=4", 27));
+    reactortest::CaptureStream errors(std::cerr);
+    IniFile::File file(root / "/server.conf");
+    const std::string name = "configuration \"" + (root / "/server.conf") + "\" ";
+    EXPECT_EQ(errors.text(), name + "line 2: a NUL byte, line skipped\n" + name + "line 4: a NUL byte, line skipped\n" +
+                                 name + "line 5: a NUL byte, line skipped\n");
+    IniFile::SubSection& a = *file["a"].begin();
+    EXPECT_EQ(a.count(), 2u);
+    EXPECT_EQ(a["]"].count(), 1u);
+    EXPECT_EQ(a["]"].begin()->value(), "2");
+    EXPECT_EQ(a["k"].begin()->value(), "4");
 }
 
 TEST(IniFileSubKey, ConvertsWithItsOwnBooleanWordsAndScanfNumbers)
