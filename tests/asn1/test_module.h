@@ -37,9 +37,7 @@ public:
 
     explicit Inner(const InfoType* info = &theInfo) : SEQUENCE(info) {}
 
-    const ASN1::BOOLEAN& get_flag() const { return field<ASN1::BOOLEAN>(0); }
     void set_flag(bool flag) { field<ASN1::BOOLEAN>(0).setValue(flag); }
-    const ASN1::IA5String& get_label() const { return field<ASN1::IA5String>(1); }
     void set_label(const std::string& label) { field<ASN1::IA5String>(1).setValue(label); }
 };
 
@@ -55,8 +53,6 @@ public:
         : CHOICE(info, selection, value)
     {
     }
-
-    const Inner* get_inner() const { return getSelectionAs<Inner>(inner); }
 };
 
 using Id = ASN1::Constrained_INTEGER<ASN1::FixedConstraint, 0, 1023u>;
@@ -73,10 +69,7 @@ public:
 
     explicit Outer(const InfoType* info = &theInfo) : SEQUENCE(info) {}
 
-    Id& get_id() { return field<Id>(id); }
     Pick& get_pick() { return field<Pick>(pick); }
-    const Pick& get_pick() const { return field<Pick>(pick); }
-    InnerList& get_items() { return field<InnerList>(items); }
 };
 
 // An INTEGER with named numbers and a type-constrained open type carrying an Inner.

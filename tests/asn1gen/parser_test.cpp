@@ -16,14 +16,6 @@ Schema parse(const std::string& body)
     return schema;
 }
 
-const Type& type_of(const Schema& schema, const std::string& name)
-{
-    const Assignment* a = schema.find_qualified("M::" + name);
-    if (!a)
-        throw std::runtime_error("no type " + name);
-    return *a->type;
-}
-
 // The message expected from parsing (and resolving) the text, or "" when it is accepted.
 std::string error_of(const std::string& text)
 {
@@ -47,8 +39,7 @@ TEST(Parser, EnumeratorsCountOnFromTheLastNumberAndTheNamesTableSaysWhereTheyJum
     const Schema schema = parse(
         "Dscp ::= ENUMERATED { cs0, le, cs1(8), af11(10), cs7(56), count(23) }\n"
         "Standby ::= ENUMERATED { not-use(-1), active, standby }\n"
-        "Gain ::= ENUMERATED { rsh(10), fake(255), min(0), max(10), mux, ... }\n"
-        "Priority ::= ENUMERATED { emergency(1), urgent }\n");
+        "Gain ::= ENUMERATED { rsh(10), fake(255), min(0), max(10), mux, ... }\n");
     const struct {
         const char* type;
         std::vector<std::string> entries;
@@ -58,11 +49,12 @@ TEST(Parser, EnumeratorsCountOnFromTheLastNumberAndTheNamesTableSaysWhereTheyJum
         {"Dscp", {"cs0", "le", "cs1=8", "af11=10", "cs7=56", "count=23"}, 23, 56, false},
         {"Standby", {"not-use=-1", "active", "standby"}, 1, 1, false},
         {"Gain", {"rsh=10", "fake=255", "min=0", "max=10", "mux"}, 11, 255, true},
-        {"Priority", {"emergency=1", "urgent"}, 2, 2, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
-        const Type& type = type_of(schema, c.type);
+        const Assignment* assignment = schema.find_qualified(std::string("M::") + c.type);
+        ASSERT_NE(assignment, nullptr);
+        const Type& type = *assignment->type;
         ASSERT_EQ(type.enumerators.size(), c.entries.size());
         for (std::size_t i = 0; i < c.entries.size(); ++i)
             EXPECT_EQ(type.names_table_entry(i), c.entries[i]);
@@ -81,24 +73,17 @@ TEST(Parser, ReportsFaultsWithFileAndLine)
         "m.asn:2: expected '}': enumerators after the extension marker are not supported, found 'b'");
     EXPECT_EQ(error_of_body("T ::= SEQUENCE { a NULL, ..., b NULL, ... }"),
         "m.asn:2: a second extension marker is not supported, found '...'");
-    EXPECT_EQ(error_of_body("T ::= CHOICE { }"), "m.asn:2: expected an alternative, found '}'");
     EXPECT_EQ(error_of_body("T ::= INTEGER (5..1)"), "m.asn:2: empty range");
     EXPECT_EQ(error_of_body("T ::= REAL"), "m.asn:2: unknown type REAL in module M");
-    EXPECT_EQ(error_of_body("T ::= real"), "m.asn:2: unknown or unsupported type real");
     EXPECT_EQ(error_of_body("T ::= ENUMERATED { a(4294967296) }"), "m.asn:2: number out of range, found '4294967296'");
     EXPECT_EQ(error_of_body("T ::= ENUMERATED { a(2147483648) }"), "m.asn:2: the value of a does not fit 32 bits");
-    EXPECT_EQ(error_of_body("T ::= SEQUENCE { a Missing }"), "m.asn:2: unknown type Missing in module M");
     EXPECT_EQ(error_of_body("T ::= INTEGER\nT ::= NULL"), "m.asn:3: type T is defined twice in module M");
     EXPECT_EQ(error_of_body("A ::= B\nB ::= A"), "m.asn:2: type A is defined only through itself");
-    EXPECT_EQ(error_of_body("T ::= SEQUENCE { a INTEGER"), "m.asn:3: expected ',', found 'END'");
-    EXPECT_EQ(error_of("M DEFINITIONS ::= BEGIN END"), "m.asn:1: expected AUTOMATIC, found '::='");
     EXPECT_EQ(error_of("M DEFINITIONS AUTOMATIC TAGS ::= BEGIN IMPORTS X FROM N; END"),
         "m.asn:1: import from unknown module N");
     EXPECT_EQ(error_of("M DEFINITIONS AUTOMATIC TAGS ::= BEGIN T ::= NULL END\n"
                        "N DEFINITIONS AUTOMATIC TAGS ::= BEGIN IMPORTS U FROM M; END"),
         "m.asn:2: module M does not define U");
-    EXPECT_EQ(error_of("M DEFINITIONS AUTOMATIC TAGS ::= BEGIN T ::= NULL"), "m.asn:1: expected a type name or END, found end of file");
-    EXPECT_EQ(error_of("M DEFINITIONS AUTOMATIC TAGS ::= BEGIN T ::= NULL # END"), "m.asn:1: unexpected character '#'");
 }
 
 }  // namespace

@@ -1,94 +1,131 @@
-// Controller messages built from the generated classes, through the PER coder.
+// Controller messages of the generated classes through every coding rule and the coding entry
+// points, as the control server and the test controller run them.
 
+#include "asn1/coding.h"
 #include "asn1/modules/LEMZGW.h"
 #include "asn1/modules/LGCP.h"
-#include "asn1/modules/TERM.h"
 #include "asn1/runtime/coder_env.h"
 
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
-std::vector<unsigned char> encoded(const ASN1::AbstractData& value)
-{
-    const ASN1::CoderEnv env;
-    std::vector<unsigned char> octets;
-    EXPECT_TRUE(ASN1::encode(value, &env, std::back_inserter(octets)));
-    return octets;
-}
+using namespace coding;
 
-// octets decode into a message equal to expected.
-void expectDecodesTo(const std::vector<unsigned char>& octets, const LGCP::Message& expected)
+// Fills value and everything below it: every optional field and known extension addition present,
+// unselected CHOICEs on an alternative that turns with every choice made, lists of two elements,
+// and text that needs the printer's escapes.
+void fill(ASN1::AbstractData& value, unsigned& turn, int depth = 0)
 {
-    const ASN1::CoderEnv env;
-    LGCP::Message value;
-    const char* data = reinterpret_cast<const char*>(octets.data());
-    ASSERT_TRUE(ASN1::decode(data, data + octets.size(), &env, value, true));
-    EXPECT_EQ(value.compare(expected), 0);
-}
-
-TEST(MessageCoding, PingAndAnErrorAnswerHaveTheirKnownOctets)
-{
-    LGCP::Message ping;
-    ping.set_seq(7);
-    ping.get_pdu().select_command().select_ping();
-    EXPECT_EQ(encoded(ping), (std::vector<unsigned char>{0x80, 0x01, 0x07, 0x18}));
-    expectDecodesTo(encoded(ping), ping);
-
-    LGCP::Message error;
-    error.set_seq(7);
-    error.set_slot(5);
-    error.get_pdu().select_response().select_error().setValue(LGCP::ErrorCause::slotNotExists);
-    EXPECT_EQ(encoded(error), (std::vector<unsigned char>{0xc0, 0x01, 0x07, 0x00, 0x05, 0x63}));
-    expectDecodesTo(encoded(error), error);
-}
-
-TEST(MessageCoding, SparseEnumerationsAreCodedByValue)
-{
-    // 46 in the 6 bits of the range 0..56.
-    EXPECT_EQ(encoded(TERM::IpQoSDSCP(TERM::IpQoSDSCP::ef)), (std::vector<unsigned char>{46 << 2}));
-    // 4097 behind the extension bit, in two octets for the range 0..13056.
-    EXPECT_EQ(encoded(LEMZGW::ProtoLemzMsgID(LEMZGW::ProtoLemzMsgID::gw_get_id)),
-        (std::vector<unsigned char>{0x00, 0x10, 0x01}));
-}
-
-// Selects the first alternative of every CHOICE left unselected, so the value can be encoded.
-void select_first_alternatives(ASN1::AbstractData& value)
-{
-    if (auto* choice = dynamic_cast<ASN1::CHOICE*>(&value)) {
+    if (depth > 24)
+        return;
+    if (auto* seq = dynamic_cast<ASN1::SEQUENCE*>(&value)) {
+        const ASN1::SEQUENCE::InfoType& info = *seq->info();
+        for (unsigned i = 0; i < info.numRootFields + info.numKnownExtensions; ++i) {
+            if (i >= info.numRootFields)
+                seq->includeOptionalField(info.numOptionalFields + i - info.numRootFields, i);
+            else if (info.fieldIds[i] != -1)
+                seq->includeOptionalField(static_cast<unsigned>(info.fieldIds[i]), i);
+            fill(*seq->getField(i), turn, depth + 1);
+        }
+    } else if (auto* choice = dynamic_cast<ASN1::CHOICE*>(&value)) {
         if (choice->currentSelection() < 0)
-            choice->createSelection(0);
-        select_first_alternatives(*choice->getSelection());
-    } else if (auto* seq = dynamic_cast<ASN1::SEQUENCE*>(&value)) {
-        for (unsigned i = 0; i < seq->fieldCount(); ++i) {
-            if (ASN1::AbstractData* field = seq->getField(i))
-                select_first_alternatives(*field);
+            choice->createSelection(static_cast<int>(turn++ % choice->info()->numAlternatives));
+        fill(*choice->getSelection(), turn, depth + 1);
+    } else if (auto* list = dynamic_cast<ASN1::SEQUENCE_OF_Base*>(&value)) {
+        list->resize(2);
+        for (unsigned i = 0; i < list->size(); ++i)
+            fill((*list)[i], turn, depth + 1);
+    } else if (auto* integer = dynamic_cast<ASN1::INTEGER*>(&value)) {
+        const auto& info = *integer->info();
+        integer->setValue(info.type == ASN1::Unconstrained ? -5 : static_cast<int>(info.upperLimit));
+    } else if (auto* enumerated = dynamic_cast<ASN1::ENUMERATED*>(&value)) {
+        enumerated->setValue(enumerated->getMaximum());
+    } else if (auto* flag = dynamic_cast<ASN1::BOOLEAN*>(&value)) {
+        flag->setValue(true);
+    } else if (auto* text = dynamic_cast<ASN1::AbstractString*>(&value)) {
+        text->setValue("radio \"one\"\t\x7f");
+    } else if (auto* octets = dynamic_cast<ASN1::OCTET_STRING*>(&value)) {
+        octets->getValue() = {'\x00', '\x7f', '\xff'};
+    } else if (auto* bits = dynamic_cast<ASN1::BIT_STRING*>(&value)) {
+        bits->getValue().assign({'\xa0'}, 3);
+    } else if (auto* oid = dynamic_cast<ASN1::OBJECT_IDENTIFIER*>(&value)) {
+        oid->getValue() = {1, 3, 6, 1};
+    } else if (auto* wide = dynamic_cast<ASN1::BMPString*>(&value)) {
+        wide->setValue(L"\x0416 A");
+    }
+}
+
+// Every command, response and signal, filled; then a protoLemz command holding one filled packet
+// of each payload alternative.
+std::vector<LGCP::Message> filledMessages()
+{
+    std::vector<LGCP::Message> messages;
+    const ASN1::CHOICE::InfoType* kinds[] = {&LGCP::Command::theInfo, &LGCP::Response::theInfo, &LGCP::Signal::theInfo};
+    for (int pdu = 0; pdu < 3; ++pdu) {
+        for (unsigned i = 0; i < kinds[pdu]->numAlternatives; ++i) {
+            LGCP::Message& message = messages.emplace_back();
+            message.set_seq(-1);
+            message.set_slot(1023);
+            message.get_pdu().createSelection(pdu);
+            static_cast<ASN1::CHOICE*>(message.get_pdu().getSelection())->createSelection(static_cast<int>(i));
+            unsigned turn = i;
+            fill(message, turn);
         }
     }
-}
-
-TEST(MessageCoding, ProtoLemzCommandWithEveryPayloadSurvivesTheRoundTrip)
-{
-    LGCP::Message message;
-    message.set_seq(1);
-    auto& packets = message.get_pdu().select_command().select_protoLemz().get_packets();
-    const unsigned alternatives = LEMZGW::ProtoLemzPacketPayload::theInfo.numAlternatives;
-    ASSERT_EQ(alternatives, 66u);
-    for (unsigned i = 0; i < alternatives; ++i) {
+    LGCP::Message& lemz = messages.emplace_back();
+    lemz.set_seq(1);
+    auto& packets = lemz.get_pdu().select_command().select_protoLemz().get_packets();
+    for (unsigned i = 0; i < LEMZGW::ProtoLemzPacketPayload::theInfo.numAlternatives; ++i) {
         LEMZGW::ProtoLemzPacket packet;
-        packet.set_msgSeqNum(static_cast<int>(i));
-        // The message identifier names the payload alternative of the same position.
-        ASSERT_TRUE(packet.get_msgID().setFromName(LEMZGW::ProtoLemzPacketPayload::selectionNames[i]));
         packet.get_payload().createSelection(static_cast<int>(i));
-        select_first_alternatives(packet);
+        unsigned turn = i;
+        fill(packet, turn);
+        packet.get_msgID().setFromName(LEMZGW::ProtoLemzPacketPayload::selectionNames[i]);
         packets.push_back(packet);
     }
-    EXPECT_EQ(packets[65].get_msgID().getValue(), 13056);
-    expectDecodesTo(encoded(message), message);
+    return messages;
+}
+
+TEST(MessageCoding, EveryMessageFilledSurvivesEveryRule)
+{
+    for (const LGCP::Message& message : filledMessages()) {
+        const std::string text = message.asValueNotation();
+        SCOPED_TRACE(text);
+        for (int rule : {ASN1::CoderEnv::valueNotationRule, ASN1::CoderEnv::berRule, ASN1::CoderEnv::perRule}) {
+            ASN1::CoderEnv env;
+            env.encodingRule = rule;
+            std::vector<char> octets;
+            ASSERT_TRUE(ASN1::encode(message, &env, std::back_inserter(octets))) << rule;
+            LGCP::Message back;
+            ASSERT_TRUE(ASN1::decode(octets.data(), octets.data() + octets.size(), &env, back, true)) << rule;
+            EXPECT_EQ(back, message) << rule;
+        }
+        // The printed message reads back through the stream operator and prints the same text.
+        std::istringstream input(text);
+        LGCP::Message again;
+        ASSERT_TRUE(input >> again);
+        EXPECT_EQ(again.asValueNotation(), text);
+    }
+}
+
+TEST(MessageCoding, EncodingAppendsToTheCallersOctetsAndAFailureWritesNothing)
+{
+    ASN1::CoderEnv env;
+    const auto ping = read<LGCP::Message>("{ seq 7, pdu command : ping : NULL }");
+    std::vector<char> out = bytes({0x03, 0x00});
+    ASSERT_TRUE(ASN1::encode(ping, &env, std::back_inserter(out)));
+    EXPECT_EQ(out, bytes({0x03, 0x00, 0x80, 0x01, 0x07, 0x18}));
+    out.clear();
+    EXPECT_FALSE(ASN1::encode(LGCP::Message(), &env, std::back_inserter(out)));
+    EXPECT_FALSE(ASN1::encode(ping, nullptr, std::back_inserter(out)));
+    env.encodingRule = 7;
+    EXPECT_FALSE(ASN1::encode(ping, &env, std::back_inserter(out)));
+    EXPECT_TRUE(out.empty());
 }
 
 }  // namespace
