@@ -111,10 +111,9 @@ void measure(benchmark::State& state, PingClient& client)
 
 void BM_DaemonPing(benchmark::State& state)
 {
-    int port = testsupport::unused_port();
-    testsupport::DaemonProcess daemon(port);
+    testsupport::DaemonProcess daemon;
     PingClient client;
-    if (!client.connect_to(port)) {
+    if (!client.connect_to(daemon.port())) {
         state.SkipWithError("the daemon does not listen");
         return;
     }

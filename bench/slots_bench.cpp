@@ -111,10 +111,9 @@ bool cycle(Controller& controller)
 
 void BM_SlotCommands(benchmark::State& state)
 {
-    int port = testsupport::unused_port();
-    testsupport::DaemonProcess daemon(port);
+    testsupport::DaemonProcess daemon;
     Controller controller;
-    if (!controller.connect_to(port)) {
+    if (!controller.connect_to(daemon.port())) {
         state.SkipWithError("the daemon does not listen");
         return;
     }

@@ -24,8 +24,7 @@ function(tovrasel_subsystem name)
 endfunction()
 
 # tovrasel_test_suite(<name> DIRS <dir>... LINKS <target>...)
-# One GoogleTest executable test_<name> from every .cpp below the given test directories. Test suites
-# whose name begins with "Slow" carry the label "slow".
+# One GoogleTest executable test_<name> from every .cpp below the given test directories.
 function(tovrasel_test_suite name)
   cmake_parse_arguments(ARG "" "" "DIRS;LINKS" ${ARGN})
   set(sources)
@@ -38,8 +37,6 @@ function(tovrasel_test_suite name)
   endif()
   add_executable(test_${name} ${sources})
   target_link_libraries(test_${name} PRIVATE ${ARG_LINKS} tovrasel_test_support GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_FILTER "-Slow*"
+  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "TOVRASEL_BUILD_DIR=${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_FILTER "Slow*"
-    PROPERTIES ENVIRONMENT "TOVRASEL_BUILD_DIR=${PROJECT_BINARY_DIR}" LABELS slow)
 endfunction()

@@ -1,53 +1,30 @@
-#include "scripted_service.h"
-#include "../foundation/reactor/reactor_test_support.h"
+#include "server_harness.h"
+#include "support/reactor_until.h"
 
-#include "server/ctrl_server.h"
+#include "foundation/reactor/clock.h"
 #include "server/heart_beat_ctl.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
-using reactortest::CaptureStream;
-using Strings = std::vector<std::string>;
+using servertest::Strings;
 
-// The heartbeat bound first, as start-up binds it, with a service behind it.
+// The heartbeat bound first, as start-up binds it, with a service behind it; the clock is the
+// test's.
 class Heartbeat : public reactortest::ReactorTest {
 protected:
-    Heartbeat()
-    {
-        server.Bind(HeartBeatCtl::instance());
-        server.Bind(&behind);
-        CaptureStream quiet(std::clog);
-        server.Activate(new testsupport::PairConnection(peer));
-    }
-    ~Heartbeat() override
-    {
-        server.Deactivate();
-        HeartBeatCtl::instance()->server = nullptr;
-        close(peer);
-    }
-
-    void deliver(const std::string& message)
-    {
-        std::vector<char> bytes = testsupport::encode(message);
-        server.OnMessage(bytes.data(), static_cast<int>(bytes.size()));
-    }
-
-    // Moves the clock on by the given seconds and lets the reactor run for a moment.
+    // Moves the clock on and lets whatever is due happen.
     void pass_seconds(int seconds)
     {
         offset_us += int64_t{seconds} * 1000000;
         Mux::set_clock_offset_for_tests(offset_us);
-        Timer stop;
-        stop.set(100, &Heartbeat::stop_reactor, this);
-        run_guarded();
+        testsupport::run_reactor_for(50);
     }
 
-    size_t timeouts() const
+    size_t drops() const
     {
         std::string text = debug.text();
         size_t count = 0;
@@ -56,59 +33,54 @@ protected:
         return count;
     }
 
-    // Reads past what the server sent: whether its end of the connection is closed.
-    bool peer_closed()
+    // Whether the server's end of the connection is closed, read past what it sent.
+    bool dropped()
     {
         char buffer[256];
         ssize_t length;
-        while ((length = recv(peer, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+        while ((length = recv(controller.peer, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
         }
         return length == 0;
     }
 
-    CtrlSrv::Server server;
+    reactortest::CaptureStream debug{std::clog};
     servertest::ScriptedService behind;
-    int peer = -1;
-    CaptureStream debug{std::clog};
-
-private:
-    void stop_reactor() { multiplexer.terminate(); }
-
+    servertest::ServerHarness controller{HeartBeatCtl::instance(), &behind};
     int64_t offset_us = 0;
 };
 
-TEST_F(Heartbeat, ASilentControllerIsDroppedOnlyAfterItsFirstCommand)
+TEST_F(Heartbeat, AControllerIsDroppedAt120SecondsOfSilenceAfterItsFirstCommand)
 {
+    // Nothing sent yet: no watch.
     pass_seconds(200);
-    EXPECT_FALSE(peer_closed());
+    EXPECT_FALSE(dropped());
 
-    // The heartbeat answers ping; any other command passes on and is still a sign of life.
-    deliver("{ seq 5, pdu command : query : NULL }");
+    // The heartbeat answers ping; any other command passes on and is a sign of life all the same.
+    controller.deliver("{ seq 5, pdu command : query : NULL }");
     pass_seconds(100);
-    deliver("{ seq 4, pdu command : ping : NULL }");
-    EXPECT_EQ(testsupport::received(peer), (Strings{"{ seq 5, pdu response : error : unexpectedMsgType }",
-                                                    "{ seq 4, pdu response : success : NULL }"}));
+    controller.deliver("{ seq 4, pdu command : ping : NULL }");
+    EXPECT_EQ(controller.received(), (Strings{"{ seq 5, pdu response : error : unexpectedMsgType }",
+                                              "{ seq 4, pdu response : success : NULL }"}));
     EXPECT_EQ(behind.events, (Strings{"connect", "command 0"}));
     pass_seconds(100);
-    EXPECT_FALSE(peer_closed());
-    EXPECT_EQ(timeouts(), 0u);
+    EXPECT_FALSE(dropped());
+    EXPECT_EQ(drops(), 0u);
 
+    // The connection goes at once, not after some keep-alive.
     pass_seconds(21);
-    EXPECT_EQ(timeouts(), 1u);
-    EXPECT_TRUE(peer_closed());
+    EXPECT_EQ(drops(), 1u);
+    EXPECT_TRUE(dropped());
     EXPECT_EQ(behind.events.back(), "disconnect");
-
-    // Idle again: no second drop without a new command.
     pass_seconds(200);
-    EXPECT_EQ(timeouts(), 1u);
+    EXPECT_EQ(drops(), 1u);
 }
 
 TEST_F(Heartbeat, ADisconnectStopsTheWatch)
 {
-    deliver("{ pdu command : ping : NULL }");
-    server.Deactivate();
+    controller.deliver("{ pdu command : ping : NULL }");
+    controller.server.Deactivate();
     pass_seconds(200);
-    EXPECT_EQ(timeouts(), 0u);
+    EXPECT_EQ(drops(), 0u);
 }
 
 }  // namespace

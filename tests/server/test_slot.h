@@ -4,15 +4,15 @@
 // the test scripts them and records every hook call, so that no test touches the TDM switch.
 // PostponedSlot ends some milliseconds after its destroy began, as a slot waiting for a child
 // process does. TestFactory makes TestSlots for the create alternative `ext` and PostponedSlots
-// for `echo`; it stays on the global factory list for the rest of the process.
+// for `echo`.
+
+#include "server_harness.h"
 
 #include "server/slot.h"
 #include "server/slot_factory.h"
+#include "server/slots.h"
 
 #include "foundation/reactor/timer.h"
-
-#include <string>
-#include <vector>
 
 namespace servertest {
 
@@ -23,7 +23,7 @@ public:
     }
 
     // "<slot> <hook> [<other slot>]" for every hook called, in order, over all test slots.
-    static std::vector<std::string> calls;
+    inline static Strings calls;
 
     const char* GetName() const override { return name.c_str(); }
     int GetConnectionPriority() override { return priority; }
@@ -37,9 +37,9 @@ public:
     void IOnInputRelease() override { record("input-release", true); }
     int IGetTransmitChannel() override { return transmit; }
     int IGetReceiveChannel() override { return receive; }
-    void OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNumber& state) override
+    void OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNumber&) override
     {
-        calls.push_back(name + " trunk-status " + std::to_string(trunk) + " " + std::to_string(state));
+        record("trunk-status " + std::to_string(trunk), true);
     }
 
     std::string name;
@@ -60,7 +60,7 @@ private:
     }
     bool route(const std::string& hook, Slot& other)
     {
-        calls.push_back(name + " " + hook + " " + other.GetName());
+        record(hook + " " + other.GetName(), true);
         if (refuse == 0)
             return true;
         --refuse;
@@ -83,20 +83,46 @@ public:
     Timer end;
 };
 
+// ext { transmitter t, receiver r }: a TestSlot "x"; echo { bus 0, channel ms }: a PostponedSlot
+// ending ms after its destroy began. The query counts one modem; every slot hears trunk status.
 class TestFactory : public SlotFactory {
 public:
-    // The one factory of the test program.
-    static TestFactory* instance();
+    // The one factory of the test program; it stays on the factory list.
+    static TestFactory* instance()
+    {
+        static TestFactory factory;
+        return &factory;
+    }
 
     const char* GetName() const override { return "Test"; }
-    // ext { transmitter t, receiver r }: a TestSlot named "x"; echo { bus 0, channel ms }: a
-    // PostponedSlot ending ms after its destroy began.
-    Slot* INewSlot(const LGCP::CreateParams& params) override;
-    void Query(LGCP::Resources& resources) override;
-    // Every slot of the factory hears the trunk status.
-    void SelfSignal(const LGCP::Signal& signal) override;
+    Slot* INewSlot(const LGCP::CreateParams& params) override
+    {
+        if (const LGCP::ExtParams* ext = params.get_ext())
+            return new TestSlot("x", ext->get_transmitter().getValue(), ext->get_receiver().getValue());
+        if (const LGCP::EchoParams* echo = params.get_echo())
+            return new PostponedSlot(static_cast<unsigned>(echo->get_channel().getValue()));
+        return nullptr;
+    }
+    void Query(LGCP::Resources& resources) override { resources.set_modem(resources.get_modem().getValue() + 1); }
+    void SelfSignal(const LGCP::Signal& signal) override
+    {
+        const ACP::TrunkStatus* status = signal.get_trunkStatus();
+        for (Slot* slot : slots)
+            slot->OnTrunkStatus(static_cast<unsigned>(status->get_trunk().getValue()),
+                                static_cast<ACP::TrunkState::NamedNumber>(status->get_state().getValue()));
+    }
 
     size_t size() const { return slots.size(); }
 };
+
+// The slot service behind a control server with a controller, one for the whole test program:
+// the controller's loss blocks for a second. Each test leaves the slot table empty.
+inline ServerHarness& slot_service()
+{
+    TestFactory::instance();
+    // Never deleted, so that no loss is handled at the end.
+    static ServerHarness* harness = new ServerHarness{Slots::instance()};
+    return *harness;
+}
 
 }  // namespace servertest

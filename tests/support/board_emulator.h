@@ -29,41 +29,42 @@ struct JournalEntry {
 
 class BoardEmulator {
 public:
-    explicit BoardEmulator(const TempRoot& root);
+    explicit BoardEmulator(const TempRoot& root) : process_(root.path()) {}
 
     // One command line; the lines of its answer. Throws std::runtime_error with the emulator's
     // reason when it answers with an error.
     std::vector<std::string> command(const std::string& line);
 
     std::vector<JournalEntry> journal();
-    void clear_journal();
+    void clear_journal() { command("journal clear"); }
     // What the device's models hold; `words` narrows it down (an output of the switch).
-    std::vector<std::string> state(const std::string& device, const std::string& words = "");
+    std::vector<std::string> state(const std::string& device, const std::string& words = "")
+    {
+        return command("state " + device + (words.empty() ? "" : " " + words));
+    }
     // A model's own setting, such as "remote 9000 0x5A" on "/dev/hal".
-    void set(const std::string& device, const std::string& words);
+    void set(const std::string& device, const std::string& words) { command("set " + device + ' ' + words); }
 
     // A target is a device path (its latest open) or an open file's number from the journal.
     void push(const std::string& target, const std::vector<uint8_t>& record);
-    void set_draining(const std::string& target, bool draining);
-    void end_of_file(const std::string& target);
+    void set_draining(const std::string& target, bool draining) { command((draining ? "drain " : "stall ") + target); }
+    void end_of_file(const std::string& target) { command("eof " + target); }
 
-    // The next request of (device, code) answers `result` and gets its record's first bytes
-    // replaced by `record`.
-    void script(const std::string& device, uint32_t code, int result, const std::vector<uint8_t>& record = {});
     // The next `count` requests of (device, code) fail with `error`.
     void fail(const std::string& device, uint32_t code, int error, unsigned count = 1);
     // While absent, opens of the device fail with ENOENT.
-    void set_absent(const std::string& device, bool absent);
+    void set_absent(const std::string& device, bool absent) { command((absent ? "absent " : "present ") + device); }
 
-    pid_t pid() const { return process_.pid(); }
-    // Ends the emulator with SIGTERM; its wait status (0 after a clean end).
-    int stop() { return process_.stop(); }
+    // Ends the emulator and starts a fresh one, set up again with every command so far that
+    // changed a model's setting or injected a fault (set, fail, absent, present).
+    void restart();
 
 private:
     std::string read_line();
 
     EmulatorProcess process_;
     std::string received_;
+    std::vector<std::string> setup_;
 };
 
 }  // namespace testsupport

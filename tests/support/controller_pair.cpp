@@ -34,25 +34,33 @@ std::vector<char> encode(const std::string& text)
     return octets;
 }
 
+std::optional<std::vector<uint8_t>> take_frame(std::vector<uint8_t>& bytes)
+{
+    size_t length = bytes.size() >= 4 && bytes[0] == 3 ? size_t{bytes[2]} << 8 | bytes[3] : 0;
+    if (length < 4 || length > bytes.size())
+        return std::nullopt;
+    std::vector<uint8_t> frame(bytes.begin(), bytes.begin() + length);
+    bytes.erase(bytes.begin(), bytes.begin() + length);
+    return frame;
+}
+
 std::vector<std::string> received(int peer)
 {
-    std::vector<unsigned char> bytes;
-    unsigned char buffer[4096];
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[4096];
     for (ssize_t length; (length = recv(peer, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
         bytes.insert(bytes.end(), buffer, buffer + length);
     std::vector<std::string> messages;
-    for (size_t at = 0; at < bytes.size();) {
-        size_t length = bytes.size() - at >= 4 ? size_t{bytes[at + 2]} << 8 | bytes[at + 3] : 0;
-        if (bytes[at] != 3 || length < 4 || at + length > bytes.size())
-            throw std::runtime_error("not a whole TPKT frame");
+    while (std::optional<std::vector<uint8_t>> frame = take_frame(bytes)) {
         LGCP::Message message;
         ASN1::CoderEnv environment;
-        const char* payload = reinterpret_cast<const char*>(bytes.data() + at + 4);
-        if (!ASN1::decode(payload, payload + length - 4, &environment, message, true))
+        const char* payload = reinterpret_cast<const char*>(frame->data() + 4);
+        if (!ASN1::decode(payload, payload + frame->size() - 4, &environment, message, true))
             throw std::runtime_error("the server sent what does not decode");
         messages.push_back(collapse(message.asValueNotation()));
-        at += length;
     }
+    if (!bytes.empty())
+        throw std::runtime_error("not whole TPKT frames");
     return messages;
 }
 

@@ -7,6 +7,8 @@
 
 #include "foundation/control/service.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,9 @@ private:
 
 // The PER encoding of the message written in value notation (throws when it does not read or encode).
 std::vector<char> encode(const std::string& message);
+// The first whole TPKT frame of the bytes, header included, taken out of them; nothing while they
+// do not begin with one.
+std::optional<std::vector<uint8_t>> take_frame(std::vector<uint8_t>& bytes);
 // The value notation of whatever the peer has received so far, one collapsed message each; throws
 // when that is not whole TPKT frames of messages that decode.
 std::vector<std::string> received(int peer);

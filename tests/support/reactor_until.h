@@ -12,46 +12,29 @@
 
 namespace testsupport {
 
-class ReactorUntil {
-public:
-    ReactorUntil(std::function<bool()> done, unsigned limit_ms, unsigned interval_ms)
-        : done_(std::move(done)), interval_ms_(interval_ms),
-          deadline_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms))
-    {
-    }
-
-    // Whether the condition held before the limit.
-    bool run()
-    {
-        if (done_())
-            return true;
-        tick_.set(interval_ms_, &ReactorUntil::check, this);
-        multiplexer.run(false, true);
-        tick_.reset();
-        return held_;
-    }
-
-private:
-    void check()
-    {
-        held_ = done_();
-        if (held_ || std::chrono::steady_clock::now() > deadline_)
-            multiplexer.terminate();
-        else
-            tick_.set(interval_ms_, &ReactorUntil::check, this);
-    }
-
-    std::function<bool()> done_;
-    unsigned interval_ms_;
-    std::chrono::steady_clock::time_point deadline_;
-    Timer tick_;
-    bool held_ = false;
-};
-
 // Runs the reactor until `done` holds, at most limit_ms; whether it held.
 inline bool run_reactor_until(std::function<bool()> done, unsigned limit_ms = 10000, unsigned interval_ms = 2)
 {
-    return ReactorUntil(std::move(done), limit_ms, interval_ms).run();
+    struct Watch {
+        void check()
+        {
+            held = done();
+            if (held || std::chrono::steady_clock::now() > deadline)
+                multiplexer.terminate();
+            else
+                tick.set(interval_ms, &Watch::check, this);
+        }
+        std::function<bool()> done;
+        unsigned interval_ms;
+        std::chrono::steady_clock::time_point deadline;
+        Timer tick{};
+        bool held = false;
+    } watch{std::move(done), interval_ms, std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms)};
+    if (watch.done())
+        return true;
+    watch.tick.set(interval_ms, &Watch::check, &watch);
+    multiplexer.run(false, true);
+    return watch.held;
 }
 
 // Runs the reactor for about the given time, so that whatever is due happens.

@@ -11,7 +11,6 @@
 namespace testsupport {
 
 constexpr uint32_t switch_connect = 0x80084D02;
-constexpr uint32_t switch_disable = 0x80044D03;
 constexpr uint32_t switch_write = 0xC0084D04;
 constexpr uint32_t switch_read = 0xC0084D05;
 
@@ -26,13 +25,6 @@ inline std::array<uint8_t, 8> switch_record(int32_t first, int32_t second)
 inline int switch_connect_output(int fd, int32_t output, int32_t source)
 {
     return Device::request_in(fd, switch_connect, switch_record(output, source));
-}
-
-inline int switch_disable_output(int fd, int32_t output)
-{
-    std::array<uint8_t, 4> record;
-    BigEndian::put_i32(record.data(), 0, output);
-    return Device::request_in(fd, switch_disable, record);
 }
 
 inline int switch_write_byte(int fd, int32_t output, int32_t value)

@@ -1,38 +1,39 @@
 #include "controller_process.h"
 
+#include "support/controller_pair.h"
+
 #include <sstream>
-#include <sys/wait.h>
-#include <thread>
 
 namespace systemtest {
 
-ControllerProcess::ControllerProcess(int port, const std::string& directory, const std::string& name,
-                                     const std::vector<std::string>& arguments)
-    : process_(build_program("controller"),
-               [&] {
-                   std::vector<std::string> all{"--port", std::to_string(port)};
-                   all.insert(all.end(), arguments.begin(), arguments.end());
-                   return all;
-               }(),
-               directory, name, true)
+namespace {
+
+std::vector<std::string> with_port(int port, const std::vector<std::string>& arguments)
 {
+    std::vector<std::string> all{"--port", std::to_string(port)};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return all;
 }
 
-void ControllerProcess::send(const std::string& message) { process_.write_input(message + "\n"); }
+}  // namespace
+
+ControllerProcess::ControllerProcess(int port, const std::string& directory, const std::string& name,
+                                     const std::vector<std::string>& arguments)
+    : process_(testsupport::build_program("controller"), with_port(port, arguments), directory, name, true)
+{
+}
 
 std::vector<std::string> ControllerProcess::printed()
 {
     // A message ends with the closing brace of its outermost block, alone on its line.
     std::vector<std::string> messages;
     std::istringstream lines(process_.output());
-    std::string line, collapsed;
+    std::string line, message;
     while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        for (std::string word; words >> word;)
-            collapsed += (collapsed.empty() ? "" : " ") + word;
+        message += line + "\n";
         if (line == "}" && !lines.eof()) {
-            messages.push_back(collapsed);
-            collapsed.clear();
+            messages.push_back(testsupport::collapse(message));
+            message.clear();
         }
     }
     return messages;
@@ -40,35 +41,35 @@ std::vector<std::string> ControllerProcess::printed()
 
 std::optional<std::string> ControllerProcess::next(milliseconds timeout)
 {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        bool alive = process_.running();
-        std::vector<std::string> messages = printed();
-        if (messages.size() > taken_)
-            return messages[taken_++];
-        if (!alive || std::chrono::steady_clock::now() > deadline)
-            return std::nullopt;
-        std::this_thread::sleep_for(milliseconds(5));
-    }
+    std::vector<std::string> messages;
+    testsupport::eventually(
+        [&] {
+            bool alive = process_.running();
+            messages = printed();
+            return messages.size() > taken_ || !alive;
+        },
+        timeout);
+    if (messages.size() <= taken_)
+        return std::nullopt;
+    return messages[taken_++];
 }
 
 std::optional<std::string> ControllerProcess::wait_for(const std::string& text, milliseconds timeout)
 {
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
-        std::optional<std::string> message = next(left.count() > 0 ? left : milliseconds(0));
-        if (!message || message->find(text) != std::string::npos)
-            return message;
-    }
+    std::optional<std::string> message;
+    do
+        message = next(std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now()));
+    while (message && message->find(text) == std::string::npos);
+    return message;
 }
 
 std::vector<std::string> ControllerProcess::take_all()
 {
     std::vector<std::string> messages = printed();
-    std::vector<std::string> untaken(messages.begin() + std::min(taken_, messages.size()), messages.end());
-    taken_ = messages.size();
-    return untaken;
+    messages.erase(messages.begin(), messages.begin() + std::min(taken_, messages.size()));
+    taken_ += messages.size();
+    return messages;
 }
 
 int ControllerProcess::finish(milliseconds timeout)

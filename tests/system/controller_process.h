@@ -4,13 +4,15 @@
 // notation, one per line, and every answer and signal it prints comes back as one line of text,
 // its white space collapsed: "{ seq 7, pdu response : success : NULL }".
 
-#include "program_process.h"
+#include "support/program_process.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace systemtest {
+
+using testsupport::milliseconds;
 
 class ControllerProcess {
 public:
@@ -20,7 +22,7 @@ public:
                       const std::vector<std::string>& arguments = {});
 
     // Sends one message (one line of value notation).
-    void send(const std::string& message);
+    void send(const std::string& message) { process_.write_input(message + "\n"); }
     // The next message printed that the test has not taken yet; nothing when none comes in time.
     std::optional<std::string> next(milliseconds timeout);
     // Takes messages until one that holds the text and returns it; nothing when none comes in time.
@@ -30,13 +32,13 @@ public:
     // Ends its input and returns its exit status (-1 when it did not end normally in time).
     int finish(milliseconds timeout);
 
-    ProgramProcess& process() { return process_; }
+    testsupport::ProgramProcess& process() { return process_; }
 
 private:
     // The messages printed so far, collapsed.
     std::vector<std::string> printed();
 
-    ProgramProcess process_;
+    testsupport::ProgramProcess process_;
     size_t taken_ = 0;
 };
 

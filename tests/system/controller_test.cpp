@@ -1,4 +1,5 @@
-// The daemon driven by the test controller, as a controller would drive it.
+// The daemon driven as a controller would drive it: through the test controller, and byte for byte
+// on the wire, so that our encoder and decoder cannot share a mistake unseen.
 
 #include "gateway.h"
 #include "tpkt_client.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <utility>
 
 namespace {
 
@@ -15,24 +17,24 @@ using namespace systemtest;
 // else arriving it ends a second after its input.
 const milliseconds answer_time(10000);
 
-const char empty_report[] =
-    "{ pdu signal : query : { boardMajor 0, boardMinor 0, rtp-g729 0, rtp-g723 0, rtp-g711 0, rtp-g711mcc 0, "
-    "modem 0, mixer { }, mux TRUE, mcc-data 0, mcc-bri 0, mcc-trans 0, echoBus { }, t38-instances 0, "
-    "digital-modems 0, lin16 0, universal 0 } }";
+std::string success(int seq) { return "{ seq " + std::to_string(seq) + ", pdu response : success : NULL }"; }
 
-TEST(Controller, QueryIsAnsweredThenTheResourceReportFollows)
+TEST(Controller, QueryAndSighupSendTheResourceReportAndTheMonitoringServiceTakesDisplay)
 {
+    const char report[] =
+        "{ pdu signal : query : { boardMajor 0, boardMinor 0, rtp-g729 0, rtp-g723 0, rtp-g711 0, rtp-g711mcc 0, "
+        "modem 0, mixer { }, mux TRUE, mcc-data 0, mcc-bri 0, mcc-trans 0, echoBus { }, t38-instances 0, "
+        "digital-modems 0, lin16 0, universal 0 } }";
     Gateway gateway(Gateway::quiet());
     auto controller = gateway.controller();
-    controller->send("{ seq 1, pdu command : ping : NULL }");
-    controller->send("{ seq 2, pdu command : query : NULL }");
-    EXPECT_EQ(controller->next(answer_time), "{ seq 1, pdu response : success : NULL }");
-    EXPECT_EQ(controller->next(answer_time), "{ seq 2, pdu response : success : NULL }");
-    EXPECT_EQ(controller->next(answer_time), empty_report);
-
+    controller->send("{ seq 1, pdu command : query : NULL }");
+    EXPECT_EQ(controller->next(answer_time), success(1));
+    EXPECT_EQ(controller->next(answer_time), report);
+    gateway.daemon->signal(SIGHUP);
+    EXPECT_EQ(controller->next(answer_time), report);
     // The monitoring service, bound last, takes display.
-    controller->send("{ seq 5, pdu command : display : snmpTrapReceivers : { \"10.0.0.1\" } }");
-    EXPECT_EQ(controller->next(answer_time), "{ seq 5, pdu response : success : NULL }");
+    controller->send("{ seq 2, pdu command : display : snmpTrapReceivers : { \"10.0.0.1\" } }");
+    EXPECT_EQ(controller->next(answer_time), success(2));
     EXPECT_EQ(controller->finish(answer_time), 0);
 }
 
@@ -42,15 +44,22 @@ TEST(Controller, TheControllerToolFailsOnWhatItCannotReadOrReach)
     auto controller = gateway.controller();
     controller->send("{ seq 1, pdu command : ping");
     controller->send("{ seq 2, pdu command : ping : NULL }");
-    EXPECT_EQ(controller->next(answer_time), "{ seq 2, pdu response : success : NULL }");
+    EXPECT_EQ(controller->next(answer_time), success(2));
     EXPECT_EQ(controller->finish(answer_time), 1);
     EXPECT_NE(controller->process().errors().find("controller: not an LGCP message: { seq 1, pdu command : ping\n"),
               std::string::npos);
 
-    Finished refused = run_program(build_program("controller"), {"--port", std::to_string(testsupport::unused_port()), "{ }"},
+    // A port bound but not listening refuses every connection.
+    int bound = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = testsupport::loopback(0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    Finished refused = run_program(build_program("controller"), {"--port", std::to_string(ntohs(address.sin_port))},
                                    gateway.root.path());
+    close(bound);
     EXPECT_EQ(refused.exit_status, 1);
-    EXPECT_NE(refused.errors.find("controller: cannot connect to 127.0.0.1:"), std::string::npos);
+    EXPECT_EQ(refused.errors.rfind("controller: cannot connect to 127.0.0.1:", 0), 0u);
 }
 
 TEST(Controller, OneControllerAtATime)
@@ -58,34 +67,41 @@ TEST(Controller, OneControllerAtATime)
     Gateway gateway(Gateway::quiet());
     auto first = gateway.controller("first");
     first->send("{ seq 1, pdu command : ping : NULL }");
-    ASSERT_EQ(first->next(answer_time), "{ seq 1, pdu response : success : NULL }");
+    ASSERT_EQ(first->next(answer_time), success(1));
 
     auto second = gateway.controller("second");
     EXPECT_EQ(second->finish(answer_time), 1);
     EXPECT_NE(second->process().errors().find("controller: connection closed by the server"), std::string::npos);
     EXPECT_TRUE(gateway.daemon->wait_for_errors("refuse connection from 127.0.0.1:", answer_time));
     first->send("{ seq 2, pdu command : ping : NULL }");
-    EXPECT_EQ(first->next(answer_time), "{ seq 2, pdu response : success : NULL }");
+    EXPECT_EQ(first->next(answer_time), success(2));
 
-    EXPECT_EQ(first->finish(milliseconds(5000)), 0);
-    TpktClient third(gateway.port);
-    third.send_raw({0x03, 0x00, 0x00, 0x08, 0x80, 0x01, 0x07, 0x18});
-    std::optional<Bytes> answer = third.receive_frame(answer_time);
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(hex(*answer), "03 00 00 08 80 01 07 40");
+    // Once the first has gone, the next is served.
+    EXPECT_EQ(first->finish(answer_time), 0);
+    EXPECT_TRUE(answered_ping(gateway.port, answer_time));
 }
 
-TEST(Controller, SighupSendsOneResourceReportOnTheLiveLink)
+TEST(RawAnswers, AnswersCarryTheSeqAndSlotOfTheirCommandAndWhatNoServiceTakesIsAnError)
 {
-    Gateway gateway(Gateway::quiet());
-    auto controller = gateway.controller();
-    controller->send("{ seq 1, pdu command : ping : NULL }");
-    ASSERT_EQ(controller->next(answer_time), "{ seq 1, pdu response : success : NULL }");
-    gateway.daemon->signal(SIGHUP);
-    EXPECT_EQ(controller->next(answer_time), empty_report);
-    EXPECT_TRUE(gateway.daemon->wait_for_errors("update hardware resources\n", answer_time));
-    controller->send("{ seq 2, pdu command : ping : NULL }");
-    EXPECT_EQ(controller->next(answer_time), "{ seq 2, pdu response : success : NULL }");
+    // No trunk status reports: every frame that comes back is an answer.
+    Gateway gateway{Gateway::quiet()};
+    TpktClient client(gateway.port);
+    const std::vector<std::pair<Bytes, std::string>> exchanges{
+        {ping_frame, ping_answer},
+        // ping without seq
+        {{0x03, 0x00, 0x00, 0x06, 0x06, 0x00}, "03 00 00 05 10"},
+        // destroy, seq 7, slot 1024: invalidSlot, without the slot
+        {{0x03, 0x00, 0x00, 0x0A, 0xC0, 0x01, 0x07, 0x04, 0x00, 0x0A}, "03 00 00 08 80 01 07 62"},
+        // a response sent by the controller: unexpectedMsgType
+        {{0x03, 0x00, 0x00, 0x08, 0x80, 0x01, 0x07, 0x40}, "03 00 00 08 80 01 07 64"},
+        // query with slot 5: claimed by nobody, so unexpectedMsgType carrying the slot
+        {{0x03, 0x00, 0x00, 0x0A, 0xC0, 0x01, 0x07, 0x00, 0x05, 0x00}, "03 00 00 0A C0 01 07 00 05 64"},
+    };
+    for (const auto& [frame, answer] : exchanges) {
+        client.send_raw(frame);
+        std::optional<Bytes> received = client.receive_frame(milliseconds(10000));
+        EXPECT_EQ(received ? hex(*received) : "none", answer) << hex(frame);
+    }
 }
 
 }  // namespace

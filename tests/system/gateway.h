@@ -13,9 +13,9 @@
 // about the board takes Gateway::quiet() instead.
 
 #include "controller_process.h"
-#include "program_process.h"
 
 #include "support/board_emulator.h"
+#include "support/program_process.h"
 #include "support/temp_root.h"
 
 #include <csignal>
@@ -25,20 +25,23 @@
 
 namespace systemtest {
 
-// A configuration file with every trace switch off.
-extern const char default_configuration[];
+using testsupport::build_program;
+using testsupport::eventually;
+using testsupport::Finished;
+using testsupport::ProgramProcess;
+using testsupport::run_program;
 
 // The version text of the daemon, as "--version" prints it (run with its files in the directory).
 std::string daemon_version(const std::string& directory);
-// Whether something listens on the TCP port (from the kernel's table of sockets).
-bool listening(int port);
 
 class Gateway {
 public:
     struct Options {
         std::vector<std::string> arguments;  // after "--port <port>"
-        const char* configuration = default_configuration;  // null: no configuration file
-        bool start = true;  // false: the test calls start() itself
+        // Null: no configuration file. The default has every trace switch off.
+        const char* configuration = "[traces]\nsignalling.hdlc = false\nsignalling.lemzgw = false\n"
+                                    "signalling.events = false\nsignalling.isdn = false\nmonitoring.internal = false\n";
+        bool start = true;  // false: the test sets the board up and calls start() itself
         // The board without its unasked-for reports: "/dev/maintenance" absent (no E1 trunk
         // status) and SPI refused on "/dev/hal" (no BRI chips), so that a controller hears only
         // the answers and signals it asks for. For tests that are not about the board.
@@ -46,21 +49,43 @@ public:
     };
 
     // Options with a quiet board, the others as by default.
-    static Options quiet();
+    static Options quiet()
+    {
+        Options options;
+        options.quiet_board = true;
+        return options;
+    }
 
     Gateway() : Gateway(Options()) {}
     explicit Gateway(const Options& options);
 
-    // Starts the daemon and waits until it listens on its port and its loop runs.
+    // Starts the daemon and waits until it listens on its port and its loop runs. When another
+    // process takes the port first, the daemon starts anew on another port and a fresh board,
+    // given the settings and faults the test gave the first one.
     void start();
+    // The watchdog as the board sees it: "idle pings=0", "running pings=<n>", "stopped pings=<n>".
+    std::string watchdog() { return board.state("/dev/misc/gw-wd").at(0); }
+    // Whether a daemon's loop runs: the watchdog has been started and pinged.
+    bool looping()
+    {
+        std::string state = watchdog();
+        return state.rfind("running pings=", 0) == 0 && state != "running pings=0";
+    }
     // A controller on the daemon's port, its files named after `name`.
-    std::unique_ptr<ControllerProcess> controller(const std::string& name = "controller");
+    std::unique_ptr<ControllerProcess> controller(const std::string& name = "controller")
+    {
+        return std::make_unique<ControllerProcess>(port, root.path(), name);
+    }
     // Stops the daemon with the signal and returns its wait status (-1 when it did not end in time).
-    int stop(int signal_number = SIGTERM);
+    int stop(int signal_number = SIGTERM)
+    {
+        daemon->signal(signal_number);
+        return daemon->wait(milliseconds(20000));
+    }
 
     testsupport::TempRoot root;
     testsupport::BoardEmulator board{root};
-    int port;
+    int port = 0;
     std::unique_ptr<ProgramProcess> daemon;
 
 private:

@@ -1,12 +1,9 @@
 #include "tpkt_client.h"
 
-#include <cerrno>
+#include "support/controller_pair.h"
+
 #include <cstdio>
-#include <cstring>
 #include <poll.h>
-#include <stdexcept>
-#include <string>
-#include <sys/socket.h>
 
 namespace systemtest {
 
@@ -22,50 +19,21 @@ void TpktClient::send_raw(const Bytes& bytes)
         throw std::runtime_error("cannot send to the daemon: " + std::string(std::strerror(errno)));
 }
 
-bool TpktClient::fill(std::chrono::steady_clock::time_point deadline)
-{
-    if (ended_)
-        return false;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd ready{connection_.fd(), POLLIN, 0};
-    int polled = poll(&ready, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
-    if (polled <= 0)
-        return polled == 0 || errno == EINTR;
-    uint8_t buffer[4096];
-    ssize_t length = recv(connection_.fd(), buffer, sizeof buffer, 0);
-    if (length <= 0) {
-        ended_ = true;
-        return false;
-    }
-    received_.insert(received_.end(), buffer, buffer + length);
-    return true;
-}
-
-std::optional<Bytes> TpktClient::receive_frame(std::chrono::milliseconds timeout)
+std::optional<Bytes> TpktClient::receive_frame(testsupport::milliseconds timeout)
 {
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (received_.size() >= 4) {
-            size_t length = size_t{received_[2]} << 8 | received_[3];
-            if (length >= 4 && received_.size() >= length) {
-                Bytes frame(received_.begin(), received_.begin() + length);
-                received_.erase(received_.begin(), received_.begin() + length);
-                return frame;
-            }
-        }
-        if (std::chrono::steady_clock::now() >= deadline || !fill(deadline))
-            return std::nullopt;
+    std::optional<Bytes> frame;
+    while (!(frame = testsupport::take_frame(received_))) {
+        auto left = std::chrono::duration_cast<testsupport::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd ready{connection_.fd(), POLLIN, 0};
+        uint8_t buffer[4096];
+        ssize_t got = 0;
+        if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) != 1 ||
+            (got = recv(connection_.fd(), buffer, sizeof buffer, 0)) <= 0)
+            break;
+        received_.insert(received_.end(), buffer, buffer + got);
     }
-}
-
-bool TpktClient::closed_by_peer(std::chrono::milliseconds timeout)
-{
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ended_ && std::chrono::steady_clock::now() < deadline) {
-        fill(deadline);
-        received_.clear();
-    }
-    return ended_;
+    return frame;
 }
 
 std::string hex(const Bytes& bytes)
@@ -77,6 +45,20 @@ std::string hex(const Bytes& bytes)
         text += digits;
     }
     return text;
+}
+
+bool answered_ping(int port, testsupport::milliseconds timeout)
+{
+    return testsupport::eventually(
+        [port] {
+            TpktClient client(port);
+            client.send_raw(ping_frame);
+            for (std::optional<Bytes> frame; (frame = client.receive_frame(testsupport::milliseconds(10000)));)
+                if (hex(*frame) == ping_answer)
+                    return true;
+            return false;
+        },
+        timeout);
 }
 
 }  // namespace systemtest
