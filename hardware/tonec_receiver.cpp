@@ -10,11 +10,8 @@ namespace {
 constexpr int default_amplitude = 16384;
 constexpr unsigned default_step_ms = 70;
 
-// Optional ids of the dial list's options.
-constexpr unsigned amp1_id = 0;
-constexpr unsigned amp2_id = 1;
-constexpr unsigned tone_duration_id = 2;
-constexpr unsigned pause_duration_id = 3;
+// The presence ids of the dial list's options.
+using DialOption = LGCP::TranslateDtmfParams::Optional;
 
 // Ring-back: 425 Hz at level 2048, 1000 ms on and 3000 ms off.
 constexpr int ringback_frequency = 425;
@@ -133,10 +130,10 @@ void TonecReceiver::pause_end()
     const LGCP::DualTone& digit = digits[0];
     const LGCP::TranslateDtmfParams& list = dial_list_;
     enableToneGenerator(digit.get_freq1().getValue(), digit.get_freq2().getValue(),
-                        option(list, amp1_id, list.get_amp1(), default_amplitude),
-                        option(list, amp2_id, list.get_amp2(), default_amplitude));
+                        option(list, DialOption::amp1, list.get_amp1(), default_amplitude),
+                        option(list, DialOption::amp2, list.get_amp2(), default_amplitude));
     digits.erase(digits.begin());
-    step_.set(duration(option(list, tone_duration_id, list.get_toneDuration(), default_step_ms)),
+    step_.set(duration(option(list, DialOption::toneDuration, list.get_toneDuration(), default_step_ms)),
               &TonecReceiver::tone_end, this);
 }
 
@@ -144,7 +141,7 @@ void TonecReceiver::tone_end()
 {
     enableSilence();
     const LGCP::TranslateDtmfParams& list = dial_list_;
-    step_.set(duration(option(list, pause_duration_id, list.get_pauseDuration(), default_step_ms)),
+    step_.set(duration(option(list, DialOption::pauseDuration, list.get_pauseDuration(), default_step_ms)),
               &TonecReceiver::pause_end, this);
 }
 

@@ -32,7 +32,6 @@ constexpr size_t event_size = 16;
 
 constexpr int default_selcal_amplitude = 12000;
 constexpr size_t selcal_signs = 4;
-constexpr unsigned selcal_amp_id = 0;
 
 struct EventFields {
     uint32_t code, timeslot, timestamp, id;
@@ -202,7 +201,8 @@ void TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::
         std::cerr << "SELCAL_DIAL fail:" << " timeslot=" << ts << " incorect signs:" << signs << std::endl;
         return;
     }
-    int amplitude = command.hasOptionalField(selcal_amp_id) ? command.get_amp().getValue() : default_selcal_amplitude;
+    int amplitude = command.hasOptionalField(TERM::SelcalCommand::Optional::amp) ? command.get_amp().getValue()
+                                                                                  : default_selcal_amplitude;
     std::array<uint8_t, 12> record{};
     BigEndian::put_u32(record.data(), 0, ts);
     BigEndian::put_u16(record.data(), 4, u16_field(amplitude, "SELCAL_DIAL", "amp", ts));

@@ -82,7 +82,7 @@ void Server::OnMessage(const char* data, int length)
 void Server::Handle(const LGCP::Message& message)
 {
     ackState_ = nothing_sent;
-    seqPresent_ = message.hasOptionalField(0);
+    seqPresent_ = message.hasOptionalField(LGCP::Message::Optional::seq);
     if (seqPresent_)
         seq_ = message.get_seq().getValue();
     const LGCP::Command* command = message.get_pdu().get_command();
@@ -90,7 +90,7 @@ void Server::Handle(const LGCP::Message& message)
         Error(LGCP::ErrorCause::unexpectedMsgType);
         return;
     }
-    if (message.hasOptionalField(1)) {
+    if (message.hasOptionalField(LGCP::Message::Optional::slot)) {
         slot_ = message.get_slot().getValue();
         if (slot_ > highest_slot) {
             slot_ = no_slot;

@@ -227,10 +227,11 @@ private:
                 declare_nested_string(out, *inner);
         }
         declare_tables(out, "fieldInfos", "fieldIds", "fieldNames", type.components.empty());
+        const std::vector<int> ids = presence_ids(type);
+        declare_presence_ids(out, type, ids);
         out << "\n    explicit " << info.name << "(const InfoType* info = &theInfo) : SEQUENCE(info) {}\n";
 
         std::set<std::string> members;
-        const std::vector<int> ids = presence_ids(type);
         for (std::size_t i = 0; i < type.components.size(); ++i) {
             const Component& c = type.components[i];
             const std::string field = cpp_identifier(c.name);
@@ -246,7 +247,7 @@ private:
                     << "); }\n";
                 target = "field<" + t + ">(" + index + ")";
             } else {
-                const std::string args = "(*this, " + std::to_string(ids[i]) + ", " + index + ")";
+                const std::string args = "(*this, Optional::" + presence_constant(c) + ", " + index + ")";
                 out << "    " << t << "& get_" << field << "() { return OptionalField::included<" << t << ">" << args
                     << "; }\n";
                 out << "    const " << t << "& get_" << field << "() const { return OptionalField::present<" << t
@@ -274,6 +275,25 @@ private:
             }
         }
         out << "};\n";
+    }
+
+    // The enumerator of a field's presence id: nothing else lives in its scope, so only keywords
+    // need avoiding.
+    static std::string presence_constant(const Component& c) { return member_identifier(c.name, {}); }
+
+    // Named presence ids, so that callers never count optional fields: a field added to a module
+    // shifts the numbers, never the names.
+    void declare_presence_ids(std::ostringstream& out, const Type& type, const std::vector<int>& ids)
+    {
+        if (std::all_of(ids.begin(), ids.end(), [](int id) { return id < 0; }))
+            return;
+        out << "\n    // Presence ids of the optional fields and extension additions (hasOptionalField).\n";
+        out << "    struct Optional {\n        enum Id : unsigned {\n";
+        for (std::size_t i = 0; i < type.components.size(); ++i) {
+            if (ids[i] >= 0)
+                out << "            " << presence_constant(type.components[i]) << " = " << ids[i] << ",\n";
+        }
+        out << "        };\n    };\n";
     }
 
     void declare_nested_string(std::ostringstream& out, const ClassInfo& info)

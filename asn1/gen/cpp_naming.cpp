@@ -31,14 +31,6 @@ std::set<std::string> with(std::set<std::string> names, std::initializer_list<co
 
 }  // namespace
 
-const std::set<std::string>& reserved_in_sequence()
-{
-    static const std::set<std::string> names = with(common_members(),
-        {"FieldVector", "BitMap", "defaultTag", "swap", "fieldCount", "getField", "makeField", "field",
-            "hasOptionalField", "includeOptionalField", "removeOptionalField", "optionalMap", "extensionMap"});
-    return names;
-}
-
 const std::set<std::string>& reserved_in_choice()
 {
     static const std::set<std::string> names = with(common_members(),

@@ -43,7 +43,6 @@ private:
 std::string member_identifier(const std::string& asn1_name, const std::set<std::string>& reserved);
 
 // Names that a generated enumeration constant or nested type must not take, per base class.
-const std::set<std::string>& reserved_in_sequence();
 const std::set<std::string>& reserved_in_choice();
 const std::set<std::string>& reserved_in_enumerated();
 

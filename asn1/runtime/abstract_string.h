@@ -61,6 +61,11 @@ public:
     void setValue(const std::string& text) { text_ = text; }
     unsigned size() const { return static_cast<unsigned>(text_.size()); }
 
+    // Every character in the permitted set (an empty set permits all) and the length within the
+    // size constraint; isValid() lets the length exceed an extendable upper bound.
+    bool isValid() const;
+    bool isStrictlyValid() const;
+
 protected:
     // Octets over the shorter length, then the length difference.
     int do_compare(const AbstractData& other) const override;

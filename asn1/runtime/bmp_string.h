@@ -2,6 +2,7 @@
 
 #include "asn1/runtime/abstract_data.h"
 
+#include <cstddef>
 #include <string>
 
 namespace ASN1 {
@@ -28,6 +29,15 @@ public:
     std::wstring& getValue() { return text_; }
     void setValue(const std::wstring& text) { text_ = text; }
     unsigned size() const { return static_cast<unsigned>(text_.size()); }
+
+    // Between firstChar and lastChar.
+    bool legalCharacter(wchar_t ch) const { return ch >= info()->firstChar && ch <= info()->lastChar; }
+    // The position of the first character that is not legal, or the length.
+    std::size_t first_illegal_at() const;
+    // Every character legal and the length within the size constraint; isValid() lets the
+    // length exceed an extendable upper bound.
+    bool isValid() const;
+    bool isStrictlyValid() const;
 
 protected:
     // Characters over the shorter length, then the length difference.

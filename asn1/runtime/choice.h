@@ -57,6 +57,11 @@ public:
     // no alternative and false.
     bool createSelection(int index);
 
+    // An alternative selected and held, and valid itself. isValid() takes an addition of an
+    // extendable type; isStrictlyValid() only a root alternative.
+    bool isValid() const;
+    bool isStrictlyValid() const;
+
 protected:
     // The alternatives' comparison when both select the same alternative, else the difference of
     // the selections.

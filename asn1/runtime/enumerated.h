@@ -27,6 +27,8 @@ public:
     void setValue(int value) { value_ = value; }
     int getMaximum() const { return info()->maxEnumValue; }
     bool extendable() const { return info()->extendable; }
+    // A value of the root: 0 to maxEnumValue.
+    bool isStrictlyValid() const;
 
     // The name of the first entry carrying the value, without "=N"; empty when the value lies
     // outside 0..maxEnumValue or no entry carries it (the caller then prints the number).

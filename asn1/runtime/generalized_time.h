@@ -46,6 +46,11 @@ public:
     int getMindiff() const { return mindiff_; }
     bool isUTC() const { return utc_; }
 
+    // Year from 1, month 1-12, day 1-31, hour 0-24, minute and second 0-59, offset -720 to 720
+    // minutes; the milliseconds are not judged. Looser than what set() takes, as it also judges
+    // times built from their fields.
+    bool isStrictlyValid() const;
+
 protected:
     // Field by field from year to mindiff (the first difference decides), then utc.
     int do_compare(const AbstractData& other) const override;

@@ -15,6 +15,9 @@ public:
 
     int getValue() const { return value_; }
     void setValue(int value) { value_ = value; }
+    // Within the descriptor's range: compared as signed numbers when lowerLimit is negative,
+    // else as unsigned ones. Any value of an unconstrained INTEGER is.
+    bool isStrictValid() const;
 
 protected:
     // The difference, wrapping in 32 bits.

@@ -50,7 +50,7 @@ bool InvalidTracer::do_visit(const INTEGER& value)
 
 bool InvalidTracer::do_visit(const ENUMERATED& value)
 {
-    if (validity::inEnumerationRoot(value))
+    if (value.isStrictlyValid())
         return true;
     text_ << " This ENUMERATED has invalid value " << value.getValue();
     return false;
@@ -86,7 +86,7 @@ bool InvalidTracer::do_visit(const BMPString& value)
 {
     if (!traceSize("BMPString", value.size(), *value.info()))
         return false;
-    const std::size_t at = validity::firstIllegalCharacter(value);
+    const std::size_t at = value.first_illegal_at();
     if (at == value.size())
         return true;
     text_ << " The character '" << static_cast<unsigned long>(value.getValue()[at]) << "' is not valid for the string";
@@ -123,7 +123,7 @@ bool InvalidTracer::do_visit(const OpenData& value)
 
 bool InvalidTracer::do_visit(const GeneralizedTime& value)
 {
-    if (validity::timeFieldsValid(value))
+    if (value.isStrictlyValid())
         return true;
     text_ << " This GeneralizedTime is not valid";
     return false;

@@ -28,8 +28,16 @@ public:
     void setData(AbstractData* data) { data_.reset(data); }
     // The held encoding, or null.
     const std::vector<char>* getBuf() const { return buf_.get(); }
-    // Replaces the held encoding.
-    void setBuf(std::vector<char> octets) { buf_ = std::make_unique<std::vector<char>>(std::move(octets)); }
+    // The held value valid; without one, whether octets are held.
+    bool isValid() const;
+    bool isStrictlyValid() const;
+    // Holds an encoding not decoded yet (what decoders do): replaces the held encoding and deletes
+    // the held value, which stood for earlier octets.
+    void setBuf(std::vector<char> octets)
+    {
+        data_.reset();
+        buf_ = std::make_unique<std::vector<char>>(std::move(octets));
+    }
 
 protected:
     // Both decoded: the values' comparison; else both encoded: the octets'; else 0 when both are

@@ -362,14 +362,11 @@ bool PERDecoder::do_visit(AbstractString& value)
             return false;
         const unsigned c = aligned_ ? type.charSetAlignedBits : type.charSetUnalignedBits;
         const bool block = per::stringIsBlock(type, c);
-        unsigned index = 0;
-        if (block && c == 8) {
-            if (!decodeOctets(*this, text, n))
-                return false;
-            return std::all_of(text.begin(), text.end(), [&](char ch) {
-                return per::characterIndex(type, static_cast<unsigned char>(ch), index);
-            });
-        }
+        // Characters that travel as their own codes are taken as they come, outside the permitted
+        // set too (a peer's Latin-1 or UTF-8 name): only the encoder and the checkers hold a value
+        // to its set. An index must still point into the set.
+        if (block && c == 8)
+            return decodeOctets(*this, text, n);
         if (block && aligned_ && n > 0)
             byteAlign();
         if (getBitsLeft() < std::uint64_t(n) * c)
@@ -379,8 +376,7 @@ bool PERDecoder::do_visit(AbstractString& value)
         for (char& ch : text) {
             unsigned bits = 0;
             decodeMultiBit(c, bits);
-            if (codes ? bits > 0xff || !per::characterIndex(type, static_cast<unsigned char>(bits), index)
-                      : bits >= type.characterSetSize)
+            if (codes ? bits > 0xff : bits >= type.characterSetSize)
                 return false;
             ch = codes ? static_cast<char>(bits) : type.characterSet[bits];
         }

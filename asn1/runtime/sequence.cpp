@@ -91,6 +91,17 @@ void SEQUENCE::removeOptionalField(unsigned id)
         extensionMap_.set(id - optional, false);
 }
 
+void SEQUENCE::dropOptionalFields()
+{
+    const InfoType& type = *info();
+    for (unsigned i = 0; i < fields_.size(); ++i)
+        if (i >= type.numRootFields || type.fieldIds[i] != -1)
+            fields_[i].reset();
+    optionalMap_.resize(0);
+    optionalMap_.resize(type.numOptionalFields);
+    extensionMap_.resize(0);
+}
+
 int SEQUENCE::do_compare(const AbstractData& other) const
 {
     const auto& that = *boost::polymorphic_downcast<const SEQUENCE*>(&other);

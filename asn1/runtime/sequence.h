@@ -77,6 +77,10 @@ public:
     void includeOptionalField(unsigned id, unsigned index);
     // Marks id absent; the component stays with its value.
     void removeOptionalField(unsigned id);
+    // Deletes every optional component and addition and marks them absent, as in a new value; the
+    // mandatory components stay. A value being filled again thus holds only what the new input
+    // says.
+    void dropOptionalFields();
 
     // Presence bits, numOptionalFields of them; decoders fill them from the wire.
     const BitMap& optionalMap() const { return optionalMap_; }

@@ -49,6 +49,11 @@ public:
     // Takes ownership of an element made from elementInfo and appends it.
     void append(AbstractData* element) { container_.push_back(FieldVector::Entry(element)); }
 
+    // Every element valid and the count within the SIZE constraint; isValid() lets the count
+    // exceed an extendable upper bound.
+    bool isValid() const;
+    bool isStrictlyValid() const;
+
 protected:
     // Element by element (the first difference decides), then the element count difference.
     int do_compare(const AbstractData& other) const override;

@@ -49,14 +49,19 @@ bool aboveUpperBound(const INTEGER& value)
     return static_cast<unsigned>(value.getValue()) > info.upperLimit;
 }
 
-bool inEnumerationRoot(const ENUMERATED& value) { return value.getValue() >= 0 && value.getValue() <= value.getMaximum(); }
-
 bool sizeBelowLowerBound(unsigned n, const ConstrainedObject::InfoType& info)
 {
     return info.type != Unconstrained && info.lowerLimit > 0 && n < static_cast<unsigned>(info.lowerLimit);
 }
 
 bool sizeAboveUpperBound(unsigned n, const ConstrainedObject::InfoType& info) { return hasUpperBound(info) && n > info.upperLimit; }
+
+bool sizeValid(unsigned n, const ConstrainedObject::InfoType& info, bool strict)
+{
+    if (sizeBelowLowerBound(n, info))
+        return false;
+    return !sizeAboveUpperBound(n, info) || (!strict && info.type == ExtendableConstraint);
+}
 
 std::size_t firstIllegalCharacter(const AbstractString& value)
 {
@@ -70,94 +75,120 @@ std::size_t firstIllegalCharacter(const AbstractString& value)
     return text.size();
 }
 
-std::size_t firstIllegalCharacter(const BMPString& value)
-{
-    const BMPString::InfoType& info = *value.info();
-    const std::wstring& text = value.getValue();
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] < info.firstChar || text[i] > info.lastChar)
-            return i;
-    return text.size();
-}
-
-bool timeFieldsValid(const GeneralizedTime& value)
-{
-    return value.getYear() >= 1 && value.getMonth() >= 1 && value.getMonth() <= 12 && value.getDay() >= 1 &&
-           value.getDay() <= 31 && value.getHour() >= 0 && value.getHour() <= 24 && value.getMinute() >= 0 &&
-           value.getMinute() <= 59 && value.getSecond() >= 0 && value.getSecond() <= 59 && value.getMindiff() >= -720 &&
-           value.getMindiff() <= 720;
-}
-
 }  // namespace validity
 
-namespace detail {
+namespace {
 
-bool ValidityChecker::sizeValid(unsigned n, const ConstrainedObject::InfoType& info) const
+// A component judged by its own checker.
+bool componentValid(const AbstractData& value, bool strict) { return strict ? value.isStrictlyValid() : value.isValid(); }
+
+bool stringValid(const AbstractString& value, bool strict)
 {
-    if (validity::sizeBelowLowerBound(n, info))
-        return false;
-    return !validity::sizeAboveUpperBound(n, info) || (!strict_ && info.type == ExtendableConstraint);
+    return validity::sizeValid(value.size(), *value.info(), strict) && validity::firstIllegalCharacter(value) == value.size();
 }
 
-bool ValidityChecker::do_visit(const INTEGER& value)
+bool stringValid(const BMPString& value, bool strict)
 {
-    if (!validity::belowLowerBound(value) && !validity::aboveUpperBound(value))
-        return true;
-    return !strict_ && value.info()->type == ExtendableConstraint;
+    return validity::sizeValid(value.size(), *value.info(), strict) && value.first_illegal_at() == value.size();
 }
 
-bool ValidityChecker::do_visit(const ENUMERATED& value)
-{
-    if (validity::inEnumerationRoot(value))
-        return true;
-    return !strict_ && value.extendable() && value.getValue() >= 0;
-}
-
-bool ValidityChecker::do_visit(const OBJECT_IDENTIFIER& value) { return !value.getValue().empty(); }
-
-bool ValidityChecker::do_visit(const BIT_STRING& value) { return sizeValid(value.size(), *value.info()); }
-
-bool ValidityChecker::do_visit(const OCTET_STRING& value) { return sizeValid(value.size(), *value.info()); }
-
-bool ValidityChecker::do_visit(const AbstractString& value)
-{
-    return sizeValid(value.size(), *value.info()) && validity::firstIllegalCharacter(value) == value.size();
-}
-
-bool ValidityChecker::do_visit(const BMPString& value)
-{
-    return sizeValid(value.size(), *value.info()) && validity::firstIllegalCharacter(value) == value.size();
-}
-
-bool ValidityChecker::do_visit(const CHOICE& value)
+bool choiceValid(const CHOICE& value, bool strict)
 {
     const AbstractData* alternative = value.getSelection();
     const int selection = value.currentSelection();
     if (selection < 0 || !alternative)
         return false;
-    if (static_cast<unsigned>(selection) >= value.info()->numRootAlternatives && (strict_ || !value.info()->extendable))
+    if (static_cast<unsigned>(selection) >= value.info()->numRootAlternatives && (strict || !value.info()->extendable))
         return false;
-    return alternative->accept(*this);
+    return componentValid(*alternative, strict);
 }
 
-bool ValidityChecker::do_visit(const OpenData& value)
+bool listValid(const SEQUENCE_OF_Base& value, bool strict)
 {
-    if (const AbstractData* data = value.getData())
-        return data->accept(*this);
-    return value.has_buf();
-}
-
-bool ValidityChecker::do_visit(const GeneralizedTime& value) { return validity::timeFieldsValid(value); }
-
-bool ValidityChecker::do_visit(const SEQUENCE_OF_Base& value)
-{
-    if (!sizeValid(value.size(), *value.info()))
+    if (!validity::sizeValid(value.size(), *value.info(), strict))
         return false;
     for (const auto& element : value)
-        if (!element->accept(*this))
+        if (!componentValid(*element, strict))
             return false;
     return true;
 }
+
+bool openValid(const OpenData& value, bool strict)
+{
+    if (const AbstractData* data = value.getData())
+        return componentValid(*data, strict);
+    return value.has_buf();
+}
+
+}  // namespace
+
+bool INTEGER::isStrictValid() const { return !validity::belowLowerBound(*this) && !validity::aboveUpperBound(*this); }
+
+bool ENUMERATED::isStrictlyValid() const { return value_ >= 0 && value_ <= getMaximum(); }
+
+bool AbstractString::isValid() const { return stringValid(*this, false); }
+
+bool AbstractString::isStrictlyValid() const { return stringValid(*this, true); }
+
+std::size_t BMPString::first_illegal_at() const
+{
+    for (std::size_t i = 0; i < text_.size(); ++i)
+        if (!legalCharacter(text_[i]))
+            return i;
+    return text_.size();
+}
+
+bool BMPString::isValid() const { return stringValid(*this, false); }
+
+bool BMPString::isStrictlyValid() const { return stringValid(*this, true); }
+
+bool GeneralizedTime::isStrictlyValid() const
+{
+    return year_ >= 1 && month_ >= 1 && month_ <= 12 && day_ >= 1 && day_ <= 31 && hour_ >= 0 && hour_ <= 24 &&
+           minute_ >= 0 && minute_ <= 59 && second_ >= 0 && second_ <= 59 && mindiff_ >= -720 && mindiff_ <= 720;
+}
+
+bool CHOICE::isValid() const { return choiceValid(*this, false); }
+
+bool CHOICE::isStrictlyValid() const { return choiceValid(*this, true); }
+
+bool SEQUENCE_OF_Base::isValid() const { return listValid(*this, false); }
+
+bool SEQUENCE_OF_Base::isStrictlyValid() const { return listValid(*this, true); }
+
+bool OpenData::isValid() const { return openValid(*this, false); }
+
+bool OpenData::isStrictlyValid() const { return openValid(*this, true); }
+
+namespace detail {
+
+bool ValidityChecker::do_visit(const INTEGER& value)
+{
+    return value.isStrictValid() || (!strict_ && value.info()->type == ExtendableConstraint);
+}
+
+bool ValidityChecker::do_visit(const ENUMERATED& value)
+{
+    return value.isStrictlyValid() || (!strict_ && value.extendable() && value.getValue() >= 0);
+}
+
+bool ValidityChecker::do_visit(const OBJECT_IDENTIFIER& value) { return !value.getValue().empty(); }
+
+bool ValidityChecker::do_visit(const BIT_STRING& value) { return validity::sizeValid(value.size(), *value.info(), strict_); }
+
+bool ValidityChecker::do_visit(const OCTET_STRING& value) { return validity::sizeValid(value.size(), *value.info(), strict_); }
+
+bool ValidityChecker::do_visit(const AbstractString& value) { return judged(value); }
+
+bool ValidityChecker::do_visit(const BMPString& value) { return judged(value); }
+
+bool ValidityChecker::do_visit(const CHOICE& value) { return judged(value); }
+
+bool ValidityChecker::do_visit(const OpenData& value) { return judged(value); }
+
+bool ValidityChecker::do_visit(const GeneralizedTime& value) { return value.isStrictlyValid(); }
+
+bool ValidityChecker::do_visit(const SEQUENCE_OF_Base& value) { return judged(value); }
 
 bool ValidityChecker::visitExtensionRoot(const SEQUENCE& seq, int index) { return seq.getField(index)->accept(*this); }
 

@@ -6,7 +6,8 @@
 //   extendable type, a size above the upper bound of an extendable size constraint);
 // - strictly valid (value.isStrictlyValid(), StrictlyValidChecker): every value within its root.
 // Absent optional fields are not judged. Neither changes the value. invalid_value_tracer.h
-// describes where a value fails.
+// describes where a value fails. The judgements of single kinds are members of the value classes
+// (INTEGER::isStrictValid, CHOICE::isValid, ...), defined beside the checkers.
 
 #include "asn1/runtime/abstract_data.h"
 #include "asn1/runtime/const_visitor.h"
@@ -16,29 +17,23 @@
 namespace ASN1 {
 
 class AbstractString;
-class BMPString;
-class ENUMERATED;
-class GeneralizedTime;
 class INTEGER;
 
-// The rules per kind, shared by the checkers and the tracer.
+// Parts of the rules shared by the checkers, the kinds' members and the tracer.
 namespace validity {
 
-// The INTEGER range: compared as signed numbers when lowerLimit is negative, else as unsigned.
+// The two sides of the INTEGER range: compared as signed numbers when lowerLimit is negative,
+// else as unsigned.
 bool belowLowerBound(const INTEGER& value);
 bool aboveUpperBound(const INTEGER& value);
-// An ENUMERATED value from 0 to maxEnumValue.
-bool inEnumerationRoot(const ENUMERATED& value);
 // A size n (bits, octets, characters or elements) against a size constraint.
 bool sizeBelowLowerBound(unsigned n, const ConstrainedObject::InfoType& info);
 bool sizeAboveUpperBound(unsigned n, const ConstrainedObject::InfoType& info);
-// Position of the first character outside the permitted set (or outside firstChar..lastChar),
-// or the length when every character is permitted. A string type with an empty set permits all.
+// Both sides; unless strict, a size above an extendable upper bound passes.
+bool sizeValid(unsigned n, const ConstrainedObject::InfoType& info, bool strict);
+// Position of the first character outside the permitted set, or the length when every character
+// is permitted. A string type with an empty set permits all.
 std::size_t firstIllegalCharacter(const AbstractString& value);
-std::size_t firstIllegalCharacter(const BMPString& value);
-// Year from 1, month 1..12, day 1..31, hour 0..24, minute and second 0..59, offset -720..720
-// minutes; the milliseconds are not judged.
-bool timeFieldsValid(const GeneralizedTime& value);
 
 }  // namespace validity
 
@@ -65,7 +60,12 @@ protected:
     bool visitKnownExtension(const SEQUENCE& seq, int index) override;
 
 private:
-    bool sizeValid(unsigned n, const ConstrainedObject::InfoType& info) const;
+    // The kind's own judgement, strict or not.
+    template <class T>
+    bool judged(const T& value) const
+    {
+        return strict_ ? value.isStrictlyValid() : value.isValid();
+    }
 
     bool strict_;
 };

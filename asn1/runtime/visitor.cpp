@@ -8,6 +8,9 @@ namespace ASN1 {
 bool Visitor::visit(SEQUENCE& seq)
 {
     const SEQUENCE::InfoType& type = *seq.info();
+    // Whatever an earlier fill left is dropped: an optional component or addition exists only
+    // when this input has it.
+    seq.dropOptionalFields();
     const int roots = preVisitExtensionRoots(seq);
     if (roots == Fail || roots == Finished)
         return roots == Finished;

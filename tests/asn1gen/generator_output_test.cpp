@@ -47,6 +47,17 @@ TEST(CppEmitter, KeepsConstantsOffKeywordsAndBaseMembers)
         EXPECT_NE(h.find(part), std::string::npos) << part;
 }
 
+TEST(CppEmitter, NamesThePresenceIdOfEveryOptionalFieldAndAddition)
+{
+    const std::string h = header("T ::= SEQUENCE { a NULL, b NULL OPTIONAL, delete NULL OPTIONAL, ..., c-d NULL, e NULL }\n"
+                                 "U ::= SEQUENCE { a NULL, ... }");
+    const std::string ids = "    struct Optional {\n        enum Id : unsigned {\n            b = 0,\n"
+                            "            delete_ = 1,\n            c_d = 2,\n            e = 3,\n        };\n    };\n";
+    EXPECT_NE(h.find(ids), std::string::npos) << h;
+    EXPECT_EQ(h.find("struct Optional"), h.rfind("struct Optional"));  // none for U
+    EXPECT_NE(h.find("OptionalField::included<ASN1::Null>(*this, Optional::c_d, 3)"), std::string::npos);
+}
+
 TEST(CppEmitter, RefusesWhatCppCannotHold)
 {
     EXPECT_THROW(header("Node ::= SEQUENCE { next Node }"), SourceError);

@@ -8,15 +8,24 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <type_traits>
 
 namespace {
 
 using ASN1::detail::Allocator;
 
-void expectValidity(const ASN1::AbstractData& value, bool valid, bool strictlyValid)
+// Through the checkers, and through the members of the value's own kind where it has them.
+template <class T>
+void expectValidity(const T& value, bool valid, bool strictlyValid)
 {
+    const ASN1::AbstractData& data = value;
+    EXPECT_EQ(data.isValid(), valid) << value;
+    EXPECT_EQ(data.isStrictlyValid(), strictlyValid) << value;
     EXPECT_EQ(value.isValid(), valid) << value;
     EXPECT_EQ(value.isStrictlyValid(), strictlyValid) << value;
+    if constexpr (std::is_base_of_v<ASN1::INTEGER, T>) {
+        EXPECT_EQ(value.isStrictValid(), strictlyValid) << value;
+    }
 }
 
 template <ASN1::ConstraintType Type, int Lower, unsigned Upper>
@@ -25,6 +34,14 @@ const ASN1::INTEGER::InfoType* range = &ASN1::Constrained_INTEGER<Type, Lower, U
 const ASN1::ConstrainedObject::InfoType Sized = {{&Allocator<ASN1::OCTET_STRING>::create, 4}, ASN1::FixedConstraint, 2, 4};
 const ASN1::ConstrainedObject::InfoType SizedExtendable = {
     {&Allocator<ASN1::OCTET_STRING>::create, 4}, ASN1::ExtendableConstraint, 2, 4};
+// One or two printable ASCII characters, extendable.
+const ASN1::BMPString::InfoType Narrow = {
+    {{&Allocator<ASN1::BMPString>::create, 0x1e}, ASN1::ExtendableConstraint, 1, 2}, 0x20, 0x7e, 16, 16};
+struct OneOrTwo {
+    static constexpr ASN1::ConstraintType type = ASN1::ExtendableConstraint;
+    static constexpr int lowerLimit = 1;
+    static constexpr unsigned upperLimit = 2;
+};
 
 TEST(ValidityCheckers, ValidWithinTheRootStrictlyValidOnlyThere)
 {
@@ -39,13 +56,39 @@ TEST(ValidityCheckers, ValidWithinTheRootStrictlyValidOnlyThere)
     expectValidity(coding::read<LGCP::Response>("error : 13"), true, false);
     expectValidity(coding::read<TestModule::Pick>("octets : ''H"), true, false);  // an extension alternative
     expectValidity(TestModule::Pick(), false, false);  // nothing selected
+    expectValidity(coding::read<TestModule::Pick>(R"(inner : { flag TRUE, label "\xe9" })"), false, false);
 
     expectValidity(ASN1::OCTET_STRING(1, 'x', &Sized), false, false);
     expectValidity(ASN1::OCTET_STRING(5, 'x', &SizedExtendable), true, false);
     expectValidity(ASN1::PrintableString(std::string("ok!")), false, false);
     expectValidity(ASN1::GeneralString(std::string("\xff\x01")), true, true);
+    expectValidity(ASN1::BMPString(L"~ ", &Narrow), true, true);
+    expectValidity(ASN1::BMPString(L"abc", &Narrow), true, false);
+    expectValidity(ASN1::BMPString(L"", &Narrow), false, false);
+    expectValidity(ASN1::BMPString(L"a\x7f", &Narrow), false, false);
+
+    using Flags = ASN1::SEQUENCE_OF<ASN1::BOOLEAN, OneOrTwo>;
+    expectValidity(coding::read<Flags>("{ TRUE, FALSE, TRUE }"), true, false);
+    expectValidity(Flags(), false, false);
+    expectValidity(coding::read<ASN1::SEQUENCE_OF<TestModule::Pick>>("{ number : 1, octets : ''H }"), true, false);
+
+    // The hour 24 ends a day; the milliseconds are not judged.
+    expectValidity(ASN1::GeneralizedTime(2024, 2, 29, 24, 0, 0, 999999, -720, false), true, true);
+    expectValidity(ASN1::GeneralizedTime(2024, 13, 1, 0, 0, 0, 0, 0, false), false, false);
+    expectValidity(ASN1::GeneralizedTime(2024, 1, 1, 0, 0, 0, 0, 721, true), false, false);
 
     expectValidity(ASN1::OpenData(), false, false);
+    expectValidity(ASN1::OpenData(&ASN1::OpenData::theInfo, new ASN1::INTEGER(8, range<ASN1::ExtendableConstraint, 0, 7u>)),
+                   true, false);
+}
+
+TEST(ValidityCheckers, BmpCharactersOutsideTheirRange)
+{
+    const ASN1::BMPString text(L"a~\x1f\x7f", &Narrow);
+    EXPECT_TRUE(text.legalCharacter(L' '));
+    EXPECT_FALSE(text.legalCharacter(L'\x7f'));
+    EXPECT_EQ(text.first_illegal_at(), 2u);
+    EXPECT_EQ(ASN1::BMPString(L"a~", &Narrow).first_illegal_at(), 2u);
 }
 
 // The tracer's description, empty for a value it finds valid.
@@ -67,8 +110,14 @@ TEST(ValidityCheckers, TracerNamesThePathToTheFault)
     EXPECT_EQ(trace(message, "message"),
               "message.pdu.command.create.rtp.codecRTP.dname This AbstractString has size 65 greater than its upper bound 64\n");
     // An absent field is not judged, whatever it holds.
-    rtp.removeOptionalField(1);
+    rtp.removeOptionalField(TERM::RtpParams::Optional::dname);
     EXPECT_EQ(trace(rtp), "");
+
+    TestModule::Dscp beyond;
+    beyond.setValue(TestModule::Dscp::beyond);
+    EXPECT_EQ(trace(beyond), " This ENUMERATED has invalid value 60\n");
+    EXPECT_EQ(trace(ASN1::BMPString(L"a\x1f", &Narrow)), " The character '31' is not valid for the string\n");
+    EXPECT_EQ(trace(ASN1::GeneralizedTime(2024, 13, 1, 0, 0, 0, 0, 0, false)), " This GeneralizedTime is not valid\n");
 }
 
 }  // namespace

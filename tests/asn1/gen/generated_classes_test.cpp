@@ -21,14 +21,14 @@ TEST(GeneratedClasses, OptionalFieldsAreIncludedByWritesAndReadAsDefaultsWhenAbs
     EXPECT_EQ(reader.get_seq().getValue(), 0);
     EXPECT_EQ(message.getField(0), nullptr);  // a read creates nothing
     message.set_seq(7);
-    EXPECT_TRUE(message.hasOptionalField(0));
+    EXPECT_TRUE(message.hasOptionalField(LGCP::Message::Optional::seq));
     EXPECT_EQ(reader.get_seq().getValue(), 7);
-    message.removeOptionalField(0);
+    message.removeOptionalField(LGCP::Message::Optional::seq);
     EXPECT_EQ(reader.get_seq().getValue(), 0);  // absent reads as the default again
 
     TERM::RtpParams rtp;
     EXPECT_EQ(rtp.get_dname().getValue(), "");  // the non-const read includes it
-    EXPECT_TRUE(rtp.hasOptionalField(1));
+    EXPECT_TRUE(rtp.hasOptionalField(TERM::RtpParams::Optional::dname));
 }
 
 TEST(GeneratedClasses, ChoiceAccessReadsOnlyTheSelectedAlternativeOfItsClass)

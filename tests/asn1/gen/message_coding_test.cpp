@@ -5,6 +5,7 @@
 #include "asn1/modules/LEMZGW.h"
 #include "asn1/modules/LGCP.h"
 #include "asn1/runtime/coder_env.h"
+#include "asn1/test_module.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,31 @@ TEST(MessageCoding, EveryMessageFilledSurvivesEveryRule)
         LGCP::Message again;
         ASSERT_TRUE(input >> again);
         EXPECT_EQ(again.asValueNotation(), text);
+    }
+}
+
+TEST(MessageCoding, DecodingIntoAnEarlierMessageLeavesOnlyTheNewOne)
+{
+    using TestModule::Outer;
+    // The second message lacks the first one's optional field and additions, and has the same
+    // alternative and list, each holding less.
+    const auto first = read<Outer>(R"({ id 5, colour ef, pick inner : { flag TRUE, label "x" },)"
+                                   R"( items { { flag TRUE, label "y" }, { flag FALSE } }, e1 TRUE, e5 { flag TRUE } })");
+    const auto second = read<Outer>("{ id 6, pick inner : { flag FALSE }, items { { flag FALSE } } }");
+    for (int rule : {ASN1::CoderEnv::valueNotationRule, ASN1::CoderEnv::berRule, ASN1::CoderEnv::perRule}) {
+        ASN1::CoderEnv env;
+        env.encodingRule = rule;
+        Outer value;
+        for (const Outer* message : {&first, &second}) {
+            std::vector<char> octets;
+            ASSERT_TRUE(ASN1::encode(*message, &env, std::back_inserter(octets))) << rule;
+            ASSERT_TRUE(ASN1::decode(octets.data(), octets.data() + octets.size(), &env, value, true)) << rule;
+        }
+        EXPECT_EQ(value.asValueNotation(), second.asValueNotation()) << rule;
+        EXPECT_EQ(value, second) << rule;
+        // Nothing of the first is left for a later include to bring back.
+        for (unsigned absent : {Outer::colour, Outer::e1, Outer::e5})
+            EXPECT_EQ(value.getField(absent), nullptr) << rule << ' ' << absent;
     }
 }
 

@@ -133,6 +133,11 @@ TEST(PerRoundTrip, PlainOpenTypeKeepsItsOctetsUntilRevisited)
     open.setData(new TestModule::Inner);
     ASSERT_TRUE(revisitor.revisit(open));
     EXPECT_EQ(*open.getData(), read<TestModule::Inner>("{ flag TRUE, label \"in\" }"));
+    // Octets decoded into it later replace the value decoded from the earlier ones.
+    const std::vector<char> later = bytes({0x01, 0x40});
+    ASSERT_TRUE(decode(later, open));
+    EXPECT_FALSE(open.has_data());
+    EXPECT_EQ(encode(open), later);
 }
 
 TEST(PerRoundTrip, ValuesTheEncodingCannotCarryAreRefused)

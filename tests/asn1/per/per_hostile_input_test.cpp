@@ -77,10 +77,14 @@ TEST(PerHostileInput, DecodesOnlyWithinTheInputAndTheTypesBounds)
         {message, bytes({0x0c, 0x05, 0x01, 0x02, 0x03, 0x04, 0x05, 0x01, 0x80}), nullptr},
         // An unconstrained INTEGER of five octets.
         {&ASN1::INTEGER::theInfo, bytes({0x05, 0x01, 0x02, 0x03, 0x04, 0x05}), nullptr},
-        // Character indexes: the last of NumericString's 11, one beyond; a raw IA5 octet outside.
+        // Character indexes: the last of NumericString's 11, one beyond.
         {&ASN1::NumericString::theInfo, bytes({0x01, 0xa0}), "\"9\""},
         {&ASN1::NumericString::theInfo, bytes({0x01, 0xb0}), nullptr},
-        {&ASN1::IA5String::theInfo, bytes({0x01, 0x80}), nullptr},
+        // Characters sent as their codes are taken outside their set too: a Latin-1 octet, and a
+        // UTF-8 name that would otherwise lose the whole message.
+        {&ASN1::IA5String::theInfo, bytes({0x01, 0xe9}), R"("\xe9")"},
+        {endpoint, bytes({0x40, 0x7f, 0x00, 0x00, 0x01, 0x13, 0x8c, 0x04, 0xc3, 0xa9}),
+         R"({ host '7f000001'H, port 5004, name "\xc3\xa9" })"},
         // A time whose text is empty or does not parse.
         {&ASN1::GeneralizedTime::theInfo, bytes({0x00}), nullptr},
         {&ASN1::GeneralizedTime::theInfo, bytes({0x03, 'a', 'b', 'c'}), nullptr},
