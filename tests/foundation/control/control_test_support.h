@@ -1,36 +1,23 @@
 #pragma once
 
 // Helpers of the controller-link tests: stream capture with the reactor time of every line, a
-// recording receiver, a reactor run that can make the reactor clock run fast, and plain
-// blocking sockets that stand for the peers (127.0.0.1 only).
+// recording receiver, a reactor run that can make the reactor clock run fast, listeners on ports
+// of their own, and plain blocking sockets that stand for the peers (127.0.0.1 only).
 
 #include "foundation/control/notify.h"
 #include "foundation/control/service.h"
-#include "foundation/reactor/clock.h"
-#include "foundation/reactor/multiplexer.h"
-#include "foundation/reactor/timer.h"
 #include "../reactor/reactor_test_support.h"
-
-#include <gtest/gtest.h>
+#include "support/daemon_process.h"
 
 #include <chrono>
-#include <cstdint>
-#include <fstream>
+#include <filesystem>
 #include <functional>
-#include <iostream>
-#include <sstream>
-#include <streambuf>
-#include <string>
-#include <vector>
 
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace controltest {
+
+using Strings = std::vector<std::string>;
 
 // Collects the lines written to a standard stream while it lives, each with the reactor time
 // at which its end of line was written.
@@ -44,47 +31,45 @@ public:
     explicit LineLog(std::ostream& stream) : stream_(stream), saved_(stream.rdbuf(this)) {}
     ~LineLog() override { stream_.rdbuf(saved_); }
 
-    const std::vector<Line>& lines() const { return lines_; }
-    // The lines equal to text.
-    std::vector<Line> matching(const std::string& text) const
+    // The times of the lines equal to text.
+    std::vector<uint32_t> times(const std::string& text) const
     {
-        std::vector<Line> found;
-        for (const Line& line : lines_)
+        std::vector<uint32_t> found;
+        for (const Line& line : lines)
             if (line.text == text)
-                found.push_back(line);
+                found.push_back(line.ms);
         return found;
     }
-    size_t count(const std::string& text) const { return matching(text).size(); }
-    std::vector<std::string> texts() const
+    size_t count(const std::string& text) const { return times(text).size(); }
+    Strings texts() const
     {
-        std::vector<std::string> all;
-        for (const Line& line : lines_)
+        Strings all;
+        for (const Line& line : lines)
             all.push_back(line.text);
         return all;
     }
+
+    std::vector<Line> lines;
     // Called with each line as it completes.
     std::function<void(const Line&)> on_line;
 
 private:
     int overflow(int c) override
     {
-        if (c == traits_type::eof())
-            return 0;
         if (c != '\n') {
             partial_ += char(c);
             return c;
         }
-        lines_.push_back({Mux::milliseconds(), partial_});
+        lines.push_back({Mux::milliseconds(), partial_});
         partial_.clear();
         if (on_line)
-            on_line(lines_.back());
+            on_line(lines.back());
         return c;
     }
 
     std::ostream& stream_;
     std::streambuf* saved_;
     std::string partial_;
-    std::vector<Line> lines_;
 };
 
 // Records what a link tells its receiver; can echo every message back through a service.
@@ -113,12 +98,9 @@ public:
     }
 
     Control::Service* echo = nullptr;
-    std::function<void()> on_disconnect;
-    std::function<void()> on_message;
-    int connects = 0;
-    int disconnects = 0;
-    std::vector<std::string> messages;
-    std::vector<std::string> events;
+    std::function<void()> on_disconnect, on_message;
+    int connects = 0, disconnects = 0;
+    Strings messages, events;
 };
 
 class ControlTest : public reactortest::ReactorTest {
@@ -129,77 +111,47 @@ protected:
     // lines follow the jumps.
     bool run_until(const std::function<bool()>& done, unsigned limit_ms = 10000, unsigned warp_ms = 0)
     {
-        struct Watch {
-            ControlTest& test;
-            const std::function<bool()>& done;
-            std::chrono::steady_clock::time_point deadline;
-            unsigned warp_ms;
-            Timer tick;
-
-            void check()
-            {
-                if (done() || std::chrono::steady_clock::now() >= deadline) {
-                    multiplexer.terminate();
-                    return;
-                }
-                // Armed before the jump: the reactor computes its wait from the time it read
-                // before the timers ran.
-                tick.set(1, &Watch::check, this);
-                test.warp(warp_ms);
-            }
-        } watch{*this, done, std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms), warp_ms, {}};
-        watch.tick.set(0, &Watch::check, &watch);
-        multiplexer.run(false, true);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+        // The clock jumps between runs of a millisecond, so that no run waits on a time it did
+        // not read itself.
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            run_for(1);
+            offset_us_ += int64_t(warp_ms) * 1000;
+            Mux::set_clock_offset_for_tests(offset_us_);
+        }
         return done();
-    }
-
-    // Moves the reactor clock ahead.
-    void warp(unsigned ms)
-    {
-        offset_us_ += int64_t(ms) * 1000;
-        Mux::set_clock_offset_for_tests(offset_us_);
     }
 
 private:
     int64_t offset_us_ = 0;
 };
 
-inline uint16_t local_port(int fd)
-{
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
-}
+using reactortest::bound_socket;
+using reactortest::local_address;
+using reactortest::local_port;
 
-// A TCP socket bound to a free port of every local address (not listening yet).
-inline int bound_socket()
+// Makes the code under test listen on a port nobody uses: start(port) starts it. Another process
+// may take a chosen port before the code binds it, so new ports are tried until a socket of this
+// process listens. Returns the port.
+inline uint16_t listen_on_free_port(const std::function<bool(uint16_t)>& start)
 {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    return fd;
-}
-
-// A port that nothing uses right now.
-inline uint16_t free_port()
-{
-    int fd = bound_socket();
-    uint16_t port = local_port(fd);
-    close(fd);
-    return port;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const auto port = uint16_t(testsupport::unused_port());
+        // Hides the complaints about a taken port.
+        reactortest::CaptureStream quiet(std::cerr);
+        if (start(port) && testsupport::listens_on(getpid(), port))
+            return port;
+    }
+    ADD_FAILURE() << "found no free port to listen on";
+    return 0;
 }
 
 // A blocking TCP client connected to 127.0.0.1:port; -1 on failure.
 inline int connect_client(uint16_t port)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+    const sockaddr_in address = testsupport::loopback(port);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         return fd;
     close(fd);
     return -1;
@@ -236,36 +188,11 @@ inline bool sees_end(int fd, unsigned wait_ms = 2000)
     return poll(&entry, 1, int(wait_ms)) == 1 && recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
 }
 
-// The states (hex codes of /proc/net/tcp: 01 established, 08 close-wait, ...) of the IPv4 TCP
-// sockets whose local or remote port is the given one.
-inline std::vector<std::string> tcp_states(uint16_t port)
-{
-    std::vector<std::string> states;
-    std::ifstream table("/proc/net/tcp");
-    std::string line, slot, local, remote, state;
-    std::getline(table, line);
-    auto port_of = [](const std::string& endpoint) {
-        return unsigned(std::stoul(endpoint.substr(endpoint.find(':') + 1), nullptr, 16));
-    };
-    while (std::getline(table, line)) {
-        std::istringstream(line) >> slot >> local >> remote >> state;
-        if (port_of(local) == port || port_of(remote) == port)
-            states.push_back(state);
-    }
-    return states;
-}
-
 // Open descriptors of this process.
-inline int open_descriptors()
+inline size_t open_descriptors()
 {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(dir))
-            count += entry->d_name[0] != '.';
-        closedir(dir);
-    }
-    // The directory's own descriptor.
-    return count - 1;
+    auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return size_t(std::distance(begin(entries), end(entries)));
 }
 
 }  // namespace controltest

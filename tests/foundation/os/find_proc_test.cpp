@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,42 +15,27 @@ extern char** environ;
 
 namespace {
 
-// Runs "sleep 30" from the given program path, whose file name becomes the command name.
-pid_t start_sleep(const std::string& program)
+TEST(FindProc, FindsAProcessByItsWholeCaseSensitiveName)
 {
+    // "sleep 30" started under a name with parentheses, unique per test process and at most 15
+    // characters (the kernel's command-name length).
+    testsupport::TempRoot root;
+    const std::string name = "h5 (x)" + std::to_string(getpid() % 1000000);
+    const std::string program = root.path() + "/" + name;
+    std::filesystem::create_symlink(std::filesystem::canonical("/bin/sleep"), program);
     char arg0[] = "sleep", arg1[] = "30";
     char* argv[] = {arg0, arg1, nullptr};
-    pid_t pid = -1;
+    pid_t sleeper = -1;
     // posix_spawn returns once the new program runs.
-    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
-}
+    ASSERT_EQ(posix_spawn(&sleeper, program.c_str(), nullptr, nullptr, argv, environ), 0);
 
-void stop(pid_t pid)
-{
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
-
-TEST(FindProc, FindsAStartedSleepByItsWholeCaseSensitiveName)
-{
-    pid_t sleeper = start_sleep("/bin/sleep");
-    ASSERT_GT(sleeper, 0);
-    EXPECT_EQ(find_proc_by_name("sleep", sleeper), sleeper);
-    stop(sleeper);
-
-    // A name with parentheses, unique per test process, at most 15 characters (the kernel's
-    // command-name length); without a usable hint the whole table is scanned.
-    testsupport::TempRoot root;
-    std::string name = "h5 (x)" + std::to_string(getpid() % 1000000);
-    std::string program = root.path() + "/" + name;
-    std::filesystem::create_symlink(std::filesystem::canonical("/bin/sleep"), program);
-    sleeper = start_sleep(program);
-    ASSERT_GT(sleeper, 0);
-    EXPECT_EQ(find_proc_by_name(name.c_str(), 0), sleeper);
-    EXPECT_EQ(find_proc_by_name(name.c_str(), getpid()), sleeper);
+    // With its own pid as the hint, and without a usable hint (the whole table is scanned).
+    for (pid_t hint : {sleeper, pid_t(0), getpid()})
+        EXPECT_EQ(find_proc_by_name(name.c_str(), hint), sleeper) << hint;
     EXPECT_EQ(find_proc_by_name(name.substr(0, name.size() - 1).c_str(), sleeper), -1);
     EXPECT_EQ(find_proc_by_name(("H5" + name.substr(2)).c_str(), 0), -1);
-    stop(sleeper);
+    kill(sleeper, SIGKILL);
+    waitpid(sleeper, nullptr, 0);
     EXPECT_EQ(find_proc_by_name(name.c_str(), sleeper), -1);
 }
 

@@ -2,60 +2,40 @@
 
 #include "foundation/os/ipc_signal.h"
 #include "foundation/reactor/child_wait_service.h"
-#include "foundation/reactor/clock.h"
-#include "foundation/reactor/multiplexer.h"
-#include "foundation/reactor/timer.h"
 #include "reactor_test_support.h"
+#include "support/reactor_until.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <fcntl.h>
+#include <cstdio>
+#include <map>
 #include <memory>
+
+#include <fcntl.h>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <utility>
-#include <vector>
 
 extern char** environ;
 
 namespace {
 
-pid_t spawn(const char* command, posix_spawn_file_actions_t* actions = nullptr)
+using testsupport::run_reactor_until;
+// Ends of children, pid to wait status.
+using Ends = std::multimap<int, int>;
+
+pid_t spawn(const std::string& command)
 {
-    char sh[] = "sh", dash_c[] = "-c";
-    std::string text(command);
-    char* argv[] = {sh, dash_c, text.data(), nullptr};
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, "/bin/sh", actions, nullptr, argv, environ) != 0)
-        return -1;
+    EXPECT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
     return pid;
 }
 
-// Blocks until the child has ended, leaving it for the reactor to reap.
-void wait_ended(pid_t pid)
-{
-    siginfo_t info;
-    waitid(P_PID, pid, &info, WEXITED | WNOWAIT);
-}
-
-using Reports = std::vector<std::pair<int, int>>;
-
-// A waiter that records (pid, status) and stops the reactor once enough reports came in.
+// A waiter that records what it is told.
 struct Watch {
     ChildWait wait;
-    Reports* reports;
-    size_t stop_after;
+    Ends* reports;
 
-    Watch(Reports* into, size_t stop_at) : reports(into), stop_after(stop_at) { wait.Bind(this, &Watch::Ended); }
-    void Ended(int status)
-    {
-        reports->emplace_back(wait.pid(), status);
-        if (reports->size() == stop_after)
-            multiplexer.terminate();
-    }
+    explicit Watch(Ends* into) : reports(into) { wait.Bind(this, &Watch::Ended); }
+    void Ended(int status) { reports->emplace(wait.pid(), status); }
 };
 
 class ChildWaitTest : public reactortest::ReactorTest {
@@ -72,145 +52,86 @@ protected:
         reactortest::ReactorTest::TearDown();
     }
 
-    // Runs the reactor for a fixed time, for tests whose children all ended before.
-    void run_for(unsigned ms)
+    // The ends the log reports.
+    Ends logged() const
     {
-        Timer end;
-        end.set(ms, &Multiplexer::terminate, &multiplexer);
-        run_guarded(ms + 20000);
-    }
-
-    // The report lines, in order.
-    std::vector<std::string> logged() const
-    {
-        std::vector<std::string> lines;
+        Ends ends;
         std::istringstream in(clog_.text());
+        int pid, status;
         for (std::string line; std::getline(in, line);)
-            if (line.rfind("terminate child process", 0) == 0)
-                lines.push_back(line);
-        return lines;
-    }
-
-    static std::string line(int pid, int status)
-    {
-        return "terminate child process, pid=" + std::to_string(pid) + " status=" + std::to_string(status);
+            if (sscanf(line.c_str(), "terminate child process, pid=%d status=%d", &pid, &status) == 2)
+                ends.emplace(pid, status);
+        return ends;
     }
 
 private:
     reactortest::CaptureStream clog_{std::clog};
 };
 
-TEST_F(ChildWaitTest, ChildrenEndingTogetherAreReportedInReapOrderInOneCallback)
+TEST_F(ChildWaitTest, ChildrenEndingTogetherAreReapedInOnePassAndOnlyTheFirstWaiterIsTold)
 {
-    Reports reports;
-    Watch three(&reports, 2), zero(&reports, 2);
-    pid_t a = spawn("exit 3");
-    ASSERT_GT(a, 0);
-    three.wait.Attach(a);
-    pid_t b = spawn("exit 0");
-    ASSERT_GT(b, 0);
-    zero.wait.Attach(b);
-    wait_ended(a);
-    wait_ended(b);
+    Ends reports;
+    Watch first(&reports), second(&reports);
+    ChildWait silent;
+    const pid_t shared = spawn("exit 1"), unwatched = spawn("exit 2"), forgotten = spawn("exit 4"),
+                quiet = spawn("exit 5");
+    first.wait.Attach(shared);
+    second.wait.Attach(shared);
+    // Attaching again moves the waiter behind the other one.
+    first.wait.Attach(shared);
+    std::make_unique<Watch>(&reports)->wait.Attach(forgotten);
+    silent.Attach(quiet);
+    // All have ended before the reactor reaps them.
+    siginfo_t info;
+    for (pid_t pid : {shared, unwatched, forgotten, quiet})
+        waitid(P_PID, pid, &info, WEXITED | WNOWAIT);
 
-    uint32_t passes_before = ChildWaitService::childWaitService->count();
-    run_guarded();
+    const uint32_t passes_before = ChildWaitService::childWaitService->count();
+    const Ends ends{{shared, 1 << 8}, {unwatched, 2 << 8}, {forgotten, 4 << 8}, {quiet, 5 << 8}};
+    ASSERT_TRUE(run_reactor_until([&] { return logged() == ends; }));
     EXPECT_EQ(ChildWaitService::childWaitService->count() - passes_before, 1u);
-
-    ASSERT_EQ(reports.size(), 2u);
-    std::vector<std::string> expected;
-    for (const auto& [pid, status] : reports) {
-        EXPECT_EQ(status, pid == a ? 768 : 0);
-        expected.push_back(line(pid, status));
-    }
-    EXPECT_EQ(logged(), expected);
-    EXPECT_FALSE(three.wait.linked());
-    EXPECT_FALSE(zero.wait.linked());
+    EXPECT_EQ(reports, (Ends{{shared, 1 << 8}}));
+    EXPECT_FALSE(second.wait.linked());
+    EXPECT_TRUE(first.wait.linked());
+    EXPECT_FALSE(silent.linked());
 }
 
 TEST_F(ChildWaitTest, BurstOfChildrenIsReportedInFullWhileTimersKeepTime)
 {
     constexpr size_t kChildren = 300;
-    // Every child waits on one pipe and all end together once it closes.
+    // Every child waits on one pipe, whose read end it inherits, and all end together once it closes.
     int gate[2];
     ASSERT_EQ(pipe2(gate, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, gate[0], STDIN_FILENO);
-
-    Reports reports;
+    ASSERT_EQ(fcntl(gate[0], F_SETFD, 0), 0);
+    const std::string command = "read line <&" + std::to_string(gate[0]) + "; exit 7";
+    Ends reports;
     std::vector<std::unique_ptr<Watch>> watches;
     for (size_t i = 0; i < kChildren; ++i) {
-        pid_t pid = spawn("read line; exit 7", &actions);
-        ASSERT_GT(pid, 0);
-        watches.push_back(std::make_unique<Watch>(&reports, 0));
-        watches.back()->wait.Attach(pid);
+        watches.push_back(std::make_unique<Watch>(&reports));
+        watches.back()->wait.Attach(spawn(command));
     }
-    posix_spawn_file_actions_destroy(&actions);
     close(gate[0]);
 
-    // The children end just before the timer is due; the loop ends once both are through.
+    // The children end just before the timer is due.
     struct Scene {
         int gate;
-        Reports* reports;
         uint32_t fired_at = 0;
-        Timer check;
         void OpenGate() { close(gate); }
         void Fired() { fired_at = Mux::milliseconds(); }
-        void Check()
-        {
-            if (fired_at && reports->size() == kChildren)
-                multiplexer.terminate();
-            else
-                check.set(5, &Scene::Check, this);
-        }
-    } scene{gate[1], &reports, 0, {}};
+    } scene{gate[1]};
     Timer open_gate, on_time;
-    uint32_t start = Mux::milliseconds();
+    const uint32_t start = Mux::milliseconds();
     open_gate.set(90, &Scene::OpenGate, &scene);
     on_time.set(100, &Scene::Fired, &scene);
-    scene.check.set(5, &Scene::Check, &scene);
-    run_guarded(30000);
+    ASSERT_TRUE(run_reactor_until([&] { return scene.fired_at && reports.size() == kChildren; }, 30000));
 
-    EXPECT_EQ(reports.size(), kChildren);
-    EXPECT_EQ(logged().size(), kChildren);
+    EXPECT_EQ(logged(), reports);
     for (const auto& report : reports)
         EXPECT_EQ(report.second, 7 << 8);
     for (const auto& watch : watches)
         EXPECT_FALSE(watch->wait.linked());
     EXPECT_GE(int32_t(scene.fired_at - start), 100);
     EXPECT_LT(int32_t(scene.fired_at - start), 600);
-}
-
-TEST_F(ChildWaitTest, OnlyTheFirstWaiterIsToldAndOthersAreLoggedOnly)
-{
-    Reports reports;
-    Watch first(&reports, 0), second(&reports, 0);
-    ChildWait silent;
-    pid_t shared = spawn("exit 1");
-    first.wait.Attach(shared);
-    second.wait.Attach(shared);
-    // Attaching again moves the waiter behind the other one.
-    first.wait.Attach(shared);
-    pid_t unwatched = spawn("exit 2");
-    pid_t forgotten = spawn("exit 4");
-    std::make_unique<Watch>(&reports, 0)->wait.Attach(forgotten);
-    pid_t quiet = spawn("exit 5");
-    silent.Attach(quiet);
-    for (pid_t pid : {shared, unwatched, forgotten, quiet})
-        wait_ended(pid);
-
-    run_for(300);
-    EXPECT_EQ(reports, (Reports{{shared, 1 << 8}}));
-    EXPECT_FALSE(second.wait.linked());
-    EXPECT_TRUE(first.wait.linked());
-    EXPECT_FALSE(silent.linked());
-    std::vector<std::string> lines = logged();
-    std::sort(lines.begin(), lines.end());
-    std::vector<std::string> expected{line(shared, 256), line(unwatched, 512), line(forgotten, 1024),
-                                      line(quiet, 1280)};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(lines, expected);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,21 +34,20 @@ private:
     std::streambuf* saved_;
 };
 
-// A connected pair of local stream sockets, both closed at the end unless closed before: `ours`
-// goes to the code under test, `peer` stands for the other side.
+// A connected pair of local stream sockets: `ours` goes to the code under test, `peer` stands
+// for the other side; both are closed at the end unless closed before.
 struct SocketPair {
-    explicit SocketPair(int flags = 0)
+    SocketPair()
     {
         int fds[2];
-        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | flags, 0, fds), 0);
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
         ours = fds[0];
         peer = fds[1];
     }
     ~SocketPair()
     {
         close_peer();
-        if (ours >= 0)
-            close(ours);
+        close(ours);
     }
     SocketPair(const SocketPair&) = delete;
     SocketPair& operator=(const SocketPair&) = delete;
@@ -75,6 +76,27 @@ struct SocketPair {
     int peer = -1;
 };
 
+inline uint16_t local_port(int fd)
+{
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    return ntohs(address.sin_port);
+}
+
+// "127.0.0.1:<port of the socket>": how the code under test names a local client or listener.
+inline std::string local_address(int fd) { return "127.0.0.1:" + std::to_string(local_port(fd)); }
+
+// A TCP socket bound to a free port of every local address (not listening yet).
+inline int bound_socket()
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
+
 class ReactorTest : public ::testing::Test {
 protected:
     void TearDown() override
@@ -83,13 +105,20 @@ protected:
         Mux::clear_cached_time_for_tests();
     }
 
-    // Runs the loop with a guard that ends it, as a failure, when the test does not within
-    // limit_ms.
+    // Runs the loop until something terminates it; after limit_ms the guard does, as a failure.
     void run_guarded(unsigned limit_ms = 20000, bool use_watchdog = false)
     {
         Timer guard;
         guard.set(limit_ms, &ReactorTest::guard_expired, this);
         multiplexer.run(use_watchdog, true);
+    }
+
+    // Runs the loop for about ms.
+    static void run_for(unsigned ms)
+    {
+        Timer end;
+        end.set(ms, &Multiplexer::terminate, &multiplexer);
+        multiplexer.run(false, true);
     }
 
 private:

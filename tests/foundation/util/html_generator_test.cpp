@@ -4,8 +4,6 @@
 
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -40,38 +38,22 @@ struct TestObject : Stat::Object {
     }
 };
 
-class HtmlGenerator : public ::testing::Test {
-protected:
-    HtmlGenerator()
-    {
-        const char* names[] = {"a", "b", "c"};
-        for (int i = 0; i < 3; ++i) {
-            rows[i].values = {{"name", names[i]}, {"count", std::to_string(i + 1)}};
-            root.sequences["rows"].push_back(&rows[i]);
-        }
-        rows[1].values["total"] = "inner";
-        root.values = {{"total", "9"}};
-        root.objects["sub"] = &sub;
-        sub.values = {{"name", "s"}};
-        sub.sequences["rows"] = root.sequences["rows"];
-        root.sequences["none"];
-    }
-
-    std::string expand(const std::string& page)
-    {
-        std::istringstream in(page);
-        std::ostringstream out;
-        EXPECT_TRUE(Stat::Html::generateV1(root, out, in));
-        return out.str();
-    }
-
-    TestObject root;
-    TestObject rows[3];
-    TestObject sub;
-};
-
-TEST_F(HtmlGenerator, TemplatesExpandAsExpected)
+TEST(HtmlGenerator, TemplatesExpandAsExpected)
 {
+    // A root with a value, a sequence of three rows, an empty sequence and a sub-object that
+    // holds the same rows.
+    TestObject root, rows[3], sub;
+    for (int i = 0; i < 3; ++i) {
+        rows[i].values = {{"name", std::string(1, char('a' + i))}, {"count", std::to_string(i + 1)}};
+        root.sequences["rows"].push_back(&rows[i]);
+    }
+    rows[1].values["total"] = "inner";
+    root.values = {{"total", "9"}};
+    root.objects["sub"] = &sub;
+    root.sequences["none"];
+    sub.values = {{"name", "s"}};
+    sub.sequences["rows"] = root.sequences["rows"];
+
     const std::string plain =
         "<!DOCTYPE html>\n<html><!-- note > --><p title=\"%total%\">text</p>"
         "<!--GENERIC--><!-GEN.x--><!--gen.x--></html>\n";
@@ -92,8 +74,12 @@ TEST_F(HtmlGenerator, TemplatesExpandAsExpected)
         {"<!--GEN.rows-->[%name%", "[a[b[c"},
         {"<!--GEN.sub--><!--GEN.rows-->%name%", "abc"},
     };
-    for (const auto& [page, expected] : cases)
-        EXPECT_EQ(expand(page), expected) << page;
+    for (const auto& [page, expected] : cases) {
+        std::istringstream in(page);
+        std::ostringstream out;
+        EXPECT_TRUE(Stat::Html::generateV1(root, out, in));
+        EXPECT_EQ(out.str(), expected) << page;
+    }
 }
 
 }  // namespace
