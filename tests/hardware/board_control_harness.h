@@ -6,23 +6,19 @@
 // notation, collapsed to one line: "{ seq 1, pdu response : success : NULL }". What the
 // services log to the debug and error streams is captured.
 
-#include "../foundation/reactor/reactor_test_support.h"
+#include "emulated_device_test.h"
 
 #include "server/ctrl_server.h"
 #include "server/ctrl_service.h"
-#include "support/board_emulator.h"
-#include "support/temp_root.h"
 
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
 namespace boardtest {
 
-class BoardControlTest : public reactortest::ReactorTest {
+class BoardControlTest : public BoardTest {
 protected:
-    BoardControlTest() = default;
     ~BoardControlTest() override;
 
     // A service made now and bound to the server: services are offered commands, and hear
@@ -39,28 +35,17 @@ protected:
     }
     // The controller connects, or goes away: the bound services hear of it.
     void connect();
-    void disconnect();
+    void disconnect() { server.Deactivate(); }
     // A message as the controller sends it, in value notation; handled before this returns.
     void send(const std::string& message);
     // The messages the controller received since the last call.
-    std::vector<std::string> received();
-
+    Strings received();
     // Moves the reactor's clock on and lets it run for a moment, so that what fell due runs.
     void pass_ms(unsigned ms);
 
-    // The requests of the device in the journal since it was last cleared, as
-    // "<request> <fields> -> <result>"; opens and closes as "open" and "close".
-    std::vector<std::string> requests(const std::string& device);
-
-    testsupport::TempRoot root;
-    testsupport::BoardEmulator board{root};
-    reactortest::CaptureStream debug{std::clog};
-    reactortest::CaptureStream errors{std::cerr};
     CtrlSrv::Server server;
 
 private:
-    void stop_reactor();
-
     std::vector<std::unique_ptr<CtrlSrv::Service>> services_;
     int peer_ = -1;
     int64_t offset_us_ = 0;

@@ -1,14 +1,12 @@
 #pragma once
 
-// The fixture of a board front end tested on the real reactor against one emulated device, in a
-// fresh root, with what it logs to the debug and error streams captured.
+// The fixtures of board front ends tested on the real reactor against the board emulator, in a
+// fresh root, with what they log to the debug and error streams captured.
 
 #include "support/board_emulator.h"
 #include "support/journal_requests.h"
 #include "support/reactor_until.h"
 #include "../foundation/reactor/reactor_test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -16,17 +14,19 @@
 
 namespace boardtest {
 
-class EmulatedDeviceTest : public ::testing::Test {
-protected:
-    explicit EmulatedDeviceTest(const char* device) : device_(device) {}
+using Strings = std::vector<std::string>;
 
-    // What the device was asked, as testsupport::device_requests gives it.
-    std::vector<std::string> requests() { return testsupport::device_requests(board, device_); }
-    // Raises a driver event in the emulator and lets the reactor run until it is taken.
-    void raise(const std::string& words, const std::function<bool()>& taken)
+class BoardTest : public reactortest::ReactorTest {
+protected:
+    // The requests of the device in the journal since it was last cleared whose name starts with
+    // the prefix, as "<request> <fields> -> <result>"; opens and closes as "open" and "close".
+    Strings requests(const std::string& device, const std::string& prefix = "")
     {
-        board.set(device_, "event " + words);
-        ASSERT_TRUE(testsupport::run_reactor_until(taken)) << words;
+        Strings lines;
+        for (const testsupport::JournalEntry& entry : board.journal())
+            if (entry.device == device && entry.request.compare(0, prefix.size(), prefix) == 0)
+                lines.push_back(entry.request + (entry.fields.empty() ? "" : " " + entry.fields) + " -> " + entry.result);
+        return lines;
     }
     // Whether the stream got the line, whole.
     static bool logged(const reactortest::CaptureStream& stream, const std::string& line)
@@ -39,6 +39,21 @@ protected:
     testsupport::BoardEmulator board{root};
     reactortest::CaptureStream errors{std::cerr};
     reactortest::CaptureStream debug{std::clog};
+};
+
+// One emulated device and the front end driving it.
+class EmulatedDeviceTest : public BoardTest {
+protected:
+    explicit EmulatedDeviceTest(const char* device) : device_(device) {}
+
+    // What the device was asked, but its opens and closes.
+    Strings requests() { return testsupport::device_requests(board, device_); }
+    // Raises a driver event in the emulator and lets the reactor run until it is taken.
+    void raise(const std::string& words, const std::function<bool()>& taken)
+    {
+        board.set(device_, "event " + words);
+        ASSERT_TRUE(testsupport::run_reactor_until(taken)) << words;
+    }
 
 private:
     const char* device_;

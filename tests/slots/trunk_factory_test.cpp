@@ -1,4 +1,5 @@
-// The trunk factories as the slot service meets them: their order and the channels of their slots.
+// The trunk factories as the slot service meets them: which creates they take, and the channels of
+// their slots (which channel each time slot of a line is, the system tests show).
 
 #include "server/slots.h"
 #include "slots/circuit/trunk_factory.h"
@@ -6,8 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <tuple>
 
 namespace {
 
@@ -24,43 +24,22 @@ Slot* create(bool bri, unsigned trunk, unsigned timeslot)
     return nullptr;
 }
 
-// "<name> <channel> <trunk>/<time slot>"
-std::string facts(Slot& slot)
+TEST(TrunkFactories, EachLineTakesOnlyItsOwnTimeSlotsAndBriLinesKeepTheirOwnTable)
 {
-    EXPECT_EQ(slot.IGetTransmitChannel(), slot.IGetReceiveChannel());
-    return std::string(slot.GetName()) + " " + std::to_string(slot.IGetReceiveChannel()) + " " +
-           std::to_string(slot.GetTrunk()) + "/" + std::to_string(slot.GetTrunkTimeSlot());
-}
-
-TEST(TrunkFactories, TwelveStandInTheListBriNewestFirst)
-{
-    std::vector<std::string> names;
-    for (SlotFactory* factory = firstFactory; factory; factory = factory->next)
-        names.push_back(factory->GetName());
-    std::vector<std::string> expected(8, "TrunksBRI");
-    expected.insert(expected.end(), 4, "Trunks");
-    EXPECT_EQ(names, expected);
-    EXPECT_EQ(firstFactory, &trunk_bri7);
-    EXPECT_EQ(trunk_bri0.next, &trunk3);
-}
-
-TEST(TrunkFactories, SlotsAnswerTheirChannelTrunkAndTimeSlot)
-{
-    Slot* e1 = create(false, 2, 5);
-    Slot* bri = create(true, 7, 3);
-    Slot* e1_one = create(false, 0, 1);
-    Slot* bri_one = create(true, 0, 1);
-    ASSERT_TRUE(e1 && bri && e1_one && bri_one);
-    EXPECT_EQ(facts(*e1), "trunk 69 2/5");
-    EXPECT_EQ(facts(*bri), "trunkBRI 31 7/3");
-    // The BRI factories keep their own table: both hold channel 1.
-    EXPECT_EQ(facts(*e1_one), "trunk 1 0/1");
-    EXPECT_EQ(facts(*bri_one), "trunkBRI 1 0/1");
-    EXPECT_EQ(e1->factory, &trunk2);
-    EXPECT_EQ(bri->factory, &trunk_bri7);
-    EXPECT_TRUE(e1->IOnOutputStream() && e1->IOnInputStream());
-    EXPECT_EQ(create(true, 0, 4), nullptr);
-    for (Slot* slot : {e1, bri, e1_one, bri_one})
+    LinkTrunkFactories();
+    // Channel 1 is time slot 1 of both the first E1 trunk and the first BRI line.
+    std::vector<Slot*> made;
+    for (bool bri : {false, true}) {
+        Slot* slot = made.emplace_back(create(bri, 0, 1));
+        ASSERT_TRUE(slot);
+        EXPECT_EQ(std::string(slot->GetName()) + " " + std::to_string(slot->IGetReceiveChannel()) + " " +
+                      std::to_string(slot->GetTrunk()) + "/" + std::to_string(slot->GetTrunkTimeSlot()),
+                  bri ? "trunkBRI 1 0/1" : "trunk 1 0/1");
+    }
+    // Four E1 trunks of 32 time slots, eight BRI lines of 4.
+    for (auto [bri, trunk, timeslot] : {std::tuple{false, 4u, 0u}, {false, 0u, 32u}, {true, 8u, 0u}, {true, 0u, 4u}})
+        EXPECT_EQ(create(bri, trunk, timeslot), nullptr) << trunk << "/" << timeslot;
+    for (Slot* slot : made)
         EXPECT_TRUE(Slots::instance()->Destroy(slot));
 }
 
