@@ -9,7 +9,6 @@
 #include "asn1/runtime/invalid_value_tracer.h"
 
 #include "asn1/test_module.h"
-#include "fuzz/message_shape.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,14 +21,11 @@ namespace fuzz {
 
 using Info = const ASN1::AbstractData::InfoType*;
 
-// The controller message, the message shapes of the value-notation tests, the hand-built test
-// module and the runtime's own kinds, followed by the types that only the target's reader takes.
+// The controller message, the hand-built test module and the runtime's own kinds, followed by the types that only the target's reader takes.
 inline std::vector<Info> reader_types(std::initializer_list<Info> own)
 {
     std::vector<Info> types = {
         &LGCP::Message::theInfo,
-        &Shape::Message,
-        &Shape::RtpParams,
         &TestModule::Outer::theInfo,
         &ASN1::SEQUENCE_OF<TestModule::Outer>::theInfo,
         &TestModule::InnerCarrier_info,
