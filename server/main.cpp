@@ -42,6 +42,9 @@ const char configFile[] = "/usr/local/etc/server.conf";
 const char statusFile[] = "/var/log/server-status";
 const int default_port = 20001;
 
+// The controller's link while the reactor runs, for the status dump.
+const Control::Service* controllerLink = nullptr;
+
 int print_version = 0;
 volatile sig_atomic_t doDumpStatus = 0;
 volatile sig_atomic_t updateResources = 0;
@@ -105,7 +108,8 @@ void CheckDumpStatus()
         return;
     }
     out << "server status information.\n"
-        << "version : " << Version::current << '\n';
+        << "version : " << Version::current << '\n'
+        << "controller sends ignored : " << controllerLink->ignored_sends() << '\n';
     multiplexer.dump(out);
 }
 
@@ -215,7 +219,9 @@ int main(int argc, char** argv)
     signals.Bind(new DpcHandler1(CheckSignals));
     signals.Activate();
     // The acceptor retries a port that cannot be bound yet.
-    ctrlServer.Activate(new Control::AcceptorNetCheckConnection(port));
+    auto* acceptor = new Control::AcceptorNetCheckConnection(port);
+    controllerLink = acceptor;
+    ctrlServer.Activate(acceptor);
 
     multiplexer.run(true, true);
 

@@ -17,6 +17,16 @@ void delete_all(F_dual_list<Node>& list)
         delete node;
 }
 
+// A new named node at the end of the list, which lookups by its name find from now on.
+template <class Node>
+Node& append_named(F_dual_list<Node>& list, std::map<std::string, Node*>& index, const std::string& name)
+{
+    Node* node = new Node(name);
+    list.insert_to_tail(node);
+    index[name] = node;
+    return *node;
+}
+
 }  // namespace
 
 bool SubKey::GetBool(bool otherwise) const
@@ -85,13 +95,10 @@ void Key::Dump(std::ostream& out) const
 Key& SubSection::operator[](const std::string& name)
 {
     auto found = index_.find(name);
-    if (found != index_.end())
-        return *found->second;
-    Key* key = new Key(name);
-    keys_.insert_to_tail(key);
-    index_.emplace(name, key);
-    return *key;
+    return found != index_.end() ? *found->second : NewKey(name);
 }
+
+Key& SubSection::NewKey(const std::string& name) { return append_named(keys_, index_, name); }
 
 SubKey& SubSection::NewSubKey(const std::string& key, const std::string& value, int line)
 {
@@ -158,13 +165,10 @@ void File::Close()
 Section& File::operator[](const std::string& name)
 {
     auto found = index_.find(name);
-    if (found != index_.end())
-        return *found->second;
-    Section* section = new Section(name);
-    sections_.insert_to_tail(section);
-    index_.emplace(name, section);
-    return *section;
+    return found != index_.end() ? *found->second : NewSection(name);
 }
+
+Section& File::NewSection(const std::string& name) { return append_named(sections_, index_, name); }
 
 SubSection& File::NewSubSection(const std::string& section, int line)
 {

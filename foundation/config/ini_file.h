@@ -109,6 +109,8 @@ public:
 
     // The key of that name; a missing one is appended without values.
     Key& operator[](const std::string& name);
+    // Appends a key without values, also when one of that name exists: lookups then find the new one.
+    Key& NewKey(const std::string& name);
     SubKey& NewSubKey(const std::string& key, const std::string& value, int line);
     void CleanKeys();
 
@@ -156,6 +158,8 @@ public:
     // cannot be opened gives false, leaving the model empty.
     bool Open(const std::string& name);
     void Close();
+    // The model is never written back, so there is nothing to write.
+    void Sync() {}
 
     const std::string& name() const { return name_; }
     bool opened() const { return opened_; }
@@ -165,6 +169,8 @@ public:
 
     // The section of that name; a missing one is appended empty, so a lookup changes the model.
     Section& operator[](const std::string& name);
+    // Appends an empty section, also when one of that name exists: lookups then find the new one.
+    Section& NewSection(const std::string& name);
     SubSection& NewSubSection(const std::string& section, int line);
     void CleanSections();
 

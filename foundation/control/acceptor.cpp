@@ -100,8 +100,10 @@ void Acceptor<Link>::OnSocketEvent(int, short revents)
     for (;;) {
         typename Link::Peer peer;
         Fd socket = accept_peer(listening_, peer);
-        if (!socket)
+        if (!socket) {
+            accept_pause_.Check(listening_event_, "", this->verbose());
             return;
+        }
         Take(socket, peer);
         socket.close();
     }
@@ -134,6 +136,7 @@ template <class Link>
 void Acceptor<Link>::ImplDeactivate()
 {
     bind_timer_.reset();
+    accept_pause_.Cancel();
     listening_event_.Release();
     listening_.close();
 }

@@ -2,14 +2,16 @@
 
 // The listening side shared by the TCP and the Unix-domain acceptors: binds (retrying every
 // 5000 ms while that fails), listens with a backlog of 1 and accepts every pending peer in one
-// event, taking the first while no connection stands and refusing the others. After a
-// connection ends the listening socket simply stays open for the next peer.
+// event, taking the first while no connection stands and refusing the others; without a
+// descriptor left it pauses accepting for a second. After a connection ends the listening
+// socket simply stays open for the next peer.
 
 #include "foundation/control/service_net.h"
 #include "foundation/control/service_unix.h"
 #include "foundation/os/fd.h"
 #include "foundation/reactor/event.h"
 #include "foundation/reactor/timer.h"
+#include "foundation/util/accept_pause.h"
 
 namespace Control {
 
@@ -46,6 +48,7 @@ private:
     Fd listening_;
     Timer bind_timer_;
     Event listening_event_;
+    AcceptPause accept_pause_;
 };
 
 extern template class Acceptor<ServiceNet>;

@@ -18,7 +18,7 @@ ConnectorNet::ConnectorNet(const std::string& host, unsigned short port)
 ConnectorNet::ConnectorNet(const std::string& address) : ConnectorNet()
 {
     INet4::Addr parsed;
-    const bool valid = parsed.Assign(address);
+    const bool valid = INet4::AssignPeer(parsed, address);
     port_ = parsed.port();
     if (!valid) {
         // Kept as given, so that every attempt names what failed to parse.
@@ -35,7 +35,7 @@ void ConnectorNet::TryConnect()
 {
     INet4::Addr address;
     address.set_port(port_);
-    if (!address.Assign(host_)) {
+    if (!INet4::AssignPeer(address, host_)) {
         std::cerr << "can't connect to " << host_ << " : invalid address" << std::endl;
         Retry(refused_retry_ms);
         return;

@@ -47,6 +47,11 @@ void Service::Send(const char* data, int length)
 {
     switch (state_) {
     case State::Connected: {
+        if (length < 0 || unsigned(length) > Tpkt_protocol::max_payload) {
+            std::cerr << "Control::Service::Send() message of " << length << " bytes refused, a frame holds at most "
+                      << Tpkt_protocol::max_payload << "." << std::endl;
+            return;
+        }
         static Profile::Point prepare_point("Control::Service::Send [1]");
         prepare_point.begin();
         Packet p;
@@ -59,7 +64,7 @@ void Service::Send(const char* data, int length)
             return;
         }
         p.passert(!p.is_null(), "null packet");
-        p.passert(length >= 0 && unsigned(length) <= p.tailroom(), "len<=_tailroom()");
+        p.passert(unsigned(length) <= p.tailroom(), "len<=_tailroom()");
         if (length > 0)
             p.put(reinterpret_cast<const unsigned char*>(data), unsigned(length));
         prepare_point.end();
@@ -72,6 +77,12 @@ void Service::Send(const char* data, int length)
     case State::Deactivating:
         break;
     default:
+        // Periodic senders go on without a peer: one line per absence, not per request.
+        if (ignore_logged_) {
+            ++ignored_sends_;
+            break;
+        }
+        ignore_logged_ = true;
         if (verbose_)
             std::cerr << "Control::Service::Send() ignore Send request in " << GetTextNotation(state_) << " state."
                       << std::endl;
@@ -101,6 +112,11 @@ void Service::Connected(Fd socket, const std::string& peer)
         return;
     connection_name_ = peer;
     state_ = State::Connected;
+    if (ignored_sends_ != 0 && verbose_)
+        std::cerr << "Control::Service::Send() ignored " << ignored_sends_ << " more Send requests without a peer."
+                  << std::endl;
+    ignore_logged_ = false;
+    ignored_sends_ = 0;
     stream_->attach(socket);
     activate();
     if (receiver_)

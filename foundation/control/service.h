@@ -42,8 +42,12 @@ public:
     void Bind(Notify* receiver) { receiver_ = receiver; }
     void UnBind() { receiver_ = nullptr; }
 
-    // Sends one whole message while Connected; the message must fit one packet.
+    // Sends one whole message while Connected. A length no TPKT frame can hold is refused with
+    // a line. Without a peer the request is ignored: the first of each absence with a line, the
+    // rest only counted.
     void Send(const char* data, int length);
+    // Requests ignored without a line since the peer went away.
+    unsigned long ignored_sends() const { return ignored_sends_; }
     // Closes the stream socket without telling anyone and drops any partial frame.
     void Release();
 
@@ -78,6 +82,9 @@ private:
     bool verbose_;
     State::Type state_ = State::Idle;
     Notify* receiver_ = nullptr;
+    // Whether a request was ignored already in this absence of a peer: only that one is logged.
+    bool ignore_logged_ = false;
+    unsigned long ignored_sends_ = 0;
     StrmProtocol* stream_;
     Tpkt_protocol* tpkt_;
     Dpc deactivation_;

@@ -8,7 +8,7 @@
 
 LogFileStreamBuf::LogFileStreamBuf(const std::string& directory) : directory_(directory)
 {
-    empty_area();
+    setp(area_, area_ + sizeof area_);
     Mux::timeval now;
     Mux::gettimeval(now);
     open_for(now.tv_sec);
@@ -16,11 +16,10 @@ LogFileStreamBuf::LogFileStreamBuf(const std::string& directory) : directory_(di
 
 LogFileStreamBuf::~LogFileStreamBuf() { sync(); }
 
-void LogFileStreamBuf::open_for(long seconds)
+void LogFileStreamBuf::open_for(std::time_t seconds)
 {
-    std::time_t time = seconds;
     std::tm local;
-    localtime_r(&time, &local);
+    localtime_r(&seconds, &local);
     char name[32];
     std::strftime(name, sizeof name, "%Y_%m_%d-%H", &local);
     if (name_ == name && file_.is_open())
@@ -49,9 +48,8 @@ int LogFileStreamBuf::sync()
     Mux::timeval now;
     Mux::gettimeval(now);
     open_for(now.tv_sec);
-    std::time_t seconds = now.tv_sec;
     std::tm local;
-    localtime_r(&seconds, &local);
+    localtime_r(&now.tv_sec, &local);
     char prefix[32];
     int prefix_length =
         std::snprintf(prefix, sizeof prefix, "%02d:%02d:%05ld: ", local.tm_min, local.tm_sec, long(now.tv_usec));
@@ -70,12 +68,20 @@ int LogFileStreamBuf::sync()
     return 0;
 }
 
+std::streambuf* LogFileStreamBuf::setbuf(char* area, std::streamsize length)
+{
+    if (length < 2)
+        return this;
+    sync();
+    setp(area, area + length);
+    return this;
+}
+
 LogFileStreamBuf::int_type LogFileStreamBuf::overflow(int_type c)
 {
+    // sync always empties a full area, so the character fits afterwards.
     sync();
     if (traits_type::eq_int_type(c, traits_type::eof()))
         return traits_type::not_eof(c);
-    *pptr() = traits_type::to_char_type(c);
-    pbump(1);
-    return c;
+    return sputc(traits_type::to_char_type(c));
 }

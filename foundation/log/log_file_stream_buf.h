@@ -5,6 +5,7 @@
 // current time changes; files are appended to, so a restart within the hour keeps what was
 // logged before. A file that cannot be opened swallows the lines until the next name.
 
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -15,14 +16,17 @@ public:
     ~LogFileStreamBuf() override;
 
 protected:
+    // A length below 2 is ignored; otherwise what is buffered is written and the caller's area of
+    // that length takes over.
+    std::streambuf* setbuf(char* area, std::streamsize length) override;
     int sync() override;
     int_type overflow(int_type c) override;
 
 private:
     // Opens the file for the local time seconds when its name differs from the open one.
-    void open_for(long seconds);
+    void open_for(std::time_t seconds);
     void write(const char* begin, const char* end) { file_.sputn(begin, end - begin); }
-    void empty_area() { setp(area_, area_ + sizeof area_); }
+    void empty_area() { setp(pbase(), epptr()); }
 
     std::filebuf file_;
     std::string directory_;

@@ -1,11 +1,14 @@
 #pragma once
 
 // The process's own client of the system log socket "/dev/log". Lines are formatted in the
-// traditional form "<priority>Mmm dd hh:mm:ss ident: text" and queued, so that all lines of one
-// stream flush leave in one message, each with its terminating NUL.
+// traditional form "<priority>Mmm dd hh:mm:ss ident[pid]: text" (the pid with LOG_PID) and
+// queued, so that all lines of one stream flush leave in one message, each with its terminating
+// NUL. LOG_PERROR copies each line to descriptor 2; with LOG_CONS a line that cannot be
+// delivered goes to "/dev/console".
 //
 // A stalled log daemon must not stall the process: messages are sent without blocking and
-// what cannot be sent is dropped and counted.
+// what cannot be sent is dropped and counted. On a stream socket a message is never cut: what
+// the socket did not take goes out before anything else.
 
 #include <cstddef>
 #include <sys/socket.h>
@@ -27,8 +30,8 @@ public:
     // Formats the literal text (never a format string) as one line, cut at 1023 bytes, and
     // queues it; a line without connection is dropped, and each line tries to connect again.
     void syslog(int priority, const char* text);
-    // Sends the queued lines in one message and empties the queue. The result is that of the
-    // send, 0 when nothing was queued.
+    // Sends the queued lines in one message and empties the queue, but for what a stream socket
+    // did not take. The result is that of the send, 0 when nothing was queued.
     long sendmsg();
 
     int fd() const { return fd_; }
@@ -45,9 +48,10 @@ private:
 
     void connect();
     void disconnect();
-    void queue(size_t length);
+    bool queue(size_t length);
     long send();
-    size_t format(int priority, const char* text);
+    // Formats line_ and returns its length; from_ident is where the part after the time starts.
+    size_t format(int priority, const char* text, size_t& from_ident);
 
     int type_ = SOCK_DGRAM;
     int fd_ = -1;
@@ -55,12 +59,16 @@ private:
     int options_ = 0;
     char ident_[80] = "syslog-qx";
     int facility_ = 8;  // LOG_USER
+    // One bit per severity that is logged.
+    const int mask_ = 0xff;
     sockaddr_un address_{};
     socklen_t address_length_ = 0;
     char line_[line_size]{};
     char batch_[batch_size]{};
     size_t bytes_ = 0;
     size_t lines_ = 0;
+    // The first bytes of the batch: the rest of a message a stream socket took only in part.
+    size_t rest_ = 0;
     unsigned long dropped_ = 0;
 };
 

@@ -38,11 +38,19 @@ bool _Packet::window_valid() const
     return at(buffer) <= at(fdata) && at(fdata) <= at(ftail) && at(ftail) <= at(buffer_end());
 }
 
-void SmartPtrAssertion()
+namespace {
+
+[[noreturn]] void pointer_assertion(const char* text)
 {
-    std::clog << "SMART POINTER ASSERTION!" << std::endl;
+    std::clog << text << std::endl;
     std::terminate();
 }
+
+}  // namespace
+
+void SmartPtrAssertion() { pointer_assertion("SMART POINTER ASSERTION!"); }
+
+void SharedPtrAssertion() { pointer_assertion("SHARED POINTER ASSERTION!"); }
 
 _Packet* Packet::operator->()
 {

@@ -6,6 +6,8 @@
 
 // Reports a null handle where an object is required and terminates the process.
 [[noreturn]] void SmartPtrAssertion();
+// The same for the shared-pointer counterpart.
+[[noreturn]] void SharedPtrAssertion();
 
 template <class T>
 class Smart_pointer {

@@ -61,10 +61,17 @@ void Tpkt_protocol::receive(Packet& chunk)
 
 void Tpkt_protocol::receive_idle(Packet& chunk)
 {
-    if (chunk.pull() == 3)
-        next_state(wait_r);
-    else
-        std::clog << name().name() << " bad TPKT packet start." << std::endl;
+    // A run of garbage gets one line when it begins and one when a frame starts again, however
+    // long it is: a peer sending megabytes of it must not flood the log.
+    if (chunk.pull() != 3) {
+        if (skipped_++ == 0)
+            std::clog << name().name() << " bad TPKT packet start." << std::endl;
+        return;
+    }
+    if (skipped_ != 0)
+        std::clog << name().name() << " TPKT packet start after " << skipped_ << " bytes skipped." << std::endl;
+    skipped_ = 0;
+    next_state(wait_r);
 }
 
 void Tpkt_protocol::receive_wait_r(Packet& chunk)
@@ -135,5 +142,6 @@ void Tpkt_protocol::reset()
 {
     timer_.reset();
     frame_ = Packet();
+    skipped_ = 0;
     next_state(idle);
 }

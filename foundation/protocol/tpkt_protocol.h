@@ -46,6 +46,8 @@ private:
     State state_ = idle;
     // In len_2 the length's high byte; in body the payload bytes still missing.
     uint32_t count_ = 0;
+    // Bytes dropped so far while looking for a frame start.
+    uint64_t skipped_ = 0;
     // The payload being assembled; null while none is, or while a frame that found no pool
     // block is skipped.
     Packet frame_;

@@ -39,7 +39,7 @@ void Connect::Start(const std::string& address, unsigned timeout_ms)
     }
     // An address that does not parse must not become 0.0.0.0, which reaches this very host.
     INet4::Addr peer;
-    if (!peer.Assign(address)) {
+    if (!INet4::AssignPeer(peer, address)) {
         Complete(Status::failed);
         return;
     }

@@ -1,6 +1,8 @@
 #include "foundation/reactor/async_copy.h"
 
 #include <cerrno>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ASync {
@@ -57,6 +59,8 @@ void Copy::Start(Fd source, Fd destination)
     source_ = source.dup();
     destination_.close();
     destination_ = destination.dup();
+    struct stat status;
+    destination_socket_ = fstat(destination_, &status) == 0 && S_ISSOCK(status.st_mode);
     source_event_.Release();
     destination_event_.Release();
     source_event_.Bind("Copy::OnSrcEvent", &Copy::OnSrcEvent, this);
@@ -112,7 +116,10 @@ bool Copy::SrcReady()
 
 bool Copy::DstReady()
 {
-    ssize_t count = write(destination_, write_pos_, size_t(end_ - write_pos_));
+    // A peer that is gone must not raise SIGPIPE in a program that does not handle it.
+    const size_t length = size_t(end_ - write_pos_);
+    ssize_t count = destination_socket_ ? send(destination_, write_pos_, length, MSG_NOSIGNAL)
+                                        : write(destination_, write_pos_, length);
     if (count < 0 && errno == EAGAIN) {
         watch(source_event_, 0);
         watch(destination_event_, masks_.destination);

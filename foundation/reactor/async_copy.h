@@ -99,6 +99,8 @@ private:
 
     Fd source_;
     Fd destination_;
+    // Sockets are written with send(), everything else with write().
+    bool destination_socket_ = false;
     EventsParams masks_;
     int error_ = 0;
     Step step_ = &Copy::NotReady;

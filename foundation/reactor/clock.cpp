@@ -18,7 +18,7 @@ Mux::timeval system_time()
     ::gettimeofday(&now, nullptr);
     int64_t usec = int64_t(now.tv_sec) * 1000000 + now.tv_usec + clock_offset_usec;
     Mux::timeval tv;
-    tv.tv_sec = int32_t(usec / 1000000);
+    tv.tv_sec = time_t(usec / 1000000);
     tv.tv_usec = int32_t(usec % 1000000);
     return tv;
 }
@@ -52,7 +52,7 @@ uint32_t microseconds()
     return uint32_t(total_usec(tv));
 }
 
-int32_t seconds()
+time_t seconds()
 {
     Mux::timeval tv;
     mux_gettimeofday(tv);
@@ -78,7 +78,7 @@ void set_cached_time_for_tests(const Mux::timeval& tv) { cached = tv; }
 Mux::timeval make_from_usec(unsigned usec)
 {
     Mux::timeval tv;
-    tv.tv_sec = int32_t(usec / 1000000);
+    tv.tv_sec = time_t(usec / 1000000);
     tv.tv_usec = int32_t(usec % 1000000);
     return tv;
 }
@@ -86,14 +86,14 @@ Mux::timeval make_from_usec(unsigned usec)
 Mux::timeval make_from_msec(unsigned msec)
 {
     Mux::timeval tv;
-    tv.tv_sec = int32_t(msec / 1000);
+    tv.tv_sec = time_t(msec / 1000);
     tv.tv_usec = int32_t(msec % 1000 * 1000);
     return tv;
 }
 
 void timevalset(Mux::timeval& tv, unsigned long long ms)
 {
-    tv.tv_sec = int32_t(ms / 1000);
+    tv.tv_sec = time_t(ms / 1000);
     tv.tv_usec = int32_t(ms % 1000 * 1000);
 }
 
@@ -133,10 +133,9 @@ int timevalcompare(const Mux::timeval& a, const Mux::timeval& b)
 
 std::string timevaltostring(const Mux::timeval& tv)
 {
-    time_t seconds = tv.tv_sec;
     struct tm local{};
     char date[64] = "";
-    if (localtime_r(&seconds, &local))
+    if (localtime_r(&tv.tv_sec, &local))
         strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
     char text[96];
     snprintf(text, sizeof text, "%s.%06ld", date, long(tv.tv_usec));
@@ -160,14 +159,17 @@ void timeval_timer::inc() { timevaladd(start, make_from_msec(unsigned(period_ms)
 
 Set::Set() { FD_ZERO(&set); }
 
-void Set::add(int fd)
+bool Set::add(int fd)
 {
+    if (fd < 0 || fd >= FD_SETSIZE)
+        return false;
     FD_SET(fd, &set);
     if (fd > max)
         max = fd;
+    return true;
 }
 
-bool Set::has(int fd) const { return FD_ISSET(fd, &set); }
+bool Set::has(int fd) const { return fd >= 0 && fd < FD_SETSIZE && FD_ISSET(fd, &set); }
 
 int max_fd(const Set* a, const Set* b, const Set* c)
 {

@@ -5,13 +5,15 @@
 // pass, and small second/microsecond time values.
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <sys/select.h>
 
 namespace Mux {
 
+// Seconds as the system keeps them, so that dates past 2038 stay right.
 struct timeval {
-    int32_t tv_sec = 0;
+    time_t tv_sec = 0;
     int32_t tv_usec = 0;
 };
 
@@ -19,7 +21,7 @@ struct timeval {
 uint32_t milliseconds();
 // Microseconds since the epoch, low 32 bits; only differences are meaningful.
 uint32_t microseconds();
-int32_t seconds();
+time_t seconds();
 
 // Stores the system time as the cached time that every reader then returns.
 void mux_settimeofday();
@@ -67,7 +69,8 @@ struct Set {
     int32_t max = -1;
 
     Set();
-    void add(int fd);
+    // False for a descriptor the set cannot hold (negative, or FD_SETSIZE and above).
+    bool add(int fd);
     bool has(int fd) const;
 };
 

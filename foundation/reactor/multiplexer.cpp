@@ -161,7 +161,9 @@ void Multiplexer::run(bool use_watchdog, bool live_time)
 
 void Multiplexer::pass(bool live_time)
 {
-    uint32_t wait = std::min<uint32_t>(timers_schedule(), uint32_t(timerPoll_schedule()));
+    // Two statements: the timer step must run before the plug-in step.
+    uint32_t wait = timers_schedule();
+    wait = std::min(wait, uint32_t(timerPoll_schedule()));
     int timeout = wait == kNoLimit ? -1 : int(wait);
 
     active_.append(pending_);

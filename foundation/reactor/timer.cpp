@@ -25,15 +25,20 @@ TimerEvent* Timer::release()
 {
     TimerEvent* event = event_;
     event_ = nullptr;
+    if (auto* owned = dynamic_cast<OwnedTimerEvent*>(event))
+        owned->owner_ = nullptr;
     return event;
 }
 
 void Timer::set(unsigned ms, void (*function)()) { reset(new SimpleTimerEvent1(this, ms, function)); }
 
-void OwnedTimerEvent::release_owner()
+Timer* OwnedTimerEvent::release_owner()
 {
-    if (owner_->get() == this)
-        owner_->release();
+    // Not through release(): this event already knows that it is no longer held.
+    Timer* owner = owner_;
+    if (owner && owner->event_ == this)
+        owner->event_ = nullptr;
+    return owner;
 }
 
 SimpleTimerEvent1::SimpleTimerEvent1(Timer* owner, unsigned ms, Function function)

@@ -42,7 +42,8 @@ public:
     TimerEvent* get() const { return event_; }
     // Deletes the held event unless it is the given one, then holds the given one.
     void reset(TimerEvent* event = nullptr);
-    // Gives up the held event without deleting it.
+    // Gives up the held event without deleting it; an event this Timer armed forgets the Timer,
+    // which may be gone when the event fires.
     TimerEvent* release();
 
     // Arms a call of object->method() (or object->method(this)) in ms; a pending one is cancelled.
@@ -54,6 +55,7 @@ public:
     void set(unsigned ms, void (*function)());
 
 private:
+    friend class OwnedTimerEvent;
     TimerEvent* event_ = nullptr;
 };
 
@@ -61,12 +63,12 @@ private:
 class OwnedTimerEvent : public TimerEvent {
 protected:
     explicit OwnedTimerEvent(Timer* owner) : owner_(owner) {}
-    // Lets the owner go when it still holds this event; an owner that gave the event up with
-    // release() may already hold a newer one, which must stay with it.
-    void release_owner();
-    Timer* owner() const { return owner_; }
+    // Lets the owner go when it still holds this event and returns it; null once the owner gave
+    // the event up with release().
+    Timer* release_owner();
 
 private:
+    friend class Timer;
     Timer* owner_;
 };
 
@@ -102,8 +104,8 @@ public:
     }
     void fire() override
     {
-        release_owner();
-        (object_->*method_)(owner());
+        Timer* owner = release_owner();
+        (object_->*method_)(owner);
         delete this;
     }
 

@@ -20,7 +20,7 @@ bool Sender::SendTo(const std::string& record, const std::string& destinations)
     while (words >> word) {
         INet4::Addr to;
         // An unparsed address would otherwise go out as 0.0.0.0, that is to this very host.
-        if (!to.Assign(word))
+        if (!INet4::AssignPeer(to, word))
             continue;
         sendto(fd_, record.data(), record.size(), 0, to.as_sockaddr(), INet4::Addr::size());
     }

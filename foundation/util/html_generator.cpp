@@ -211,6 +211,9 @@ void GeneratorV1::pinput_section_obj_name_end2(char c)
     if (c == '>') {
         token_complete_ = true;
         next_input(&GeneratorV1::pinput_delayed_initial);
+    } else {
+        // What stands between the marker's closing "--" and its ">" is dropped.
+        next_output(&GeneratorV1::poutput_ignore);
     }
 }
 

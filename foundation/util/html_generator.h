@@ -67,6 +67,7 @@ private:
 
     void poutput_pass(char c) { put(c); }
     void poutput_capture(char c) { captured_ += c; }
+    void poutput_ignore(char) {}
 
     std::ostream& out_;
     std::istream& in_;

@@ -71,4 +71,10 @@ std::vector<unsigned char> Addr::GetVector() const
     return std::vector<unsigned char>(bytes, bytes + 4);
 }
 
+bool AssignPeer(Addr& addr, const std::string& text)
+{
+    int port = 0;
+    return addr.Assign(text, &port) && (text.find(':') == std::string::npos || (port >= 1 && port <= 0xFFFF));
+}
+
 }  // namespace INet4

@@ -57,4 +57,8 @@ inline std::ostream& operator<<(std::ostream& out, const Addr& addr)
     return out;
 }
 
+// Assign for a peer's "address:port": a port outside 1..65535 (which Assign cuts to 16 bits, so
+// that it names some other port) refuses the text as an address that does not parse does.
+bool AssignPeer(Addr& addr, const std::string& text);
+
 }  // namespace INet4

@@ -45,8 +45,10 @@ void TPKTTracer::OnEvent(int fd, short revents)
         INet4::Addr peer;
         socklen_t size = INet4::Addr::size();
         Fd client(accept4(fd, peer.as_sockaddr(), &size, SOCK_CLOEXEC));
-        if (!client)
+        if (!client) {
+            accept_pause_.Check(listener_, "TPKTTracer: ", true);
             return;
+        }
         std::clog << "ACP connection open from " << peer << std::endl;
         if (!client.NonBlock()) {
             client.close();

@@ -3,9 +3,11 @@
 // A small TCP server for tracing tools: any number of clients send TPKT frames with payloads of
 // at most 512 bytes, each payload goes to one receiver, and frames go out to every client or,
 // while a client's frame is being handled, back to that client only. A client that breaks the
-// framing or fails a socket call is closed silently; the others and the listener stay.
+// framing or fails a socket call is closed silently; the others and the listener stay. Without a
+// descriptor left, accepting pauses for a second.
 
 #include "foundation/reactor/event.h"
+#include "foundation/util/accept_pause.h"
 
 #include <cstdint>
 #include <list>
@@ -51,6 +53,7 @@ private:
 
     Receiver* receiver_ = nullptr;
     Event listener_;
+    AcceptPause accept_pause_;
     std::list<Connection*> connections_;
     Position current_;
 };

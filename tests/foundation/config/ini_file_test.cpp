@@ -142,6 +142,20 @@ TEST(IniFile, ALineHoldingANulByteIsSkippedWholeWithAReport)
     EXPECT_EQ(a["k"].begin()->value(), "4");
 }
 
+TEST(IniFile, NewSectionAndNewKeyAppendUnderAKnownNameAndLookupsFindTheNewest)
+{
+    IniFile::File file;
+    file["s"];
+    IniFile::Section& section = file.NewSection("s");
+    IniFile::SubSection& subsection = section.NewSubSection(1);
+    subsection["k"];
+    IniFile::Key& key = subsection.NewKey("k");
+    EXPECT_EQ(&file["s"], &section);
+    EXPECT_EQ(&subsection["k"], &key);
+    EXPECT_EQ(file.count(), 2u);
+    EXPECT_EQ(subsection.count(), 2u);
+}
+
 TEST(IniFileSubKey, ConvertsWithItsOwnBooleanWordsAndScanfNumbers)
 {
     IniFile::SubKey value("on", 1);

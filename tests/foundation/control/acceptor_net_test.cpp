@@ -92,7 +92,7 @@ TEST_F(AcceptorNetTest, EchoesFramesReportsEndsOnTheNextPassAndDisconnectsAtOnce
     EXPECT_EQ(errors.lines.back().text, "control connection " + local_address(second) + " closed.");
 }
 
-TEST_F(AcceptorNetTest, TakenPortIsRetriedEveryFiveSecondsUntilItIsFree)
+TEST_F(AcceptorNetTest, TakenPortAndLackOfDescriptorsAreWaitedOut)
 {
     // A listener of ours holds the port on every address. Shut down, it stops listening but keeps
     // the port (bound to it by number, with SO_REUSEADDR as the acceptor): no other process can
@@ -125,21 +125,41 @@ TEST_F(AcceptorNetTest, TakenPortIsRetriedEveryFiveSecondsUntilItIsFree)
     ASSERT_TRUE(run_until([&] { return receiver.connects == 1; }));
     EXPECT_EQ(out.texts(), Strings{"new connection from " + local_address(peer)});
     close(blocker);
+
+    // Without a descriptor left a pending peer waits, after one line, for a second in which the
+    // listener is not served; then it is accepted (and refused, a connection standing).
+    const int second = client();
+    {
+        DescriptorLimit limit;
+        taken.OnSocketEvent(-1, POLLIN);
+    }
+    const std::string refused = "refuse connection from " + local_address(second);
+    ASSERT_TRUE(run_until([&] { return errors.count(refused) == 1; }, 10000, 50));
+    ASSERT_EQ(errors.lines.size(), 4u);
+    EXPECT_EQ(errors.lines[2].text, "can't accept: Too many open files, trying again in 1000 ms");
+    EXPECT_GE(int32_t(errors.lines[3].ms - errors.lines[2].ms), 1000);
 }
 
 TEST_F(AcceptorNetTest, DeactivateTellsTheReceiverNothingAndStopsListening)
 {
-    reactortest::CaptureStream errors(std::cerr);
+    LineLog errors(std::cerr);
     open();
-    // Sending outside a connection is ignored.
-    acceptor->Send("abc", 3);
+    // Sending outside a connection is ignored: the first request of each absence of a peer with a
+    // line, the others counted, and the count told once a peer is there.
+    for (int i = 0; i < 3; ++i)
+        acceptor->Send("abc", 3);
+    EXPECT_EQ(acceptor->ignored_sends(), 2u);
     const int peer = client();
     ASSERT_TRUE(run_until([&] { return receiver.connects == 1; }));
+    EXPECT_EQ(errors.texts(), (Strings{"Control::Service::Send() ignore Send request in Connecting state.",
+                                       "Control::Service::Send() ignored 2 more Send requests without a peer."}));
+    EXPECT_EQ(acceptor->ignored_sends(), 0u);
     // A frame that arrived but was not read yet never reaches the receiver.
     write_all(peer, tpkt_frame("late"));
     acceptor->Deactivate();
     EXPECT_EQ(acceptor->state(), State::Idle);
     acceptor->Send("abc", 3);
+    EXPECT_EQ(errors.lines.back().text, "Control::Service::Send() ignore Send request in Idle state.");
     run_for(200);
     EXPECT_EQ(receiver.events, Strings{"connect"});
     EXPECT_TRUE(sees_end(peer));

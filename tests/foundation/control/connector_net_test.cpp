@@ -115,6 +115,14 @@ TEST_F(ConnectorNetTest, AddressThatDoesNotParseIsRetriedUntilDeactivatedNeverTa
     const uint32_t stopped = Mux::milliseconds();
     ASSERT_TRUE(run_until([&] { return int32_t(Mux::milliseconds() - stopped) > 30000; }, limit_ms, warp_ms));
     EXPECT_EQ(errors.lines.size(), 10u);
+
+    // Nor is a port beyond 65535 cut to the listener's.
+    const std::string beyond = "127.0.0.1:" + std::to_string(port + 65536);
+    Control::ConnectorNet cut(beyond);
+    ASSERT_TRUE(cut.Activate());
+    EXPECT_EQ(errors.texts().back(), "can't connect to " + beyond + " : invalid address");
+    cut.Deactivate();
+    EXPECT_LT(accept4(server, nullptr, nullptr, SOCK_CLOEXEC), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "foundation/control/notify.h"
 #include "foundation/control/service.h"
+#include "foundation/util/accept_pause.h"
 #include "../reactor/reactor_test_support.h"
 #include "support/daemon_process.h"
 
@@ -13,7 +14,9 @@
 #include <filesystem>
 #include <functional>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 
 namespace controltest {
 
@@ -187,6 +190,26 @@ inline bool sees_end(int fd, unsigned wait_ms = 2000)
     char byte;
     return poll(&entry, 1, int(wait_ms)) == 1 && recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
 }
+
+// Lowers this process's descriptor limit to its lowest free descriptor, so that making another
+// fails with EMFILE, while the object lives.
+struct DescriptorLimit {
+    DescriptorLimit()
+    {
+        // The sanitizer checks the type of an object it meets first through a pipe, which the
+        // limit forbids: it meets the pause's timer before.
+        Event idle;
+        errno = EMFILE;
+        AcceptPause().Check(idle, "", false);
+        getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit lowered = saved;
+        lowered.rlim_cur = rlim_t(open("/dev/null", O_RDONLY | O_CLOEXEC));
+        close(int(lowered.rlim_cur));
+        EXPECT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved); }
+    rlimit saved;
+};
 
 // Open descriptors of this process.
 inline size_t open_descriptors()

@@ -10,7 +10,7 @@ namespace {
 using namespace controltest;
 using UnixLinkTest = ControlTest;
 
-TEST_F(UnixLinkTest, ConnectorReachesTheAcceptorThroughAStaleSocketFile)
+TEST_F(UnixLinkTest, ConnectorReachesTheAcceptorThroughAStaleSocketFileAndSendsWhatAFrameHolds)
 {
     testsupport::TempRoot root;
     const std::string server_path = root.path() + "/control.sock", client_path = root.path() + "/client.sock";
@@ -40,6 +40,13 @@ TEST_F(UnixLinkTest, ConnectorReachesTheAcceptorThroughAStaleSocketFile)
     EXPECT_EQ(out.texts(), Strings{"new connection from " + client_path});
     EXPECT_EQ(acceptor.connection_name(), client_path);
 
+    // A length no frame can hold is refused with a line each, and the link goes on.
+    const std::string huge(70000, 'x');
+    for (int length : {-1, 65532, 70000})
+        connector.Send(huge.data(), length);
+    ASSERT_EQ(errors.lines.size(), 3u);
+    EXPECT_EQ(errors.lines[2].text,
+              "Control::Service::Send() message of 70000 bytes refused, a frame holds at most 65531.");
     connector.Send("abc", 3);
     ASSERT_TRUE(run_until([&] { return client_side.messages.size() == 1; }));
     EXPECT_EQ(client_side.messages, Strings{"abc"});

@@ -2,6 +2,7 @@
 #include "foundation/log/log_file_stream_buf.h"
 #include "foundation/log/managed_syslog_stream_buf.h"
 #include "foundation/log/syslog_manager.h"
+#include "foundation/log/syslog_stream_buf.h"
 #include "foundation/log/version.h"
 #include "foundation/reactor/clock.h"
 #include "support/temp_root.h"
@@ -9,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -20,6 +22,19 @@
 #include <sys/wait.h>
 #include <syslog.h>
 #include <unistd.h>
+
+// Stands in for the system library's syslog, so that no line of these tests reaches the machine's
+// log: every call is kept as "<priority>text".
+std::vector<std::string> system_log;
+extern "C" void syslog(int priority, const char* format, ...)
+{
+    char text[2048];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    system_log.push_back("<" + std::to_string(priority) + ">" + text);
+}
 
 namespace {
 
@@ -35,15 +50,34 @@ testing::Matcher<std::string> line(int priority, const std::string& text)
     return MatchesRegex("<" + std::to_string(priority) + ">[A-Z][a-z]{2} [ 1-3][0-9] [0-9:]{8} " + ident() + ": " + text);
 }
 
-// Stands in for the system log daemon: a datagram socket bound at "<root>/dev/log".
+// The local time "YYYY-MM-DD hh:mm:ss" in seconds since the epoch.
+std::time_t local_time(const char* time)
+{
+    std::tm date{};
+    strptime(time, "%Y-%m-%d %H:%M:%S", &date);
+    date.tm_isdst = -1;
+    return mktime(&date);
+}
+
+// Stands in for the system log daemon: a socket bound at "<root>/dev/log", a datagram one unless
+// a stream one is asked for, which takes one connection with accept().
 class LogSocket {
 public:
-    explicit LogSocket(const testsupport::TempRoot& root) : path_(root.prepare("/dev/log"))
+    explicit LogSocket(const testsupport::TempRoot& root, int type = SOCK_DGRAM)
+        : fd_(socket(AF_UNIX, type | SOCK_CLOEXEC, 0)), path_(root.prepare("/dev/log"))
     {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         path_.copy(address.sun_path, sizeof address.sun_path - 1);
         EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << path_;
+        if (type == SOCK_STREAM)
+            listen(fd_, 1);
+    }
+    void accept()
+    {
+        const int connection = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        close(fd_);
+        fd_ = connection;
     }
     ~LogSocket()
     {
@@ -51,7 +85,8 @@ public:
         unlink(path_.c_str());
     }
 
-    // The NUL-terminated messages of the next datagram (none when it does not come within 10 s).
+    // The NUL-terminated messages of the next datagram, or of what the connection holds (none
+    // when nothing comes within 10 s).
     Lines messages()
     {
         pollfd ready{fd_, POLLIN, 0};
@@ -68,7 +103,7 @@ public:
     }
 
 private:
-    int fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int fd_;
     std::string path_;
 };
 
@@ -105,6 +140,67 @@ TEST_F(SysLog, OneFlushIsOneDatagramStreamsCarryTheirPriorityAndLongLinesAreCut)
     EXPECT_EQ(one_line_size(), 1023u);
     out << std::endl;
     EXPECT_EQ(one_line_size(), 1023u);
+}
+
+TEST(SysLogStreamBuf, HandsLinesToTheSystemLibraryAndANewAreaTakesOverAfterTheWaitingText)
+{
+    system_log.clear();
+    char area[4];
+    SysLogStreamBuf buffer(LOG_DAEMON, LOG_ERR);
+    std::ostream err(&buffer);
+    err << "a\n100%s\ntail" << std::flush << "waits";
+    buffer.pubsetbuf(area, sizeof area);
+    err << "abcd" << std::endl;
+    EXPECT_EQ(system_log, (Lines{"<27>a", "<27>100%s", "<27>tail", "<27>waits", "<27>abc", "<27>d"}));
+}
+
+TEST_F(SysLog, OptionsAddThePidCopyToTheErrorDescriptorAndFallBackToTheConsole)
+{
+    // Dates past 2038 stay right as well.
+    Mux::timeval at;
+    at.tv_sec = local_time("2040-02-29 10:00:00");
+    Mux::set_cached_time_for_tests(at);
+    EXPECT_EQ(Mux::timevaltostring(at), "2040-02-29 10:00:00.000000");
+    syslogManager.openlog(nullptr, LOG_NDELAY | LOG_PID | LOG_PERROR | LOG_CONS, 0);
+    const std::string tail = ident() + "[" + std::to_string(getpid()) + "]: ";
+    root_.write_file("/dev/console", "");
+    testing::internal::CaptureStderr();
+    syslogManager.syslog(LOG_ERR, "first");
+    syslogManager.sendmsg();
+    EXPECT_EQ(socket_->messages(), Lines{"<11>Feb 29 10:00:00 " + tail + "first"});
+    socket_.reset();
+    // The send fails and so does the reconnection; the next line finds no connection.
+    syslogManager.syslog(LOG_ERR, "lost\n");
+    syslogManager.sendmsg();
+    syslogManager.syslog(LOG_ERR, "console");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), tail + "first\n" + tail + "lost\n" + tail + "console\n");
+    EXPECT_EQ(root_.read_file("/dev/console"), tail + "console\r\n");
+    Mux::clear_cached_time_for_tests();
+}
+
+TEST_F(SysLog, AMessageCutByAPartialSendOnAStreamSocketIsCompletedFirst)
+{
+    socket_ = nullptr;
+    socket_ = std::make_unique<LogSocket>(root_, SOCK_STREAM);
+    syslogManager.closelog();
+    syslogManager.openlog(ident().c_str(), LOG_NDELAY, 0);
+    socket_->accept();
+    auto send_buffer = [](int size) { setsockopt(syslogManager.fd(), SOL_SOCKET, SO_SNDBUF, &size, sizeof size); };
+    ManagedSysLogStreamBuf buffer(LOG_DAEMON, LOG_ERR);
+    std::ostream err(&buffer);
+    // Ten lines of 900 bytes are more than the smallest send buffer takes at once.
+    send_buffer(1);
+    std::vector<testing::Matcher<std::string>> expected;
+    for (char i = '0'; i <= '9'; ++i) {
+        const std::string text = i + std::string(900, 'x');
+        err << text << '\n';
+        expected.push_back(line(27, text));
+    }
+    err << std::flush;
+    send_buffer(1 << 20);
+    err << "next" << std::endl;
+    expected.push_back(line(27, "next"));
+    EXPECT_THAT(socket_->messages(), testing::ElementsAreArray(expected));
 }
 
 TEST_F(SysLog, StalledLogDaemonCostsLinesNotTime)
@@ -182,12 +278,9 @@ TEST(Daemon, SystemLogModeSendsStreamsAndRawWritesToTheLogSocket)
 // Moves the clock so that it now reads the local time "YYYY-MM-DD hh:mm:ss" and microseconds.
 void set_clock(const char* time, int usec)
 {
-    std::tm date{};
-    strptime(time, "%Y-%m-%d %H:%M:%S", &date);
-    date.tm_isdst = -1;
     ::timeval now{};
     gettimeofday(&now, nullptr);
-    Mux::set_clock_offset_for_tests(int64_t(mktime(&date)) * 1000000 + usec -
+    Mux::set_clock_offset_for_tests(int64_t(local_time(time)) * 1000000 + usec -
                                     (int64_t(now.tv_sec) * 1000000 + now.tv_usec));
 }
 
@@ -196,6 +289,7 @@ TEST(LogFile, LinesArePrefixedAndGoToTheFileOfTheirHourAndARestartAppends)
     testsupport::TempRoot root;
     Mux::clear_cached_time_for_tests();
     {
+        char area[64];
         LogFileStreamBuf buffer(root.path());
         std::ostream out(&buffer);
         set_clock("2024-12-05 10:15:30", 500000);
@@ -205,6 +299,12 @@ TEST(LogFile, LinesArePrefixedAndGoToTheFileOfTheirHourAndARestartAppends)
         out << "last" << std::endl;
         set_clock("2024-12-05 11:00:00", 200000);
         out << "next hour" << std::endl;
+        // Past 2038 the names stay right; a new area takes over after the waiting text is written.
+        set_clock("2040-02-29 10:00:00", 0);
+        out << "far";
+        buffer.pubsetbuf(area, sizeof area);
+        set_clock("2040-02-29 11:00:00", 0);
+        out << " away" << std::endl;
         // The same hour of the next day is another file.
         set_clock("2024-12-06 10:20:00", 0);
         out << "tomorrow" << std::endl;
@@ -218,6 +318,7 @@ TEST(LogFile, LinesArePrefixedAndGoToTheFileOfTheirHourAndARestartAppends)
     EXPECT_THAT(root.read_file("/2024_12_05-10.log"),
                 MatchesRegex("15:30:[0-9]{5,6}: a{40}b\n15:30:[0-9]{5,6}: second\n59:59:[0-9]{5,6}: last\n"));
     EXPECT_THAT(root.read_file("/2024_12_05-11.log"), MatchesRegex("00:00:[0-9]{5,6}: next hour\n"));
+    EXPECT_THAT(root.read_file("/2040_02_29-10.log"), MatchesRegex("00:00:[0-9]{5,6}: far away\n"));
     EXPECT_THAT(root.read_file("/2024_12_06-10.log"),
                 MatchesRegex("20:00:[0-9]{5,6}: tomorrow\n20:00:[0-9]{5,6}: unflushed\n20:00:[0-9]{5,6}: restarted\n"));
 }

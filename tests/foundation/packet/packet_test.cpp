@@ -103,6 +103,7 @@ TEST(PacketDeathTest, MisuseIsFatal)
         // A huge length must not wrap around the bound.
         {[] { make({0x0A, 0x0B}).sub(0xFFFFFFFFu, 1); }, "start\\+len<=_length\\(\\)"},
         {[] { Packet()->ref_count++; }, "SMART POINTER ASSERTION!"},
+        {[] { SharedPtrAssertion(); }, "SHARED POINTER ASSERTION!"},
         {[] { Packet().check("here"); }, "packet check fail\nafter \"here\" packet is null\nterminate."},
     };
     for (const auto& [misuse, message] : misuses)

@@ -69,13 +69,18 @@ TEST_F(TpktStream, ReceivesFramesAndResynchronisesOnGarbage)
 {
     CaptureStream debug(std::clog);
     link.activate();
-    // A stray byte before a frame; a bad reserved byte is dropped, not taken as a start; a length
-    // below 4 is refused; an empty frame is delivered; two frames in one chunk both arrive.
+    // Stray bytes before a frame, over two chunks, get one line at their start and one at the
+    // frame's; a bad reserved byte is dropped, not taken as a start; a length below 4 is refused;
+    // an empty frame is delivered; two frames in one chunk both arrive.
+    Packet garbage = packettest::make({0x00, 0xFF}, 0);
+    link.tpkt->receive(garbage);
     pair.peer_write({0x00, 0x03, 0x00, 0x00, 0x05, 0xAA, 0x03, 0x01, 0x03, 0x00, 0x00, 0x02, 0x03, 0x00, 0x00, 0x04,
                      0x03, 0x00, 0x00, 0x05, 0xBB, 0x03, 0x00, 0x00, 0x06, 0xCC, 0xDD});
     ASSERT_TRUE(run_reactor_until([&] { return link.payloads.size() == 4; }));
     EXPECT_EQ(link.payloads, (Texts{"AA", "", "BB", "CC DD"}));
     EXPECT_EQ(link.tpkt->state(), Tpkt_protocol::idle);
+    EXPECT_THAT(debug.text(), StartsWith("(no name) bad TPKT packet start.\n(no name) TPKT packet start after 3 bytes "
+                                         "skipped.\n(no name) bad TPKT reserved.\nTPKT too small 2\n"));
 
     // A frame arriving one byte at a time is delivered whole.
     const Bytes frame{0x03, 0x00, 0x00, 0x06, 0xAB, 0xCD};

@@ -50,9 +50,11 @@ TEST_F(AsyncConnectTest, RefusedPortAndBadAddressFailAndAConnectedSocketIsLent)
     const int refusing = bound_socket(), listener = bound_socket();
     ASSERT_EQ(listen(listener, 4), 0);
     EXPECT_EQ(connect_to(local_address(refusing)), Statuses{Status::failed});
-    // An address that does not parse is refused at once, never taken as 0.0.0.0 (this host).
+    // An address that does not parse is refused at once, never taken as 0.0.0.0 (this host), nor
+    // a port beyond 65535 as the listener's.
     connect.Start("nohost:" + std::to_string(local_port(listener)), 5000);
-    EXPECT_EQ(statuses, (Statuses{Status::failed, Status::failed}));
+    connect.Start("127.0.0.1:" + std::to_string(local_port(listener) + 65536), 5000);
+    EXPECT_EQ(statuses, (Statuses{Status::failed, Status::failed, Status::failed}));
     EXPECT_EQ(connect.status(), Status::failed);
 
     ASSERT_EQ(connect_to(local_address(listener)), Statuses{Status::connected});

@@ -69,4 +69,14 @@ TEST_F(AsyncCopyTest, EveryByteIsCopiedAndTheCallersDescriptorsStayOpen)
     EXPECT_GE(fcntl(destination[1], F_GETFD), 0);
 }
 
+TEST_F(AsyncCopyTest, APeerThatIsGoneFailsTheCopyWithoutASignal)
+{
+    reactortest::SocketPair pair;
+    pair.close_peer();
+    fill_source("data");
+    copy.Start(source[0], pair.ours);
+    EXPECT_EQ(statuses, Statuses{Status::failed});
+    EXPECT_EQ(copy.error(), EPIPE);
+}
+
 }  // namespace

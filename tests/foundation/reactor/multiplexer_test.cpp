@@ -2,6 +2,7 @@
 
 #include "foundation/reactor/dpc.h"
 #include "foundation/reactor/event.h"
+#include "foundation/reactor/timer_pool_plugin.h"
 #include "reactor_test_support.h"
 #include "support/temp_root.h"
 
@@ -193,6 +194,22 @@ TEST_F(DispatchTest, ActiveDeferredCallsRunTwicePerPassInAddressOrderAndChangesW
     serve(1);
     EXPECT_EQ(order, "001");
     EXPECT_FALSE(dpcs[2].active());
+}
+
+TEST_F(ReactorTest, TheTimerStepComesBeforeThePlugInStep)
+{
+    struct Steps : TimerPoolPlugin {
+        std::string order;
+        Timer timer;
+        int32_t next_pass_ms() override { order += 'p'; return -1; }
+        void on_timer() { order += 't'; multiplexer.terminate(); }
+    } steps;
+    // A frozen clock makes the timer due in the first pass.
+    Mux::mux_settimeofday();
+    steps.timerHook();
+    steps.timer.set(0, &Steps::on_timer, &steps);
+    multiplexer.run(false, true);
+    EXPECT_EQ(steps.order, "tp");
 }
 
 TEST_F(MultiplexerDeathTest, NothingToWaitForAborts)

@@ -30,6 +30,14 @@ TEST(Clock, MillisecondsComeFromSixtyFourBitsAndWrapAtThirtyTwo)
     EXPECT_GT(int32_t(after - before), 0);
 }
 
+TEST(Clock, SelectSetRefusesDescriptorsBeyondIt)
+{
+    Mux::Set set;
+    EXPECT_FALSE(set.add(FD_SETSIZE + 64));
+    EXPECT_TRUE(set.add(3));
+    EXPECT_EQ(set.max, 3);
+}
+
 // Records which of its timers fired, in order, and ends the loop after the expected number.
 struct Recorder {
     Timer timers[3];
@@ -92,13 +100,19 @@ TEST_F(TimerTest, ReArmedTimerFiresOnceAtTheNewTimeAndCancelledOnesNever)
     TimerEvent* released = keeper.release();
     keeper.set(5000, &Probe::on_timer, &given_up);
     TimerEvent* newer = keeper.get();
+    {
+        // An event given up by a Timer that is gone fires without touching that Timer.
+        Timer gone;
+        gone.set(10, &Probe::on_timer, &given_up);
+        gone.release();
+    }
     run_for(400);
 
     EXPECT_EQ(rearmed.fired, 1);
     EXPECT_GE(rearmed.at - start, 300u);
     EXPECT_EQ(timer.get(), nullptr);
     EXPECT_EQ(cancelled.fired, 0);
-    EXPECT_EQ(given_up.fired, 1);
+    EXPECT_EQ(given_up.fired, 2);
     EXPECT_NE(released, newer);
     EXPECT_EQ(keeper.get(), newer);
 }

@@ -38,10 +38,13 @@ TEST(CdrSender, SendsTheWholeRecordToEachParsedDestinationAndNothingForOneThatDo
     const auto [any, any_port] = receiver("0.0.0.0");
     CDR_Sender::Sender sender;
     const std::string record("call=1\0end", 10);
+    // A port beyond 65535 is not cut to the second receiver's.
+    const std::string beyond = std::to_string(std::stoi(second_port) + 65536);
     ASSERT_TRUE(sender.SendTo(record, " 127.0.0.3:" + third_port + "\tnohost:" + any_port + "\n127.0.0.2:" +
-                                          second_port + " "));
+                                          second_port + " 127.0.0.2:" + beyond));
     EXPECT_EQ(received(third), record);
     EXPECT_EQ(received(second), record);
+    EXPECT_EQ(received(second), "");
     EXPECT_EQ(received(any), "");
     EXPECT_TRUE(sender.SendTo(record, " \t "));
     for (int fd : {third, second, any})

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(INet4Addr, ParsesAddressAndPortAndABadAddressFailsButTakesThePort)
+TEST(INet4Addr, ParsesAddressAndPortABadAddressFailsButTakesThePortAndAPeerWithABadPortIsRefused)
 {
     INet4::Addr addr;
     int port = 0;
@@ -27,6 +27,14 @@ TEST(INet4Addr, ParsesAddressAndPortAndABadAddressFailsButTakesThePort)
     EXPECT_FALSE(addr.Assign(":81", &port));
     EXPECT_FALSE(addr.Assign("", &port));
     EXPECT_EQ(addr.GetString(), "127.0.0.9:81");
+    // Assign cuts the port to 16 bits; a peer's text with such a port is refused.
+    EXPECT_TRUE(addr.Assign("10.0.0.3:70000", &port));
+    EXPECT_EQ(port, 70000);
+    EXPECT_EQ(addr.GetString(), "10.0.0.3:4464");
+    for (const char* refused : {"10.0.0.3:0", "10.0.0.3:-1", "10.0.0.3:65536", "10.0.0.3:70000", "10.0.0.3:x", "x:80"})
+        EXPECT_FALSE(INet4::AssignPeer(addr, refused)) << refused;
+    for (const char* taken : {"10.0.0.3:65535", "10.0.0.3"})
+        EXPECT_TRUE(INet4::AssignPeer(addr, taken)) << taken;
 }
 
 }  // namespace
