@@ -5,7 +5,9 @@
 #include "foundation/util/ext_hex.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <execinfo.h>
 #include <fcntl.h>
 #include <iostream>
 #include <unistd.h>
@@ -16,6 +18,8 @@ constexpr uint32_t connect_code = 0x80084D02;  // {output, source}
 constexpr uint32_t disable_code = 0x80044D03;  // {output}
 constexpr uint32_t write_code = 0xC0084D04;    // {output, value}
 constexpr uint32_t read_code = 0xC0084D05;     // {channel, value}: value 255 in, the byte out
+
+constexpr int trace_frames = 10;
 
 }  // namespace
 
@@ -83,7 +87,7 @@ int HwMux::request_pair(uint32_t code, int first, int second)
 
 bool HwMux::Connect(int source, int output)
 {
-    if (!IsOpened() || source < 0 || output < 0) {
+    if (!IsOpened() || source < 0 || source >= channel_count || output < 0) {
         std::clog << "hwMux: ERROR not opened" << std::endl;
         return false;
     }
@@ -163,4 +167,17 @@ void HwMux::RefreshChannel(int index)
 {
     if (map_[index] == disabled)
         request_disable(first_output + index);
+}
+
+void print_trace()
+{
+    void* frames[trace_frames];
+    int count = backtrace(frames, trace_frames);
+    std::cout << "Obtained " << count << " stack frames." << std::endl;
+    char** symbols = backtrace_symbols(frames, count);
+    if (!symbols)
+        return;
+    for (int i = 0; i < count; ++i)
+        std::cout << symbols[i] << std::endl;
+    std::free(symbols);
 }

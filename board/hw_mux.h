@@ -18,6 +18,8 @@ class HwMux {
 public:
     static constexpr int first_output = 8192;
     static constexpr int output_count = 2048;
+    // Channels of the switch: 0 to 10239, the outputs at the top.
+    static constexpr int channel_count = first_output + output_count;
     // Map entries other than a source channel.
     static constexpr uint16_t disabled = 0xFFFF;
     static constexpr uint16_t constant = 0xFFFE;
@@ -39,6 +41,7 @@ public:
     // output and starts the refresh.
     bool IsOpened();
 
+    // The source must be a channel of the switch: the map keeps its two marks above them.
     bool Connect(int source, int output);
     // Drives the idle byte onto the output.
     bool Disconnect(int output);
@@ -63,3 +66,7 @@ private:
     uint32_t cursor_ = 0;
     Dpc refresh_;
 };
+
+// A diagnostic: the count and the symbols of the calling thread's innermost ten stack frames, on
+// the output stream.
+void print_trace();

@@ -289,11 +289,23 @@ void E1Ctl::HandleCasGet(int trunk, int timeslot)
 
 void E1Ctl::OnUpdateCas(int, short revents)
 {
-    if (!(revents & POLLIN))
+    // A hang-up or error is read too: the read tells what it is.
+    if (!(revents & (POLLIN | POLLHUP | POLLERR)))
         return;
     // One change record per call; the reactor comes back while more wait.
     uint8_t record[cas_channel_size];
-    if (::read(cas_, record, sizeof record) != static_cast<ssize_t>(sizeof record))
+    ssize_t length = ::read(cas_, record, sizeof record);
+    if (length == 0) {
+        // The driver never ends; polling a device that has gone would report it for ever. The
+        // status step opens it again.
+        std::cerr << ext::header(this) << "fail to read from cas interface: end of file" << std::endl;
+        casEvent_.Release();
+        cas_.close();
+        return;
+    }
+    if (length < 0 && errno != EAGAIN)
+        std::cerr << ext::header(this) << "fail to read from cas interface: " << std::strerror(errno) << std::endl;
+    if (length != static_cast<ssize_t>(sizeof record))
         return;
     SendCas(BigEndian::get_i32(record, 0), BigEndian::get_i32(record, 4), record[rx_at], record[tx_at]);
 }

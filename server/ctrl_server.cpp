@@ -21,6 +21,7 @@ constexpr unsigned highest_slot = 1023;
 // An undecodable payload is shown only this far, so that a hostile peer cannot blow up the log.
 constexpr int logged_payload = 256;
 constexpr const char support_address[] = "support@tovrasel.invalid";
+constexpr unsigned avg_stat_ms = 5000;
 
 }  // namespace
 
@@ -57,12 +58,14 @@ void Server::OnConnect()
     std::clog << ext::header(this) << "controller connect." << std::endl;
     for (Service* service : services_)
         service->OnConnect();
+    avgStatTimer_.set(avg_stat_ms, &Server::OnUpdateAvgStat, this);
 }
 
 void Server::OnDisconnect()
 {
     for (Service* service : services_)
         service->OnDisconnect();
+    avgStatTimer_.reset();
 }
 
 void Server::OnMessage(const char* data, int length)

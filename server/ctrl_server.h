@@ -8,6 +8,7 @@
 
 #include "asn1/modules/LGCP.h"
 #include "foundation/control/notify.h"
+#include "foundation/reactor/timer.h"
 
 #include <iosfwd>
 #include <vector>
@@ -75,6 +76,8 @@ public:
 private:
     enum AckState { nothing_sent = 0, success_sent = 1, error_sent = 2 };
 
+    // Armed for five seconds on each connect; its end does nothing and arms nothing.
+    void OnUpdateAvgStat() {}
     void Handle(const LGCP::Message& message);
     // A response to the command being handled; null cause for a success.
     void Respond(const LGCP::ErrorCause::NamedNumber* cause);
@@ -86,6 +89,7 @@ private:
     int seq_ = 0;
     unsigned slot_ = no_slot;
     AckState ackState_ = nothing_sent;
+    Timer avgStatTimer_;
 };
 
 }  // namespace CtrlSrv

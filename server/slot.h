@@ -38,8 +38,9 @@ public:
     virtual void OnTrunkStatus(unsigned int, const ACP::TrunkState::NamedNumber&) {}
     // Called once the slot has its number and the create is answered.
     virtual void IAfterCreate() {}
-    // False: the slot ends later and then calls on_release(); it must also cancel that pending
-    // end in its destructor, since the slot service deletes it unfinished on controller loss.
+    // False: the slot ends later and then calls on_release() (from inside this hook too, when it
+    // finds it can end at once); it must also cancel that pending end in its destructor, since
+    // the slot service deletes it unfinished on controller loss.
     virtual bool IBeforeDestroy() { return true; }
     // False for what the slot type does not support.
     virtual bool IActivate(const TERM::TermActivateParams&) { return false; }
@@ -121,6 +122,9 @@ public:
     SlotFactory* factory = nullptr;
     // Set once a destroy has begun; never cleared.
     bool destroying = false;
+    // Set while the slot service asks IBeforeDestroy: an on_release() from inside the hook only
+    // clears it, and the service ends the slot once the hook has returned.
+    bool deciding = false;
     // The answer a postponed destroy command waits for.
     unsigned delayedSeq = 0;
     DelayedAnswer delayedAnswer = DelayedAnswer::none;

@@ -7,6 +7,25 @@
 #include <iostream>
 #include <unistd.h>
 
+namespace {
+
+// Takes the slot off its source and every listener off the slot.
+void Detach(Slot& slot)
+{
+    Disconnect(slot);
+    for (size_t n = slot.GetListeners().size(); n > 0; --n) {
+        if (slot.GetListeners().empty()) {
+            std::cerr << "mux internal error: expected slots not exists." << std::endl;
+            break;
+        }
+        Disconnect(*slot.GetListeners().front());
+    }
+    if (!slot.GetListeners().empty())
+        std::cerr << "mux internal error: unexpected slots exists." << std::endl;
+}
+
+}  // namespace
+
 Slots* Slots::instance()
 {
     static Slots service;
@@ -58,12 +77,16 @@ bool Slots::OnSlotCommand(const LGCP::Command& command)
     }
 }
 
-Slot* Slots::CommandSlot()
+Slot* Slots::LiveSlot(unsigned n)
 {
-    Slot* slot = Find(GetSlot());
+    Slot* slot = Find(n);
     if (!slot)
         Error(LGCP::ErrorCause::slotNotExists);
-    return slot;
+    else if (slot->destroying)
+        Error(LGCP::ErrorCause::destroyInProgress);
+    else
+        return slot;
+    return nullptr;
 }
 
 void Slots::CmdQuery()
@@ -78,13 +101,9 @@ void Slots::CmdConnect(unsigned n)
         Error(LGCP::ErrorCause::invalidSlot);
         return;
     }
-    Slot* source = CommandSlot();
-    if (!source)
+    Slot* source = LiveSlot(GetSlot());
+    if (!source || !LiveSlot(n))
         return;
-    if (!table[n]) {
-        Error(LGCP::ErrorCause::slotNotExists);
-        return;
-    }
     if (Connect(*source, *table[n]))
         Success();
     else
@@ -93,12 +112,14 @@ void Slots::CmdConnect(unsigned n)
 
 void Slots::CmdDisconnect()
 {
-    if (Slot* slot = CommandSlot()) {
-        if (Disconnect(*slot))
-            Success();
-        else
-            Error(LGCP::ErrorCause::disconnectFail);
-    }
+    // A slot being destroyed may still leave its source.
+    Slot* slot = Find(GetSlot());
+    if (!slot)
+        Error(LGCP::ErrorCause::slotNotExists);
+    else if (Disconnect(*slot))
+        Success();
+    else
+        Error(LGCP::ErrorCause::disconnectFail);
 }
 
 void Slots::CmdCreate(const LGCP::CreateParams& params)
@@ -129,13 +150,9 @@ void Slots::CmdCreate(const LGCP::CreateParams& params)
 
 void Slots::CmdDestroy()
 {
-    Slot* slot = CommandSlot();
+    Slot* slot = LiveSlot(GetSlot());
     if (!slot)
         return;
-    if (slot->destroying) {
-        Error(LGCP::ErrorCause::destroyInProgress);
-        return;
-    }
     if (Destroy(slot)) {
         Success();
         return;
@@ -146,7 +163,7 @@ void Slots::CmdDestroy()
 
 void Slots::CmdActivate(const TERM::TermActivateParams& params)
 {
-    if (Slot* slot = CommandSlot()) {
+    if (Slot* slot = LiveSlot(GetSlot())) {
         if (slot->IActivate(params))
             Success();
         else
@@ -156,7 +173,7 @@ void Slots::CmdActivate(const TERM::TermActivateParams& params)
 
 void Slots::CmdDeactivate()
 {
-    if (Slot* slot = CommandSlot()) {
+    if (Slot* slot = LiveSlot(GetSlot())) {
         if (slot->IDeactivate())
             Success();
         else
@@ -166,7 +183,7 @@ void Slots::CmdDeactivate()
 
 void Slots::CmdUserData(const std::vector<char>& data)
 {
-    if (Slot* slot = CommandSlot()) {
+    if (Slot* slot = LiveSlot(GetSlot())) {
         if (slot->IUserData(data))
             Success();
         else
@@ -176,7 +193,7 @@ void Slots::CmdUserData(const std::vector<char>& data)
 
 void Slots::CmdIoctl(const LGCP::IoctlParams& params)
 {
-    if (Slot* slot = CommandSlot()) {
+    if (Slot* slot = LiveSlot(GetSlot())) {
         if (slot->Ioctl(params))
             Success();
         else
@@ -186,18 +203,12 @@ void Slots::CmdIoctl(const LGCP::IoctlParams& params)
 
 bool Slots::Destroy(Slot* slot)
 {
-    Disconnect(*slot);
-    for (size_t n = slot->GetListeners().size(); n > 0; --n) {
-        if (slot->GetListeners().empty()) {
-            std::cerr << "mux internal error: expected slots not exists." << std::endl;
-            break;
-        }
-        Disconnect(*slot->GetListeners().front());
-    }
-    if (!slot->GetListeners().empty())
-        std::cerr << "mux internal error: unexpected slots exists." << std::endl;
+    Detach(*slot);
     slot->destroying = true;
-    if (!slot->BeforeDestroy())
+    slot->deciding = true;
+    bool ended = slot->BeforeDestroy() || !slot->deciding;
+    slot->deciding = false;
+    if (!ended)
         return false;
     Release(slot);
     return true;
@@ -205,6 +216,11 @@ bool Slots::Destroy(Slot* slot)
 
 void Slots::on_release(Slot* slot)
 {
+    // Ended from inside IBeforeDestroy: Destroy releases it once the hook has returned.
+    if (slot->deciding) {
+        slot->deciding = false;
+        return;
+    }
     switch (slot->delayedAnswer) {
     case Slot::DelayedAnswer::with_seq:
         delayedSuccess(slot->id, slot->delayedSeq);
@@ -220,6 +236,8 @@ void Slots::on_release(Slot* slot)
 
 void Slots::Release(Slot* slot)
 {
+    // Edges made while the slot was ending would point at freed memory.
+    Detach(*slot);
     slots.remove(slot);
     pending.remove(slot);
     if (Find(slot->id) == slot)

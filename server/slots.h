@@ -6,7 +6,8 @@
 // factories and, on controller loss, destroys every slot.
 //
 // A slot number is free, in use, or busy: its slot is being destroyed and ends later. Its end
-// answers the destroy command that waits for it, if one does.
+// answers the destroy command that waits for it, if one does; meanwhile a disconnect is the only
+// command the slot takes, the others are answered destroyInProgress.
 
 #include "server/ctrl_service.h"
 
@@ -58,9 +59,10 @@ private:
     void CmdDeactivate();
     void CmdUserData(const std::vector<char>& data);
     void CmdIoctl(const LGCP::IoctlParams& params);
-    // The slot of the command's number; answers slotNotExists when there is none.
-    Slot* CommandSlot();
-    // Takes the slot out of the table and the lists and deletes it.
+    // The slot of the number unless it is being destroyed; else answers slotNotExists or
+    // destroyInProgress.
+    Slot* LiveSlot(unsigned n);
+    // Detaches the slot from the graph, takes it out of the table and the lists and deletes it.
     void Release(Slot* slot);
 
     std::array<Slot*, slot_count> table{};

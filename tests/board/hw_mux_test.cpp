@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 
@@ -41,6 +42,9 @@ TEST_F(HwMuxTest, OpeningAndEveryRefreshCycleDisableExactlyTheOutputsTheMapHolds
     HwMux mux;
     EXPECT_EQ(switch_requests(board), Strings{"disable output=9000 -> 0"});
     ASSERT_TRUE(mux.Connect(5, 8200));
+    // Sources beyond the switch's channels are refused and leave the map as it was.
+    for (int source : {10240, 65534, 65535})
+        EXPECT_FALSE(mux.Connect(source, 8200));
     ASSERT_EQ(switch_connect_output(hal, 8203, 6), 0);
 
     // Each of the 2047 outputs held disabled once more (8203 a change, not a repeat), both ends included.
@@ -94,6 +98,15 @@ TEST_F(HwMuxTest, ADeviceThatFailedToOpenIsOpenedByTheNextOperation)
     EXPECT_EQ(repeated(), "repeated-disables=2048");
     mux.OnDPC();
     EXPECT_EQ(output(8201), "output=8201 disabled repeats=2");
+}
+
+TEST(PrintTrace, PrintsTheCountAndOneLinePerFrameOfTheTenInnermost)
+{
+    reactortest::CaptureStream out(std::cout);
+    print_trace();
+    std::string text = out.text();  // a test runs deeper than ten frames
+    EXPECT_EQ(text.rfind("Obtained 10 stack frames.\n", 0), 0u);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11);
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ TEST_F(E1CtlTest, WithoutItsDevicesNothingIsReportedOrComplainedAndTheyAreOpened
     EXPECT_EQ(errors.text(), "");
 }
 
-TEST_F(E1CtlTest, EachChangeRecordOfTheDriverBecomesOneSignal)
+TEST_F(E1CtlTest, EachChangeRecordOfTheDriverBecomesOneSignalUntilTheDriverEnds)
 {
     connect_quietly();
     send(cas(1, 4, "open : 3"));
@@ -136,6 +136,13 @@ TEST_F(E1CtlTest, EachChangeRecordOfTheDriverBecomesOneSignal)
     board.push("/dev/e1-cas", {0, 0, 0, 1, 0, 0, 0, 2});  // short: not a change record
     pass_ms(0);
     EXPECT_EQ(received(), (Strings{cas_signal(0, 7, 5, 9), cas_signal(3, 2, 1, 2)}));
+
+    // A driver that has gone is closed, not polled for ever, and opened again by the status step.
+    board.end_of_file("/dev/e1-cas");
+    ASSERT_TRUE(testsupport::run_reactor_until([&] { return !requests("/dev/e1-cas", "close").empty(); }));
+    EXPECT_TRUE(logged(errors, "E1: fail to read from cas interface: end of file"));
+    pass_ms(1000);
+    EXPECT_EQ(requests("/dev/e1-cas", "open").size(), 1u);
 }
 
 }  // namespace

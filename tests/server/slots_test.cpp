@@ -2,6 +2,8 @@
 // test slot types whose hardware hooks are only recorded.
 
 #include "test_slot.h"
+
+#include "server/slot_connection.h"
 #include "support/reactor_until.h"
 
 #include <gtest/gtest.h>
@@ -77,19 +79,35 @@ TEST_F(SlotService, CommandsOnEmptyOrInvalidNumbersAndCreatesNoFactoryTakes)
     EXPECT_EQ(answers(), expected);
 }
 
-TEST_F(SlotService, APostponedDestroyIsAnsweredOnceWhenTheSlotEnds)
+TEST_F(SlotService, APostponedDestroyIsAnsweredOnceWhenTheSlotEndsAndTheSlotTakesNoCommandMeanwhile)
 {
     deliver("{ seq 1, slot 5, pdu command : create : echo : { bus 0, channel 30 } }");
     deliver("{ seq 2, slot 6, pdu command : create : echo : { bus 0, channel 30 } }");
     deliver("{ seq 3, slot 5, pdu command : destroy : NULL }");
     deliver("{ slot 6, pdu command : destroy : NULL }");
-    deliver("{ seq 4, slot 5, pdu command : create : ext : { transmitter 1, receiver 2 } }");
-    deliver("{ seq 5, slot 5, pdu command : destroy : NULL }");
-    EXPECT_EQ(answers(), (Strings{"{ seq 1, slot 5, pdu response : success : NULL }",
-                                  "{ seq 2, slot 6, pdu response : success : NULL }",
-                                  "{ seq 4, slot 5, pdu response : error : destroyInProgress }",
-                                  "{ seq 5, slot 5, pdu response : error : destroyInProgress }"}));
+    deliver("{ seq 4, slot 7, pdu command : create : ext : { transmitter 1, receiver 2 } }");
+    for (const char* command : {"create : ext : { transmitter 1, receiver 2 }", "destroy : NULL", "connect : 7",
+                                "activate : empty : NULL", "deactivate : NULL", "userData : '01'H",
+                                "ioctl : deactivateRecord : NULL"})
+        deliver(std::string("{ seq 5, slot 5, pdu command : ") + command + " }");
+    deliver("{ seq 6, slot 7, pdu command : connect : 5 }");
+    // Ending from inside IBeforeDestroy is ending at once.
+    deliver("{ seq 7, slot 8, pdu command : create : echo : { bus 0, channel 0 } }");
+    deliver("{ seq 8, slot 8, pdu command : destroy : NULL }");
+    Strings expected(7, "{ seq 5, slot 5, pdu response : error : destroyInProgress }");
+    expected.insert(expected.begin(), {"{ seq 1, slot 5, pdu response : success : NULL }",
+                                       "{ seq 2, slot 6, pdu response : success : NULL }",
+                                       "{ seq 4, slot 7, pdu response : success : NULL }"});
+    expected.insert(expected.end(), {"{ seq 6, slot 7, pdu response : error : destroyInProgress }",
+                                     "{ seq 7, slot 8, pdu response : success : NULL }",
+                                     "{ seq 8, slot 8, pdu response : success : NULL }"});
+    EXPECT_EQ(answers(), expected);
 
+    // Edges a slot type makes to ending slots go with them.
+    Slot* live = Slots::instance()->Find(7);
+    Connect(*live, *Slots::instance()->Find(5));
+    Connect(*Slots::instance()->Find(6), *live);
+    answers();
     Strings ends;
     ASSERT_TRUE(testsupport::run_reactor_until([&] {
         for (const std::string& answer : answers())
@@ -101,6 +119,9 @@ TEST_F(SlotService, APostponedDestroyIsAnsweredOnceWhenTheSlotEnds)
     EXPECT_EQ(ends, (Strings{"{ seq 3, slot 5, pdu response : success : NULL }",
                              "{ slot 6, pdu response : success : NULL }"}));
     EXPECT_TRUE(answers().empty());
+    EXPECT_EQ(live->GetSource(), nullptr);
+    EXPECT_TRUE(live->GetListeners().empty());
+    deliver("{ seq 9, slot 7, pdu command : destroy : NULL }");
 }
 
 TEST_F(SlotService, AnEndNoDestroyCommandWaitsForAnswersNothing)

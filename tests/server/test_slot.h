@@ -3,8 +3,8 @@
 // Slot types for the tests of the slot core. TestSlot answers its stream and hardware hooks as
 // the test scripts them and records every hook call, so that no test touches the TDM switch.
 // PostponedSlot ends some milliseconds after its destroy began, as a slot waiting for a child
-// process does. TestFactory makes TestSlots for the create alternative `ext` and PostponedSlots
-// for `echo`.
+// process does, or at once from inside IBeforeDestroy. TestFactory makes TestSlots for the create
+// alternative `ext` and PostponedSlots for `echo`.
 
 #include "server_harness.h"
 
@@ -72,10 +72,11 @@ class PostponedSlot : public TestSlot {
 public:
     explicit PostponedSlot(unsigned delay_ms) : TestSlot("postponed", -1, -1), delay_ms(delay_ms) {}
 
-    // The end is armed on the slot's own timer, which goes with the slot.
+    // The end is armed on the slot's own timer, which goes with the slot; without a delay the
+    // slot ends from inside this hook.
     bool IBeforeDestroy() override
     {
-        end.set(delay_ms, &PostponedSlot::on_release, static_cast<Slot*>(this));
+        delay_ms ? end.set(delay_ms, &PostponedSlot::on_release, static_cast<Slot*>(this)) : on_release();
         return false;
     }
 

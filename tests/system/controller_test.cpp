@@ -70,9 +70,9 @@ TEST(Controller, OneControllerAtATime)
     ASSERT_EQ(first->next(answer_time), success(1));
 
     auto second = gateway.controller("second");
-    EXPECT_EQ(second->finish(answer_time), 1);
-    EXPECT_NE(second->process().errors().find("controller: connection closed by the server"), std::string::npos);
     EXPECT_TRUE(gateway.daemon->wait_for_errors("refuse connection from 127.0.0.1:", answer_time));
+    EXPECT_EQ(second->finish(answer_time), 1);
+    EXPECT_NE(second->process().errors().find("controller: connection closed by the gateway\n"), std::string::npos);
     first->send("{ seq 2, pdu command : ping : NULL }");
     EXPECT_EQ(first->next(answer_time), success(2));
 

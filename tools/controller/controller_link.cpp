@@ -81,7 +81,7 @@ bool ControllerLink::Receive(std::vector<Payload>& payloads)
         return true;
     bool open = length > 0;
     if (length == 0)
-        error_ = "connection closed by the server";
+        error_ = "connection closed by the gateway";
     else if (length < 0)
         error_ = std::strerror(errno);
     else

@@ -14,6 +14,7 @@
 #include "asn1/runtime/value_notation_reader.h"
 #include "asn1/runtime/value_notation_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -155,9 +156,9 @@ int main(int argc, char** argv)
         int wait = -1;
         if (!reading_input) {
             auto left = options.timeout_ms - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - last).count();
-            if (left <= 0)
-                break;
-            wait = static_cast<int>(left);
+            // Once the time is up, what has arrived is still taken: above all a close, which tells
+            // that the gateway refused or dropped this controller.
+            wait = static_cast<int>(std::max<decltype(left)>(left, 0));
         }
         pollfd ready[2] = {{link.fd(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         int polled = poll(ready, reading_input ? 2 : 1, wait);
@@ -167,6 +168,8 @@ int main(int argc, char** argv)
             std::cerr << "controller: poll: " << std::strerror(errno) << std::endl;
             return 1;
         }
+        if (polled == 0)
+            break;
         if (ready[0].revents) {
             last = Clock::now();
             if (!controller.ReceiveAll()) {
