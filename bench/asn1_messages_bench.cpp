@@ -4,6 +4,7 @@
 // message is printed beside ours as the counter erlang_ns: a reference figure from an independent,
 // mature implementation.
 
+#include "asn1/modules/ACP.h"
 #include "asn1/modules/LEMZGW.h"
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
@@ -21,8 +22,9 @@
 
 namespace {
 
-const char* const messageNames[] = {"ping", "create rtp with radio", "query resources", "protoLemz 4 packets"};
-constexpr int messageCount = 4;
+const char* const messageNames[] = {"ping", "create rtp with radio", "query resources",
+                                    "protoLemz 4 packets", "trunk status", "user data 200 octets"};
+constexpr int messageCount = 6;
 
 LGCP::Message ping()
 {
@@ -182,6 +184,37 @@ LGCP::Message protoLemz()
     return message;
 }
 
+// An E1 trunk's periodic report: the service's signal, with no slot.
+LGCP::Message trunkStatus()
+{
+    LGCP::Message message;
+    ACP::TrunkStatus& status = message.get_pdu().select_signal().select_trunkStatus();
+    status.set_trunk(1);
+    status.set_state(ACP::TrunkState::rai);
+    status.set_slips(17);
+    status.set_lossBF(2);
+    status.set_lossCarrier(0);
+    status.set_lossAIS(1);
+    status.set_lossRAI(394);
+    status.set_name("E1-1");
+    status.set_clockMaster(true);
+    status.set_type(ACP::TrunkType::e1);
+    return message;
+}
+
+// Octets for a data-call slot, sized so that the whole message takes 200 octets: the header
+// (presence bits, seq, slot, command index) and the two-octet length take 9.
+LGCP::Message userData()
+{
+    LGCP::Message message;
+    message.set_seq(5121);
+    message.set_slot(212);
+    std::vector<char>& data = message.get_pdu().select_command().select_userData().getValue();
+    for (int i = 0; i < 191; ++i)
+        data.push_back(static_cast<char>(i * 37));
+    return message;
+}
+
 LGCP::Message sampleMessage(int which)
 {
     switch (which) {
@@ -191,8 +224,12 @@ LGCP::Message sampleMessage(int which)
         return createRtpWithRadio();
     case 2:
         return queryResources();
-    default:
+    case 3:
         return protoLemz();
+    case 4:
+        return trunkStatus();
+    default:
+        return userData();
     }
 }
 

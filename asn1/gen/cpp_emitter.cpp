@@ -377,7 +377,7 @@ private:
             for (std::size_t i = 0; i < type.enumerators.size(); ++i)
                 out << (i ? ", " : "") << '"' << type.names_table_entry(i) << '"';
             out << "};\n";
-            out << "const " << c << "::InfoType " << c << "::theInfo = {{&Allocator<" << c << ">::create, 0x0a}, "
+            out << "const " << c << "::InfoType " << c << "::theInfo = {Allocator<" << c << ">::info(0x0a), "
                 << (type.extensible ? "true" : "false") << ", " << type.max_enum_value() << ", " << c
                 << "_enum_names__, std::size(" << c << "_enum_names__)};\n";
             break;
@@ -396,7 +396,7 @@ private:
                 out << "};\n";
                 define_names(out, c + "::fieldNames", type);
             }
-            out << "const " << c << "::InfoType " << c << "::theInfo = {{&Allocator<" << c << ">::create, 0x10}, "
+            out << "const " << c << "::InfoType " << c << "::theInfo = {Allocator<" << c << ">::info(0x10), "
                 << (type.extensible ? "true" : "false") << ", " << (empty ? "nullptr" : "fieldInfos") << ", "
                 << (empty ? "nullptr" : "fieldIds") << ", " << type.root_count << ", "
                 << type.components.size() - type.root_count << ", " << optional_count << ", nullptr, nullptr, "
@@ -406,13 +406,13 @@ private:
         case TypeKind::Choice:
             define_infos(out, c + "::selectionInfos", type);
             define_names(out, c + "::selectionNames", type);
-            out << "const " << c << "::InfoType " << c << "::theInfo = {{&Allocator<" << c << ">::create, 0}, "
+            out << "const " << c << "::InfoType " << c << "::theInfo = {Allocator<" << c << ">::info(0), "
                 << (type.extensible ? "true" : "false") << ", selectionInfos, " << type.root_count << ", "
                 << type.components.size() << ", nullptr, selectionNames};\n";
             break;
         default:
-            out << "const " << c << "::InfoType " << c << "::theInfo = {{{&Allocator<" << c
-                << ">::create, 0x16}, ASN1::FixedConstraint, " << type.constraint->lower << ", "
+            out << "const " << c << "::InfoType " << c << "::theInfo = {{Allocator<" << c
+                << ">::info(0x16), ASN1::FixedConstraint, " << type.constraint->lower << ", "
                 << type.constraint->upper << "u}, ASN1::IA5StringSet.data(), 128, 7, 7, 8};\n";
             break;
         }

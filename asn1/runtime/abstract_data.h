@@ -6,13 +6,20 @@
 // it is coded.
 //
 // Descriptors are aggregates built from constants only, so every descriptor is constant data
-// before main runs and may refer to any other. Each descriptor's `create` is the factory
-// detail::Allocator<Class>::create of the class that owns it: decoders and clones then make
+// before main runs and may refer to any other. Each descriptor begins with
+// detail::Allocator<Class>::info(tag) of the class that owns it: decoders and clones then make
 // objects of that very class (a generated class, not just its kind), and typed access to them is
 // a plain downcast.
+//
+// Values live in the memory of value_pool.h: a message's many small objects never reach the
+// global heap one by one.
 
+#include "asn1/runtime/value_pool.h"
+
+#include <cstddef>
 #include <ios>
 #include <iosfwd>
+#include <new>
 #include <string>
 
 namespace ASN1 {
@@ -36,15 +43,27 @@ struct EmptyConstraint {
 
 class AbstractData {
 public:
-    // The two fields every descriptor kind starts with.
+    // The alignment every value class keeps to.
+    static constexpr std::size_t valueAlignment = alignof(void*);
+
+    // The fields every descriptor kind starts with.
     struct InfoType {
         // A new value of the type in its default state, owned by the caller.
         AbstractData* (*create)(const InfoType* info);
         // The universal tag number; 0 for CHOICE and the open types.
         unsigned tag;
+        // Builds at `where` (size octets, aligned as valueAlignment) a copy of original, or a
+        // default value of the type when original is null: how a SEQUENCE keeps its components in
+        // one block. A descriptor written without them has its values made by create alone.
+        AbstractData* (*place)(void* where, const InfoType* info, const AbstractData* original) = nullptr;
+        unsigned size = 0;
     };
 
     virtual ~AbstractData() = default;
+
+    static void* operator new(std::size_t size) { return detail::allocate(size); }
+    static void* operator new(std::size_t, void* where) noexcept { return where; }
+    static void operator delete(void* p, std::size_t size) noexcept { detail::release(p, size); }
 
     const InfoType* info() const { return info_; }
 
@@ -110,13 +129,24 @@ protected:
 
 namespace detail {
 
-// The factory policy: a descriptor's `create` is Allocator<T>::create for the class T it belongs
+// The factory policy: a descriptor begins with Allocator<T>::info(tag) for the class T it belongs
 // to. T must have a constructor taking a pointer to its own descriptor kind.
 template <class T>
 struct Allocator {
     static AbstractData* create(const AbstractData::InfoType* info)
     {
         return new T(static_cast<const typename T::InfoType*>(info));
+    }
+    static AbstractData* place(void* where, const AbstractData::InfoType* info, const AbstractData* original)
+    {
+        if (original)
+            return new (where) T(static_cast<const T&>(*original));
+        return new (where) T(static_cast<const typename T::InfoType*>(info));
+    }
+    static constexpr AbstractData::InfoType info(unsigned tag)
+    {
+        static_assert(alignof(T) <= AbstractData::valueAlignment);
+        return {&create, tag, &place, sizeof(T)};
     }
 };
 

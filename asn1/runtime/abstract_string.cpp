@@ -16,7 +16,7 @@ template <unsigned Tag, std::size_t N>
 constexpr AbstractString::InfoType unconstrainedString(const std::array<char, N>& set, unsigned indexBits,
                                                        unsigned unalignedBits, unsigned alignedBits)
 {
-    return {{{&detail::Allocator<KnownMultiplierString<Tag>>::create, Tag},
+    return {{detail::Allocator<KnownMultiplierString<Tag>>::info(Tag),
              EmptyConstraint::type,
              EmptyConstraint::lowerLimit,
              EmptyConstraint::upperLimit},

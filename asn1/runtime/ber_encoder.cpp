@@ -109,8 +109,8 @@ bool BEREncoder::do_visit(const BIT_STRING& value)
 {
     encodeHeader(value);
     out_.push_back(static_cast<char>((8 - value.size() % 8) % 8));
-    const std::vector<char>& octets = value.getValue().getData();
-    out_.insert(out_.end(), octets.begin(), octets.end());
+    const BitMap& bits = value.getValue();
+    out_.insert(out_.end(), bits.data(), bits.data() + bits.octetCount());
     return true;
 }
 

@@ -1,56 +1,70 @@
 #include "asn1/runtime/bit_map.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ASN1 {
 
-namespace {
+BitMap& BitMap::operator=(const BitMap& other)
+{
+    if (this != &other)
+        std::memcpy(fill(other.totalBits_), other.data(), other.octetCount());
+    return *this;
+}
 
-constexpr unsigned octetsFor(unsigned bits) { return bits / 8 + (bits % 8 != 0); }
-constexpr char maskOf(unsigned bit) { return static_cast<char>(0x80u >> (bit % 8)); }
-
-}  // namespace
+BitMap& BitMap::operator=(BitMap&& other) noexcept
+{
+    if (this != &other) {
+        totalBits_ = other.totalBits_;
+        wideOctets_ = other.wideOctets_;
+        std::memcpy(local_, other.local_, localOctets);
+        wide_ = std::move(other.wide_);
+        other.totalBits_ = 0;
+        other.wideOctets_ = 0;
+    }
+    return *this;
+}
 
 void BitMap::resize(unsigned totalBits)
 {
+    const unsigned before = octetCount();
+    const unsigned after = octetsFor(totalBits);
+    if (after > capacity()) {
+        std::unique_ptr<char[]> wider(new char[after]);
+        std::memcpy(wider.get(), data(), before);
+        wide_ = std::move(wider);
+        wideOctets_ = after;
+    }
+    if (after > before)
+        std::memset(octets() + before, 0, after - before);
     totalBits_ = totalBits;
-    bitData_.resize(octetsFor(totalBits));
     clearUnusedBits();
 }
 
-bool BitMap::operator[](unsigned bit) const
+char* BitMap::fillWide(unsigned totalBits)
 {
-    return bit < totalBits_ && (bitData_[bit / 8] & maskOf(bit)) != 0;
-}
-
-void BitMap::set(unsigned bit, bool on)
-{
-    if (bit >= totalBits_)
-        return;
-    if (on)
-        bitData_[bit / 8] |= maskOf(bit);
-    else
-        bitData_[bit / 8] &= static_cast<char>(~maskOf(bit));
+    resize(0);
+    resize(totalBits);
+    return octets();
 }
 
 bool BitMap::any() const
 {
-    return std::any_of(bitData_.begin(), bitData_.end(), [](char octet) { return octet != 0; });
+    return std::any_of(data(), data() + octetCount(), [](char octet) { return octet != 0; });
 }
 
 void BitMap::assign(const std::vector<char>& octets, unsigned totalBits)
 {
-    totalBits_ = totalBits;
-    const unsigned count = octetsFor(totalBits);
-    bitData_.assign(octets.begin(), octets.begin() + std::min<std::size_t>(count, octets.size()));
-    bitData_.resize(count);
+    char* bits = fill(totalBits);
+    if (!octets.empty())
+        std::memcpy(bits, octets.data(), std::min<std::size_t>(octetCount(), octets.size()));
     clearUnusedBits();
 }
 
 void BitMap::clearUnusedBits()
 {
     if (totalBits_ % 8 != 0)
-        bitData_.back() &= static_cast<char>(0xff00u >> (totalBits_ % 8));
+        octets()[totalBits_ / 8] &= static_cast<char>(0xff00u >> (totalBits_ % 8));
 }
 
 }  // namespace ASN1

@@ -1,8 +1,11 @@
 #pragma once
 
 // A row of bits kept as the octets of a PER bit-field: bit i is in octet i / 8 under the mask
-// 0x80 >> (i % 8), and the bits of the last octet beyond the size are always clear.
+// 0x80 >> (i % 8), and the bits of the last octet beyond the size are always clear. Rows of up to
+// 64 bits (every presence map of a message) are held in place; longer ones on the heap.
 
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace ASN1 {
@@ -10,26 +13,57 @@ namespace ASN1 {
 class BitMap {
 public:
     BitMap() = default;
-    explicit BitMap(unsigned totalBits) { resize(totalBits); }
+    explicit BitMap(unsigned totalBits) { fill(totalBits); }
+    BitMap(const BitMap& other) { *this = other; }
+    BitMap(BitMap&& other) noexcept { *this = std::move(other); }
+    BitMap& operator=(const BitMap& other);
+    BitMap& operator=(BitMap&& other) noexcept;
 
     unsigned size() const { return totalBits_; }
     // New bits are clear.
     void resize(unsigned totalBits);
     // A bit beyond the size reads as clear.
-    bool operator[](unsigned bit) const;
+    bool operator[](unsigned bit) const { return bit < totalBits_ && (data()[bit / 8] & maskOf(bit)) != 0; }
     // A bit beyond the size is ignored.
-    void set(unsigned bit, bool on = true);
+    void set(unsigned bit, bool on = true)
+    {
+        if (bit >= totalBits_)
+            return;
+        char& octet = octets()[bit / 8];
+        octet = static_cast<char>(on ? octet | maskOf(bit) : octet & ~maskOf(bit));
+    }
     bool any() const;
 
-    const std::vector<char>& getData() const { return bitData_; }
+    // The octets, octetCount() of them.
+    const char* data() const { return wide_ ? wide_.get() : local_; }
+    unsigned octetCount() const { return octetsFor(totalBits_); }
     // Takes totalBits bits from the octets, most significant first (missing octets read as 0).
     void assign(const std::vector<char>& octets, unsigned totalBits);
+    // Clears the map to totalBits bits and hands out its octets for the caller to fill, leaving
+    // the bits beyond totalBits clear (how a decoder reads a bit-field in place).
+    char* fill(unsigned totalBits)
+    {
+        if (wide_ || totalBits > localOctets * 8)
+            return fillWide(totalBits);
+        std::memset(local_, 0, localOctets);
+        totalBits_ = totalBits;
+        return local_;
+    }
 
 private:
+    static constexpr unsigned localOctets = 8;
+    static constexpr unsigned octetsFor(unsigned bits) { return bits / 8 + (bits % 8 != 0); }
+    static constexpr int maskOf(unsigned bit) { return 0x80 >> (bit % 8); }
+
+    char* octets() { return wide_ ? wide_.get() : local_; }
+    char* fillWide(unsigned totalBits);
+    unsigned capacity() const { return wide_ ? wideOctets_ : localOctets; }
     void clearUnusedBits();
 
     unsigned totalBits_ = 0;
-    std::vector<char> bitData_;
+    unsigned wideOctets_ = 0;
+    char local_[localOctets] = {};
+    std::unique_ptr<char[]> wide_;
 };
 
 }  // namespace ASN1

@@ -8,14 +8,14 @@
 namespace ASN1 {
 
 const BIT_STRING::InfoType BIT_STRING::theInfo = {
-    {&detail::Allocator<BIT_STRING>::create, 3}, EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit};
+    detail::Allocator<BIT_STRING>::info(3), EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit};
 
 int BIT_STRING::do_compare(const AbstractData& other) const
 {
     const BitMap& other_bits = boost::polymorphic_downcast<const BIT_STRING*>(&other)->bits_;
-    const std::vector<char>& a = bits_.getData();
-    const std::vector<char>& b = other_bits.getData();
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const char* a = bits_.data();
+    const char* b = other_bits.data();
+    for (unsigned i = 0; i < bits_.octetCount() && i < other_bits.octetCount(); ++i) {
         const unsigned char x = a[i];
         const unsigned char y = b[i];
         const unsigned char differing = x ^ y;

@@ -11,7 +11,7 @@
 namespace ASN1 {
 
 const BMPString::InfoType BMPString::theInfo = {
-    {{&detail::Allocator<BMPString>::create, 0x1e}, EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit},
+    {detail::Allocator<BMPString>::info(0x1e), EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit},
     0,
     0xffff,
     16,

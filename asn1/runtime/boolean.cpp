@@ -7,7 +7,7 @@
 
 namespace ASN1 {
 
-const BOOLEAN::InfoType BOOLEAN::theInfo = {&detail::Allocator<BOOLEAN>::create, 1};
+const BOOLEAN::InfoType BOOLEAN::theInfo = detail::Allocator<BOOLEAN>::info(1);
 
 int BOOLEAN::do_compare(const AbstractData& other) const
 {

@@ -9,15 +9,12 @@
 
 namespace ASN1 {
 
-CHOICE::CHOICE(const InfoType* info, int selection, AbstractData* value) : AbstractData(info)
-{
-    setSelection(selection, value);
-}
-
 CHOICE::CHOICE(const CHOICE& other)
     : AbstractData(other), choice_(other.choice_ ? other.choice_->clone() : nullptr), selection_(other.selection_)
 {
 }
+
+CHOICE::CHOICE(CHOICE&& other) noexcept : AbstractData(other) { swap(other); }
 
 CHOICE& CHOICE::operator=(const CHOICE& other)
 {
@@ -27,9 +24,16 @@ CHOICE& CHOICE::operator=(const CHOICE& other)
     return *this;
 }
 
+CHOICE& CHOICE::operator=(CHOICE&& other) noexcept
+{
+    CHOICE taken(std::move(other));
+    swap(taken);
+    return *this;
+}
+
 CHOICE::~CHOICE() = default;
 
-void CHOICE::swap(CHOICE& other)
+void CHOICE::swap(CHOICE& other) noexcept
 {
     choice_.swap(other.choice_);
     std::swap(selection_, other.selection_);
@@ -53,7 +57,8 @@ bool CHOICE::createSelection(int index)
         setSelection(-2, nullptr);
         return false;
     }
-    setSelection(index, alternative->create(alternative));
+    choice_.reset(alternative->create(alternative));
+    selection_ = index;
     return true;
 }
 

@@ -22,11 +22,18 @@ public:
     };
 
     // Takes ownership of value, as setSelection().
-    explicit CHOICE(const InfoType* info, int selection = -1, AbstractData* value = nullptr);
+    explicit CHOICE(const InfoType* info, int selection = -1, AbstractData* value = nullptr) : AbstractData(info)
+    {
+        if (selection != -1 || value)
+            setSelection(selection, value);
+    }
     CHOICE(const CHOICE& other);
+    // Takes other's alternative; other is left with nothing selected.
+    CHOICE(CHOICE&& other) noexcept;
     CHOICE& operator=(const CHOICE& other);
+    CHOICE& operator=(CHOICE&& other) noexcept;
     ~CHOICE() override;
-    void swap(CHOICE& other);
+    void swap(CHOICE& other) noexcept;
 
     const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
 

@@ -13,6 +13,28 @@
 
 namespace ASN1 {
 
+namespace {
+
+// The vector a back-insert iterator appends to, its protected member.
+struct Appender : std::back_insert_iterator<std::vector<char>> {
+    static std::vector<char>& target(const std::back_insert_iterator<std::vector<char>>& out)
+    {
+        return *(out.*&Appender::container);
+    }
+};
+
+}  // namespace
+
+bool CoderEnv::encodeWith(int rule, const AbstractData& value, std::back_insert_iterator<std::vector<char>> out) const
+{
+    std::vector<char>& octets = Appender::target(out);
+    const std::size_t before = octets.size();
+    if (encodeOctets(rule, value, octets))
+        return true;
+    octets.resize(before);
+    return false;
+}
+
 bool CoderEnv::encodeOctets(int rule, const AbstractData& value, std::vector<char>& octets)
 {
     // A typical controller message fits without reallocating.

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace ASN1 {
@@ -66,6 +67,9 @@ public:
         std::copy(octets.begin(), octets.end(), out);
         return true;
     }
+    // Appending to an octet vector (what the links do) needs no buffer: the encoding goes
+    // straight to the vector's end, and is cut off again when it fails.
+    bool encodeWith(int rule, const AbstractData& value, std::back_insert_iterator<std::vector<char>> out) const;
     // The encoding of value under rule, appended to octets (the text, for value notation). A
     // PER encoding starts on an octet boundary. False for an unknown rule or a value the rule
     // cannot carry; octets may then hold a partial encoding.

@@ -22,9 +22,11 @@ bool ConstVisitor::visit(const SEQUENCE& seq)
     const SEQUENCE::InfoType& type = *seq.info();
     if (!preVisitExtensionRoots(seq))
         return false;
-    for (unsigned i = 0; i < type.numRootFields; ++i) {
-        const int id = type.fieldIds[i];
-        if (id != -1 && !seq.hasOptionalField(static_cast<unsigned>(id)))
+    const int* const ids = type.fieldIds;
+    const unsigned rootCount = type.numRootFields;
+    const SEQUENCE::BitMap& present = seq.optionalMap();
+    for (unsigned i = 0; i < rootCount; ++i) {
+        if (ids[i] != -1 && !present[static_cast<unsigned>(ids[i])])
             continue;
         if (!seq.getField(i) || !visitExtensionRoot(seq, static_cast<int>(i)))
             return false;

@@ -34,7 +34,7 @@ bool takeNumber(std::string_view& text, std::size_t count, int& value)
 
 }  // namespace
 
-const GeneralizedTime::InfoType GeneralizedTime::theInfo = {&detail::Allocator<GeneralizedTime>::create, 0x18};
+const GeneralizedTime::InfoType GeneralizedTime::theInfo = detail::Allocator<GeneralizedTime>::info(0x18);
 
 GeneralizedTime::GeneralizedTime(std::string_view text) : AbstractData(&theInfo) { set(text); }
 

@@ -8,7 +8,7 @@
 namespace ASN1 {
 
 const INTEGER::InfoType INTEGER::theInfo = {
-    {&detail::Allocator<INTEGER>::create, 2}, EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit};
+    detail::Allocator<INTEGER>::info(2), EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit};
 
 int INTEGER::do_compare(const AbstractData& other) const
 {

@@ -35,7 +35,7 @@ private:
 template <ConstraintType Type, int Lower, unsigned Upper>
 class Constrained_INTEGER : public INTEGER {
 public:
-    static constexpr InfoType theInfo = {{&detail::Allocator<Constrained_INTEGER>::create, 2}, Type, Lower, Upper};
+    static constexpr InfoType theInfo = {detail::Allocator<Constrained_INTEGER>::info(2), Type, Lower, Upper};
 
     explicit Constrained_INTEGER(const InfoType* info = &theInfo) : INTEGER(info) {}
 

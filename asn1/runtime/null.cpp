@@ -5,7 +5,7 @@
 
 namespace ASN1 {
 
-const Null::InfoType Null::theInfo = {&detail::Allocator<Null>::create, 5};
+const Null::InfoType Null::theInfo = detail::Allocator<Null>::info(5);
 
 int Null::do_compare(const AbstractData&) const { return 0; }
 

@@ -40,7 +40,7 @@ bool readSubIdentifier(const unsigned char*& pos, const unsigned char* end, std:
 
 }  // namespace
 
-const OBJECT_IDENTIFIER::InfoType OBJECT_IDENTIFIER::theInfo = {&detail::Allocator<OBJECT_IDENTIFIER>::create, 6};
+const OBJECT_IDENTIFIER::InfoType OBJECT_IDENTIFIER::theInfo = detail::Allocator<OBJECT_IDENTIFIER>::info(6);
 
 void OBJECT_IDENTIFIER::encodeCommon(std::vector<char>& out) const
 {

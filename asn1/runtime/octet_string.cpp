@@ -9,7 +9,7 @@
 namespace ASN1 {
 
 const OCTET_STRING::InfoType OCTET_STRING::theInfo = {
-    {&detail::Allocator<OCTET_STRING>::create, 4}, EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit};
+    detail::Allocator<OCTET_STRING>::info(4), EmptyConstraint::type, EmptyConstraint::lowerLimit, EmptyConstraint::upperLimit};
 
 int OCTET_STRING::do_compare(const AbstractData& other) const
 {

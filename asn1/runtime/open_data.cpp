@@ -8,7 +8,7 @@
 
 namespace ASN1 {
 
-const OpenData::InfoType OpenData::theInfo = {&detail::Allocator<OpenData>::create, 0};
+const OpenData::InfoType OpenData::theInfo = detail::Allocator<OpenData>::info(0);
 
 OpenData::OpenData(const OpenData& other)
     : AbstractData(other), data_(other.data_ ? other.data_->clone() : nullptr),

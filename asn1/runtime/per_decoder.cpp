@@ -23,19 +23,27 @@
 
 namespace ASN1 {
 
-namespace {
-
-// Exactly n octets as an aligned block, checked against the input before any allocation.
-template <class Octets>
-bool decodeOctets(PERDecoder& decoder, Octets& octets, unsigned n)
+const char* PERDecoder::takeBlock(unsigned n)
 {
-    if (decoder.getBitsLeft() < std::uint64_t(n) * 8)
-        return false;
-    octets.resize(n);
-    return decoder.decodeBlock(octets.data(), n) == n;
+    if (n == 0)
+        return position_;
+    byteAlign();
+    if (n > static_cast<std::size_t>(end_ - position_))
+        return nullptr;
+    const char* first = position_;
+    position_ += n;
+    return first;
 }
 
-}  // namespace
+template <class Octets>
+bool PERDecoder::decodeOctets(Octets& octets, unsigned n)
+{
+    const char* first = takeBlock(n);
+    if (!first)
+        return false;
+    octets.assign(first, first + n);
+    return true;
+}
 
 bool PERDecoder::decodeSingleBit(bool& bit)
 {
@@ -43,26 +51,6 @@ bool PERDecoder::decodeSingleBit(bool& bit)
     if (!decodeMultiBit(1, value))
         return false;
     bit = value != 0;
-    return true;
-}
-
-bool PERDecoder::decodeMultiBit(unsigned n, unsigned& value)
-{
-    if (n > 32 || getBitsLeft() < n)
-        return false;
-    std::uint64_t result = 0;
-    while (n > 0) {
-        const unsigned take = std::min<unsigned>(n, bitOffset_);
-        const unsigned octet = static_cast<unsigned char>(*position_);
-        bitOffset_ = static_cast<std::uint16_t>(bitOffset_ - take);
-        result = (result << take) | ((octet >> bitOffset_) & ((1u << take) - 1));
-        n -= take;
-        if (bitOffset_ == 0) {
-            ++position_;
-            bitOffset_ = 8;
-        }
-    }
-    value = static_cast<unsigned>(result);
     return true;
 }
 
@@ -77,27 +65,19 @@ unsigned PERDecoder::decodeBlock(char* buf, unsigned n)
     return count;
 }
 
-bool PERDecoder::decodeBitMap(std::vector<char>& octets, unsigned nbits)
+bool PERDecoder::decodeLongBitMap(BitMap& bits, unsigned nbits)
 {
     if (getBitsLeft() < nbits)
         return false;
-    octets.assign(nbits / 8 + (nbits % 8 != 0), 0);
+    char* octets = bits.fill(nbits);
     for (unsigned i = 0; nbits > 0; ++i) {
         const unsigned take = std::min(nbits, 8u);
-        unsigned bits = 0;
-        decodeMultiBit(take, bits);
-        octets[i] = static_cast<char>(bits << (8 - take));
+        unsigned octet = 0;
+        decodeMultiBit(take, octet);
+        octets[i] = static_cast<char>(octet << (8 - take));
         nbits -= take;
     }
     return true;
-}
-
-void PERDecoder::byteAlign()
-{
-    if (bitOffset_ != 8) {
-        ++position_;
-        bitOffset_ = 8;
-    }
 }
 
 void PERDecoder::setPosition(const char* p)
@@ -106,34 +86,14 @@ void PERDecoder::setPosition(const char* p)
     bitOffset_ = 8;
 }
 
-bool PERDecoder::decodeWholeNumber(unsigned range, unsigned& offset)
+bool PERDecoder::decodeCountedNumber(unsigned range, unsigned& offset)
 {
-    offset = 0;
-    if (range == 1)
-        return true;
-    const unsigned bits = CountBits(range);
-    const bool wholeRange = range == 0;  // 2^32 values
-    if (!aligned_ || (!wholeRange && range <= 255))
-        return decodeMultiBit(bits, offset);
-    if (!wholeRange && range <= 65536) {
-        byteAlign();
-        return decodeMultiBit(bits <= 8 ? 8 : 16, offset);
-    }
-    const unsigned maxOctets = (bits + 7) / 8;
+    const unsigned maxOctets = (CountBits(range) + 7) / 8;
     unsigned octets = 0;
     if (!decodeMultiBit(CountBits(maxOctets), octets) || octets >= maxOctets)
         return false;
     byteAlign();
     return decodeMultiBit((octets + 1) * 8, offset);
-}
-
-bool PERDecoder::decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
-{
-    unsigned offset = 0;
-    if (!decodeWholeNumber(upper - lower + 1, offset))
-        return false;
-    value = lower + offset;
-    return true;
 }
 
 bool PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& n)
@@ -316,8 +276,8 @@ bool PERDecoder::do_visit(ENUMERATED& value)
 bool PERDecoder::do_visit(OBJECT_IDENTIFIER& value)
 {
     unsigned n = 0;
-    std::vector<char> contents;
-    return decodeLength(0, 255, n) && decodeOctets(*this, contents, n) && value.decodeCommon(contents.data(), n);
+    const char* contents = nullptr;
+    return decodeLength(0, 255, n) && (contents = takeBlock(n)) && value.decodeCommon(contents, n);
 }
 
 bool PERDecoder::do_visit(OCTET_STRING& value)
@@ -327,7 +287,7 @@ bool PERDecoder::do_visit(OCTET_STRING& value)
         return false;
     std::vector<char>& octets = value.getValue();
     if (n > 2)
-        return decodeOctets(*this, octets, n);
+        return decodeOctets(octets, n);
     // One or two octets are bit-fields, never aligned.
     if (getBitsLeft() < n * 8)
         return false;
@@ -345,10 +305,15 @@ bool PERDecoder::do_visit(BIT_STRING& value)
     unsigned n = 0;
     if (!decodeConstrainedLength(value, n) || n > MaximumStringSize || getBitsLeft() < n)
         return false;
-    std::vector<char> bits;
-    if (aligned_ && n > 16 ? !decodeOctets(*this, bits, (n + 7) / 8) : !decodeBitMap(bits, n))
+    BitMap& bits = value.getValue();
+    if (!aligned_ || n <= 16)
+        return decodeBitMap(bits, n);
+    const unsigned count = (n + 7) / 8;
+    char* octets = bits.fill(n);
+    if (decodeBlock(octets, count) != count)
         return false;
-    value.getValue().assign(bits, n);
+    // The last octet's bits beyond the string are padding.
+    octets[count - 1] = static_cast<char>(octets[count - 1] & 0xff00 >> (n % 8 ? n % 8 : 8));
     return true;
 }
 
@@ -366,7 +331,7 @@ bool PERDecoder::do_visit(AbstractString& value)
         // set too (a peer's Latin-1 or UTF-8 name): only the encoder and the checkers hold a value
         // to its set. An index must still point into the set.
         if (block && c == 8)
-            return decodeOctets(*this, text, n);
+            return decodeOctets(text, n);
         if (block && aligned_ && n > 0)
             byteAlign();
         if (getBitsLeft() < std::uint64_t(n) * c)
@@ -439,7 +404,7 @@ bool PERDecoder::do_visit(OpenData& value)
 {
     unsigned n = 0;
     std::vector<char> octets;
-    if (!decodeLength(0, per::UnboundedLength, n) || !decodeOctets(*this, octets, n))
+    if (!decodeLength(0, per::UnboundedLength, n) || !decodeOctets(octets, n))
         return false;
     value.setBuf(std::move(octets));
     return true;
@@ -464,23 +429,15 @@ bool PERDecoder::do_visit(GeneralizedTime& value)
 {
     unsigned n = 0;
     std::string text;
-    return decodeLength(0, per::UnboundedLength, n) && n > 0 && decodeOctets(*this, text, n) && value.set(text);
+    return decodeLength(0, per::UnboundedLength, n) && n > 0 && decodeOctets(text, n) && value.set(text);
 }
 
 int PERDecoder::preVisitExtensionRoots(SEQUENCE& seq)
 {
     const SEQUENCE::InfoType& type = *seq.info();
     bool extension = false;
-    if ((type.extendable && !decodeSingleBit(extension)) || getBitsLeft() < type.numOptionalFields)
+    if ((type.extendable && !decodeSingleBit(extension)) || !decodeBitMap(seq.optionalMap(), type.numOptionalFields))
         return Fail;
-    // Bit by bit into the map: no buffer for the few presence bits of a message.
-    SEQUENCE::BitMap& present = seq.optionalMap();
-    present.resize(type.numOptionalFields);
-    for (unsigned id = 0; id < type.numOptionalFields; ++id) {
-        bool bit = false;
-        decodeSingleBit(bit);
-        present.set(id, bit);
-    }
     return extension ? Continue : RootsOnly;
 }
 
@@ -495,11 +452,9 @@ int PERDecoder::visitExtensionRoot(SEQUENCE& seq, int index, int optionalId)
 int PERDecoder::preVisitExtensions(SEQUENCE& seq)
 {
     unsigned last = 0;
-    std::vector<char> present;
     // The count is checked before the 1 is added to it.
-    if (!decodeSmallUnsigned(last) || last >= MaximumArraySize || !decodeBitMap(present, last + 1))
+    if (!decodeSmallUnsigned(last) || last >= MaximumArraySize || !decodeBitMap(seq.extensionMap(), last + 1))
         return Fail;
-    seq.extensionMap().assign(present, last + 1);
     return Continue;
 }
 

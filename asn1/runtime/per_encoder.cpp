@@ -57,19 +57,22 @@ bool anyKnownExtension(const SEQUENCE& seq)
 
 void PEREncoder::encodeSingleBit(bool bit) { encodeMultiBit(bit ? 1 : 0, 1); }
 
-void PEREncoder::encodeMultiBit(unsigned value, unsigned n)
+void PEREncoder::encodeBits(unsigned value, unsigned n)
 {
-    while (n > 0) {
-        if (bitOffset_ == 8)
-            out_.push_back(0);
-        const unsigned take = std::min<unsigned>(n, bitOffset_);
-        n -= take;
-        const unsigned bits = static_cast<unsigned>((std::uint64_t(value) >> n) & ((1u << take) - 1));
-        bitOffset_ = static_cast<std::uint16_t>(bitOffset_ - take);
-        out_.back() = static_cast<char>(static_cast<unsigned char>(out_.back()) | (bits << bitOffset_));
-        if (bitOffset_ == 0)
-            bitOffset_ = 8;
+    if (n == 0)
+        return;
+    // The low n bits go into the free bits of the last octet, then into whole octets, then into
+    // the top of a new one.
+    const std::uint64_t bits = value & ((std::uint64_t(1) << n) - 1);
+    if (bitOffset_ != 8) {
+        n -= bitOffset_;
+        out_.back() = static_cast<char>(out_.back() | (bits >> n));
     }
+    for (; n >= 8; n -= 8)
+        out_.push_back(static_cast<char>(bits >> (n - 8)));
+    bitOffset_ = static_cast<std::uint16_t>(8 - n);
+    if (n > 0)
+        out_.push_back(static_cast<char>(bits << bitOffset_));
 }
 
 void PEREncoder::encodeByte(unsigned value)
@@ -86,10 +89,10 @@ void PEREncoder::encodeBlock(const char* data, unsigned n)
     out_.insert(out_.end(), data, data + n);
 }
 
-void PEREncoder::encodeBitMap(const std::vector<char>& octets, unsigned nbits)
+void PEREncoder::encodeBitMap(const BitMap& bits, unsigned nbits)
 {
     for (unsigned i = 0; nbits > 0; ++i) {
-        const unsigned octet = i < octets.size() ? static_cast<unsigned char>(octets[i]) : 0;
+        const unsigned octet = i < bits.octetCount() ? static_cast<unsigned char>(bits.data()[i]) : 0;
         const unsigned take = std::min(nbits, 8u);
         encodeMultiBit(octet >> (8 - take), take);
         nbits -= take;
@@ -202,16 +205,16 @@ bool PEREncoder::encodeOpenOctets(const std::vector<char>& octets)
     return true;
 }
 
-bool PEREncoder::encodeUnconstrainedInteger(int value)
+void PEREncoder::encodeUnconstrainedInteger(int value)
 {
     const unsigned v = static_cast<unsigned>(value);
     // Bits of the shortest two's-complement form, sign bit included.
     const unsigned width = value == 0 ? 1 : value > 0 ? CountBits(v + 1) + 1 : CountBits(0u - v) + 1;
     const unsigned octets = (width + 7) / 8;
-    if (!encodeLength(octets, 0, per::UnboundedLength))
-        return false;
-    encodeMultiBit(v, octets * 8);
-    return true;
+    // At most four octets: the length is one aligned octet, and the octets follow whole.
+    encodeByte(octets);
+    for (unsigned i = octets; i-- > 0;)
+        out_.push_back(static_cast<char>(v >> 8 * i));
 }
 
 bool PEREncoder::do_visit(const Null&) { return true; }
@@ -226,8 +229,12 @@ bool PEREncoder::do_visit(const INTEGER& value)
 {
     const ConstrainedObject::InfoType& type = *value.info();
     const unsigned v = static_cast<unsigned>(value.getValue());
-    if (encodeConstraint(value, v))
-        return (type.type == ExtendableConstraint || withinBounds(type, v)) && encodeUnconstrainedInteger(value.getValue());
+    if (encodeConstraint(value, v)) {
+        if (type.type != ExtendableConstraint && !withinBounds(type, v))
+            return false;
+        encodeUnconstrainedInteger(value.getValue());
+        return true;
+    }
     if (!withinBounds(type, v))
         return false;
     const unsigned lower = static_cast<unsigned>(type.lowerLimit);
@@ -270,7 +277,7 @@ bool PEREncoder::do_visit(const BIT_STRING& value)
     const unsigned n = value.size();
     if (!encodeConstrainedLength(value, n))
         return false;
-    const std::vector<char>& bits = value.getValue().getData();
+    const BitMap& bits = value.getValue();
     if (aligned_ && n > 16)
         encodeBlock(bits.data(), (n + 7) / 8);
     else
@@ -302,12 +309,12 @@ bool PEREncoder::do_visit(const AbstractString& value)
         return false;
     const unsigned c = aligned_ ? type.charSetAlignedBits : type.charSetUnalignedBits;
     const bool block = per::stringIsBlock(type, c);
+    const per::CharacterSet permitted(type);
     unsigned index = 0;
     if (block && c == 8) {
         // Raw octets, each still one of the permitted characters.
-        for (char ch : text)
-            if (!per::characterIndex(type, static_cast<unsigned char>(ch), index))
-                return false;
+        if (!permitted.allOf(text))
+            return false;
         encodeBlock(text.data(), n);
         return true;
     }
@@ -315,7 +322,7 @@ bool PEREncoder::do_visit(const AbstractString& value)
         byteAlign();
     const bool codes = per::charactersAsCodes(type, c);
     for (char ch : text) {
-        if (!per::characterIndex(type, static_cast<unsigned char>(ch), index))
+        if (!permitted.indexOf(static_cast<unsigned char>(ch), index))
             return false;
         encodeMultiBit(codes ? static_cast<unsigned char>(ch) : index, c);
     }
@@ -391,7 +398,7 @@ bool PEREncoder::preVisitExtensionRoots(const SEQUENCE& seq)
     const SEQUENCE::InfoType& type = *seq.info();
     if (type.extendable)
         encodeSingleBit(anyKnownExtension(seq));
-    encodeBitMap(seq.optionalMap().getData(), type.numOptionalFields);
+    encodeBitMap(seq.optionalMap(), type.numOptionalFields);
     return true;
 }
 
@@ -406,7 +413,7 @@ bool PEREncoder::preVisitExtensions(const SEQUENCE& seq)
         return true;  // the extension bit was 0: nothing follows
     const unsigned bits = knownExtensionBits(seq);
     encodeSmallUnsigned(bits - 1);
-    encodeBitMap(seq.extensionMap().getData(), bits);
+    encodeBitMap(seq.extensionMap(), bits);
     return true;
 }
 

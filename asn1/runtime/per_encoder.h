@@ -18,6 +18,7 @@
 
 namespace ASN1 {
 
+class BitMap;
 class ConstrainedObject;
 
 class PEREncoder : public ConstVisitor {
@@ -27,13 +28,22 @@ public:
 
     void encodeSingleBit(bool bit);
     // The low n bits of value, most significant first (n up to 32; 0 writes nothing).
-    void encodeMultiBit(unsigned value, unsigned n);
+    void encodeMultiBit(unsigned value, unsigned n)
+    {
+        // Most fields fit in the free bits of the last octet.
+        if (bitOffset_ != 8 && n < bitOffset_) {
+            bitOffset_ = static_cast<std::uint16_t>(bitOffset_ - n);
+            out_.back() = static_cast<char>(out_.back() | (value & ((1u << n) - 1)) << bitOffset_);
+            return;
+        }
+        encodeBits(value, n);
+    }
     // Aligns, then one octet.
     void encodeByte(unsigned value);
     // Nothing for n = 0; otherwise aligns and appends the octets.
     void encodeBlock(const char* data, unsigned n);
-    // nbits bits of the octets, most significant first, without alignment (missing octets are 0).
-    void encodeBitMap(const std::vector<char>& octets, unsigned nbits);
+    // nbits bits of the map, most significant first, without alignment (bits beyond it are 0).
+    void encodeBitMap(const BitMap& bits, unsigned nbits);
     // Starts the next bit on a new octet.
     void byteAlign() { bitOffset_ = 8; }
 
@@ -72,10 +82,12 @@ protected:
     bool visitKnownExtension(const SEQUENCE& seq, int index) override;
 
 private:
+    // encodeMultiBit of a field that fills the last octet or goes beyond it.
+    void encodeBits(unsigned value, unsigned n);
     // offset = value - lower in a range of `range` values (0 standing for 2^32).
     void encodeWholeNumber(unsigned offset, unsigned range);
     // Length, then the value's shortest two's-complement octets.
-    bool encodeUnconstrainedInteger(int value);
+    void encodeUnconstrainedInteger(int value);
     // The contents of an open type: length and octets; an empty one becomes the octet 0.
     bool encodeOpenOctets(const std::vector<char>& octets);
 

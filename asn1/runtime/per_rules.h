@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 namespace ASN1 {
 
@@ -36,17 +37,48 @@ inline bool charactersAsCodes(const AbstractString::InfoType& type, unsigned c)
     return type.charSetIndexBits > 4 && type.charSetIndexBits <= c;
 }
 
-// The index of ch in the permitted set (kept in code order); false when ch is not permitted.
-inline bool characterIndex(const AbstractString::InfoType& type, unsigned char ch, unsigned& index)
-{
-    const auto* first = reinterpret_cast<const unsigned char*>(type.characterSet);
-    const auto* last = first + type.characterSetSize;
-    const auto* found = std::lower_bound(first, last, ch);
-    if (found == last || *found != ch)
-        return false;
-    index = static_cast<unsigned>(found - first);
-    return true;
-}
+// The permitted characters of a string type, kept in code order. Most sets (IA5String, VisibleString,
+// GeneralString) are one run of consecutive codes, where an index is a subtraction; the others are
+// searched.
+class CharacterSet {
+public:
+    explicit CharacterSet(const AbstractString::InfoType& type)
+        : first_(reinterpret_cast<const unsigned char*>(type.characterSet)), size_(type.characterSetSize),
+          run_(size_ > 0 && first_[size_ - 1] - first_[0] + 1u == size_)
+    {
+    }
+
+    // Whether every character of the text is permitted.
+    bool allOf(const std::string& text) const
+    {
+        unsigned index = 0;
+        if (!run_)
+            return std::all_of(text.begin(), text.end(),
+                               [&](char ch) { return indexOf(static_cast<unsigned char>(ch), index); });
+        bool outside = false;
+        for (char ch : text)
+            outside |= static_cast<unsigned>(static_cast<unsigned char>(ch) - first_[0]) >= size_;
+        return !outside;
+    }
+
+    // The index of ch in the set; false when ch is not permitted.
+    bool indexOf(unsigned char ch, unsigned& index) const
+    {
+        if (run_) {
+            index = ch - first_[0];
+            return index < size_;
+        }
+        const unsigned char* last = first_ + size_;
+        const unsigned char* found = std::lower_bound(first_, last, ch);
+        index = static_cast<unsigned>(found - first_);
+        return found != last && *found == ch;
+    }
+
+private:
+    const unsigned char* first_;
+    unsigned size_;
+    bool run_;
+};
 
 }  // namespace per
 

@@ -3,6 +3,9 @@
 #include "asn1/runtime/const_visitor.h"
 #include "asn1/runtime/visitor.h"
 
+#include <memory>
+#include <utility>
+
 namespace ASN1 {
 
 namespace {
@@ -17,16 +20,31 @@ int compareComponents(bool present, const AbstractData* mine, bool other_present
     return int(present) - int(other_present);
 }
 
+const ComponentBlock::Layout* layoutOf(const SEQUENCE::InfoType& type)
+{
+    const ComponentBlock::Layout* layout = type.layout.load(std::memory_order_acquire);
+    if (layout)
+        return layout;
+    // Every value is built with its mandatory components.
+    std::vector<unsigned> mandatory;
+    for (unsigned i = 0; i < type.numRootFields; ++i)
+        if (type.fieldIds[i] == -1)
+            mandatory.push_back(i);
+    auto made = std::make_unique<ComponentBlock::Layout>(type.fieldInfos, type.numRootFields + type.numKnownExtensions,
+                                                         std::move(mandatory));
+    // Another thread may have been first.
+    if (!type.layout.compare_exchange_strong(layout, made.get(), std::memory_order_acq_rel))
+        return layout;
+    return made.release();
+}
+
 }  // namespace
 
 const unsigned SEQUENCE::defaultTag[1] = {0};
 
 SEQUENCE::SEQUENCE(const InfoType* info)
-    : AbstractData(info), fields_(info->numRootFields + info->numKnownExtensions), optionalMap_(info->numOptionalFields)
+    : AbstractData(info), fields_(layoutOf(*info)), optionalMap_(info->numOptionalFields)
 {
-    for (unsigned i = 0; i < info->numRootFields; ++i)
-        if (info->fieldIds[i] == -1)
-            makeField(i);
     if (info->extensionDefaults) {
         std::vector<char> defaults(info->extensionDefaults, info->extensionDefaults + (info->numKnownExtensions + 7) / 8);
         extensionMap_.assign(defaults, info->numKnownExtensions);
@@ -43,27 +61,21 @@ SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
     return *this;
 }
 
-void SEQUENCE::swap(SEQUENCE& other)
+SEQUENCE& SEQUENCE::operator=(SEQUENCE&& other) noexcept
+{
+    fields_ = std::move(other.fields_);
+    optionalBuilt_ = other.optionalBuilt_;
+    optionalMap_ = std::move(other.optionalMap_);
+    extensionMap_ = std::move(other.extensionMap_);
+    return *this;
+}
+
+void SEQUENCE::swap(SEQUENCE& other) noexcept
 {
     fields_.swap(other.fields_);
+    std::swap(optionalBuilt_, other.optionalBuilt_);
     std::swap(optionalMap_, other.optionalMap_);
     std::swap(extensionMap_, other.extensionMap_);
-}
-
-AbstractData* SEQUENCE::makeField(unsigned index)
-{
-    if (index >= fields_.size())
-        return nullptr;
-    const AbstractData::InfoType* component = info()->fieldInfos[index];
-    if (!fields_[index] && component)
-        fields_[index].reset(component->create(component));
-    return fields_[index].get();
-}
-
-bool SEQUENCE::hasOptionalField(unsigned id) const
-{
-    const unsigned optional = info()->numOptionalFields;
-    return id < optional ? optionalMap_[id] : extensionMap_[id - optional];
 }
 
 void SEQUENCE::includeOptionalField(unsigned id, unsigned index)
@@ -91,15 +103,22 @@ void SEQUENCE::removeOptionalField(unsigned id)
         extensionMap_.set(id - optional, false);
 }
 
-void SEQUENCE::dropOptionalFields()
+AbstractData* SEQUENCE::buildField(unsigned index)
+{
+    AbstractData* component = fields_.make(index);
+    optionalBuilt_ += component != nullptr;
+    return component;
+}
+
+void SEQUENCE::dropBuiltFields()
 {
     const InfoType& type = *info();
-    for (unsigned i = 0; i < fields_.size(); ++i)
-        if (i >= type.numRootFields || type.fieldIds[i] != -1)
-            fields_[i].reset();
-    optionalMap_.resize(0);
-    optionalMap_.resize(type.numOptionalFields);
-    extensionMap_.resize(0);
+    for (unsigned i = 0; optionalBuilt_ > 0 && i < fields_.size(); ++i) {
+        if ((i >= type.numRootFields || type.fieldIds[i] != -1) && fields_.get(i)) {
+            fields_.drop(i);
+            --optionalBuilt_;
+        }
+    }
 }
 
 int SEQUENCE::do_compare(const AbstractData& other) const

@@ -2,10 +2,11 @@
 
 #include "asn1/runtime/abstract_data.h"
 #include "asn1/runtime/bit_map.h"
-#include "asn1/runtime/field_vector.h"
+#include "asn1/runtime/component_block.h"
 
 #include <boost/polymorphic_cast.hpp>
 
+#include <atomic>
 #include <cassert>
 
 namespace ASN1 {
@@ -13,10 +14,10 @@ namespace ASN1 {
 // The components of a SEQUENCE in descriptor order: the root components, then the known
 // extension additions. A null component does not exist. Optional root components are numbered
 // 0, 1, ... (their optional id, the bit in optionalMap); extension addition k has the id
-// numOptionalFields + k, its presence being bit k of extensionMap.
+// numOptionalFields + k, its presence being bit k of extensionMap. The components share one
+// block (component_block.h).
 class SEQUENCE : public AbstractData {
 public:
-    using FieldVector = ASN1::FieldVector;
     using BitMap = ASN1::BitMap;
 
     struct InfoType : AbstractData::InfoType {
@@ -33,6 +34,9 @@ public:
         // Null: the components carry context tags by position; defaultTag: their own tags.
         const unsigned* fieldTags;
         const char* const* fieldNames;
+        // Where the components lie in a value's block: worked out by the first value of the type
+        // and kept for the life of the process, the descriptor being static.
+        mutable std::atomic<const ComponentBlock::Layout*> layout = nullptr;
     };
 
     // The fieldTags value that keeps every component's own universal tag.
@@ -42,45 +46,62 @@ public:
     // optional components and additions stay null and absent.
     explicit SEQUENCE(const InfoType* info);
     SEQUENCE(const SEQUENCE& other) = default;
+    // Takes other's components whole; other keeps none (it may be assigned to or destroyed).
+    SEQUENCE(SEQUENCE&& other) noexcept = default;
     // The copy is built first, then exchanged: the old components go, the descriptor stays.
     SEQUENCE& operator=(const SEQUENCE& other);
-    void swap(SEQUENCE& other);
+    SEQUENCE& operator=(SEQUENCE&& other) noexcept;
+    void swap(SEQUENCE& other) noexcept;
 
     const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
 
-    unsigned fieldCount() const { return static_cast<unsigned>(fields_.size()); }
+    unsigned fieldCount() const { return fields_.size(); }
     // The component, or null when it does not exist (or index is beyond the components).
-    AbstractData* getField(unsigned index) { return index < fields_.size() ? fields_[index].get() : nullptr; }
-    const AbstractData* getField(unsigned index) const { return index < fields_.size() ? fields_[index].get() : nullptr; }
+    AbstractData* getField(unsigned index) { return fields_.get(index); }
+    const AbstractData* getField(unsigned index) const { return fields_.get(index); }
     // The component, created through its fieldInfos entry when null; null when index is beyond
     // the components or the entry is null. Presence bits are not touched.
-    AbstractData* makeField(unsigned index);
+    AbstractData* makeField(unsigned index)
+    {
+        AbstractData* component = fields_.get(index);
+        return component ? component : buildField(index);
+    }
     // Typed access for the generated get_ members; the component must exist.
     template <class T>
     T& field(unsigned index)
     {
-        assert(fields_[index]);
-        return *boost::polymorphic_downcast<T*>(fields_[index].get());
+        assert(fields_.get(index));
+        return *boost::polymorphic_downcast<T*>(fields_.get(index));
     }
     template <class T>
     const T& field(unsigned index) const
     {
-        assert(fields_[index]);
-        return *boost::polymorphic_downcast<const T*>(fields_[index].get());
+        assert(fields_.get(index));
+        return *boost::polymorphic_downcast<const T*>(fields_.get(index));
     }
 
     // Whether optional root component id (below numOptionalFields) or extension addition
     // id - numOptionalFields is present; a bit beyond its map reads as absent.
-    bool hasOptionalField(unsigned id) const;
+    bool hasOptionalField(unsigned id) const
+    {
+        const unsigned optional = info()->numOptionalFields;
+        return id < optional ? optionalMap_[id] : extensionMap_[id - optional];
+    }
     // Marks id present (an addition beyond the extension map grows the map to hold its bit) and
     // creates component index when null. An id the type does not have marks nothing.
     void includeOptionalField(unsigned id, unsigned index);
     // Marks id absent; the component stays with its value.
     void removeOptionalField(unsigned id);
-    // Deletes every optional component and addition and marks them absent, as in a new value; the
+    // Destroys every optional component and addition and marks them absent, as in a new value; the
     // mandatory components stay. A value being filled again thus holds only what the new input
-    // says.
-    void dropOptionalFields();
+    // says, in the storage it had.
+    void dropOptionalFields()
+    {
+        if (optionalBuilt_ > 0)
+            dropBuiltFields();
+        optionalMap_.fill(info()->numOptionalFields);
+        extensionMap_.fill(0);
+    }
 
     // Presence bits, numOptionalFields of them; decoders fill them from the wire.
     const BitMap& optionalMap() const { return optionalMap_; }
@@ -100,7 +121,15 @@ protected:
     bool do_accept(ConstVisitor& visitor) const override;
 
 private:
-    FieldVector fields_;
+    // makeField of a component that does not exist.
+    AbstractData* buildField(unsigned index);
+    // Destroys the optional components and additions that exist.
+    void dropBuiltFields();
+
+    ComponentBlock fields_;
+    // Components built since construction, every one optional or an addition (the mandatory ones
+    // are built with the value): a value holding none has nothing to drop.
+    unsigned optionalBuilt_ = 0;
     BitMap optionalMap_;
     BitMap extensionMap_;
 };

@@ -111,7 +111,7 @@ template <class T, class Constraint, unsigned Tag>
 class ListOf : public SEQUENCE_OF_Base {
 public:
     static constexpr InfoType theInfo = {
-        {{&Allocator<ListOf>::create, Tag}, Constraint::type, Constraint::lowerLimit, Constraint::upperLimit}, &T::theInfo};
+        {Allocator<ListOf>::info(Tag), Constraint::type, Constraint::lowerLimit, Constraint::upperLimit}, &T::theInfo};
 
     using iterator = ElementIterator<T, SEQUENCE_OF_Base::iterator>;
     using const_iterator = ElementIterator<const T, SEQUENCE_OF_Base::const_iterator>;

@@ -2,16 +2,6 @@
 
 namespace ASN1 {
 
-unsigned CountBits(unsigned n)
-{
-    if (n == 0)
-        return 32;
-    unsigned bits = 0;
-    while (bits < 32 && (1ull << bits) < n)
-        ++bits;
-    return bits;
-}
-
 int lexicographic_compare_bytes(const char* first1, const char* last1, const char* first2, const char* last2)
 {
     for (; first1 != last1 && first2 != last2; ++first1, ++first2) {

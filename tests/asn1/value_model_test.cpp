@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,17 +20,19 @@ using TestModule::InnerList;
 using TestModule::Outer;
 using TestModule::Pick;
 
+std::vector<char> octetsOf(const ASN1::BitMap& bits) { return {bits.data(), bits.data() + bits.octetCount()}; }
+
 TEST(Asn1Sequence, IncludingAnAdditionSetsItsExtensionBit)
 {
     Outer outer;
     outer.includeOptionalField(2 + 4, Outer::e4);
     ASSERT_EQ(outer.extensionMap().size(), 5u);
-    EXPECT_EQ(outer.extensionMap().getData(), bytes({0x08}));
+    EXPECT_EQ(octetsOf(outer.extensionMap()), bytes({0x08}));
     EXPECT_NE(dynamic_cast<ASN1::OCTET_STRING*>(outer.getField(Outer::e4)), nullptr);
     outer.includeOptionalField(2 + 1, Outer::e1);
-    EXPECT_EQ(outer.extensionMap().getData(), bytes({0x48}));
+    EXPECT_EQ(octetsOf(outer.extensionMap()), bytes({0x48}));
     outer.removeOptionalField(2 + 4);
-    EXPECT_EQ(outer.extensionMap().getData(), bytes({0x40}));
+    EXPECT_EQ(octetsOf(outer.extensionMap()), bytes({0x40}));
     // An id beyond the known additions is not a field of this type.
     outer.includeOptionalField(2 + 6, Outer::e5);
     EXPECT_EQ(outer.extensionMap().size(), 5u);
@@ -73,6 +76,73 @@ TEST(Asn1Sequence, APresenceBitWithoutItsComponentFailsTheWalk)
     EXPECT_EQ(encode(addition), refused);
 }
 
+TEST(Asn1Sequence, MovingTakesTheComponentsAndLeavesAValueToAssignTo)
+{
+    const char* const text =
+        R"({ id 5, pick inner : { flag TRUE, label "kept" }, items { { flag FALSE } }, e5 { flag TRUE } })";
+    auto source = read<Outer>(text);
+    const ASN1::AbstractData* pick = &source.get_pick();
+    const ASN1::AbstractData* inner = source.get_pick().getSelection();
+    const ASN1::AbstractData* addition = source.getField(Outer::e5);
+    Outer moved(std::move(source));
+    EXPECT_EQ(&moved.get_pick(), pick);
+    EXPECT_EQ(moved.getField(Outer::e5), addition);
+    EXPECT_EQ(moved, read<Outer>(text));
+    Pick alternative(std::move(moved.get_pick()));
+    EXPECT_EQ(alternative.getSelection(), inner);
+    EXPECT_EQ(moved.get_pick().currentSelection(), -1);
+
+    source = read<Outer>(text);
+    moved = std::move(source);
+    EXPECT_EQ(moved, read<Outer>(text));
+    source = moved;
+    EXPECT_EQ(source, moved);
+}
+
+// Part ::= SEQUENCE { n INTEGER, octets OCTET STRING (SIZE (2..4)) OPTIONAL, ... }, its octets
+// described by hand without a size, as older descriptors are.
+const ASN1::ConstrainedObject::InfoType SizedOctets = {{&ASN1::detail::Allocator<ASN1::OCTET_STRING>::create, 4},
+                                                       ASN1::FixedConstraint, 2, 4};
+const ASN1::AbstractData::InfoType* const partInfos[] = {&ASN1::INTEGER::theInfo, &SizedOctets};
+const int partIds[] = {-1, 0};
+const char* const partNames[] = {"n", "octets"};
+const ASN1::SEQUENCE::InfoType Part = {ASN1::detail::Allocator<ASN1::SEQUENCE>::info(0x10),
+                                       true,
+                                       partInfos,
+                                       partIds,
+                                       2,
+                                       0,
+                                       1,
+                                       nullptr,
+                                       nullptr,
+                                       partNames};
+
+TEST(Asn1Sequence, ComponentsWhoseDescriptorGivesNoSizeAreHeldOnTheirOwn)
+{
+    const auto part = read(&Part, "{ n 3, octets '0102'H }");
+    const std::unique_ptr<ASN1::AbstractData> copy(part->clone());
+    EXPECT_EQ(*copy, *part);
+    ASSERT_TRUE(decode(encode(*read(&Part, "{ n 4 }")), *copy));
+    EXPECT_EQ(*copy, *read(&Part, "{ n 4 }"));
+    ASSERT_TRUE(decode(encode(*part), *copy));
+    EXPECT_EQ(*copy, *part);
+}
+
+TEST(Asn1BitMap, MapsBeyondSixtyFourBitsKeepTheirBits)
+{
+    ASN1::BitMap bits(60);
+    bits.set(3);
+    bits.resize(130);
+    bits.set(129);
+    EXPECT_TRUE(bits[3] && bits[129] && !bits[64]);
+    ASN1::BitMap copy = bits;
+    ASN1::BitMap moved = std::move(bits);
+    EXPECT_EQ(octetsOf(copy), octetsOf(moved));
+    moved.resize(4);
+    moved.resize(70);
+    EXPECT_EQ(octetsOf(moved), std::vector<char>({0x10, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
 TEST(Asn1Choice, UnknownSelectionsHoldNothing)
 {
     Pick pick;
@@ -105,6 +175,13 @@ TEST(Asn1SequenceOf, CopiesAndInsertsClonesAndComparesElementsThenCount)
     EXPECT_GT(one.compare(read<InnerList>("{ { flag FALSE }, { flag FALSE } }")), 0);
     EXPECT_EQ(two.compare(one), 1);
     EXPECT_EQ(InnerList().compare(two), -2);
+}
+
+TEST(Asn1Primitives, CountBitsOfRanges)
+{
+    for (const auto& [n, bits] : {std::pair{0u, 32u}, {1u, 0u}, {2u, 1u}, {3u, 2u}, {4u, 2u}, {256u, 8u}, {257u, 9u},
+                                  {0x80000001u, 32u}})
+        EXPECT_EQ(ASN1::CountBits(n), bits) << n;
 }
 
 TEST(Asn1Primitives, CompareOctetsUnsignedAndOrderDifferentTypesByDescriptor)

@@ -175,8 +175,16 @@ TEST(BerDecoder, UnknownExtensionAdditionsAreSkipped)
     list.push_back(outer);
 
     // The same list read by a version of Outer that knows only the first two additions.
-    ASN1::SEQUENCE::InfoType older = TestModule::Outer::theInfo;
-    older.numKnownExtensions = 2;
+    static const ASN1::SEQUENCE::InfoType older = {Allocator<TestModule::Outer>::info(0x10),
+                                                   true,
+                                                   TestModule::Outer::fieldInfos,
+                                                   TestModule::Outer::fieldIds,
+                                                   4,
+                                                   2,
+                                                   2,
+                                                   nullptr,
+                                                   nullptr,
+                                                   TestModule::Outer::fieldNames};
     const ASN1::SEQUENCE_OF_Base::InfoType olderList = {
         {{&Allocator<ASN1::SEQUENCE_OF_Base>::create, 0x10}, ASN1::Unconstrained, 0, 0xffffffffu}, &older};
     ASN1::SEQUENCE_OF_Base back(&olderList);

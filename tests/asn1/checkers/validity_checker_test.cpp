@@ -31,12 +31,12 @@ void expectValidity(const T& value, bool valid, bool strictlyValid)
 template <ASN1::ConstraintType Type, int Lower, unsigned Upper>
 const ASN1::INTEGER::InfoType* range = &ASN1::Constrained_INTEGER<Type, Lower, Upper>::theInfo;
 
-const ASN1::ConstrainedObject::InfoType Sized = {{&Allocator<ASN1::OCTET_STRING>::create, 4}, ASN1::FixedConstraint, 2, 4};
+const ASN1::ConstrainedObject::InfoType Sized = {Allocator<ASN1::OCTET_STRING>::info(4), ASN1::FixedConstraint, 2, 4};
 const ASN1::ConstrainedObject::InfoType SizedExtendable = {
-    {&Allocator<ASN1::OCTET_STRING>::create, 4}, ASN1::ExtendableConstraint, 2, 4};
+    Allocator<ASN1::OCTET_STRING>::info(4), ASN1::ExtendableConstraint, 2, 4};
 // One or two printable ASCII characters, extendable.
 const ASN1::BMPString::InfoType Narrow = {
-    {{&Allocator<ASN1::BMPString>::create, 0x1e}, ASN1::ExtendableConstraint, 1, 2}, 0x20, 0x7e, 16, 16};
+    {Allocator<ASN1::BMPString>::info(0x1e), ASN1::ExtendableConstraint, 1, 2}, 0x20, 0x7e, 16, 16};
 struct OneOrTwo {
     static constexpr ASN1::ConstraintType type = ASN1::ExtendableConstraint;
     static constexpr int lowerLimit = 1;

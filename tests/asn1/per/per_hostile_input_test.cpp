@@ -85,6 +85,8 @@ TEST(PerHostileInput, DecodesOnlyWithinTheInputAndTheTypesBounds)
         {&ASN1::IA5String::theInfo, bytes({0x01, 0xe9}), R"("\xe9")"},
         {endpoint, bytes({0x40, 0x7f, 0x00, 0x00, 0x01, 0x13, 0x8c, 0x04, 0xc3, 0xa9}),
          R"({ host '7f000001'H, port 5004, name "\xc3\xa9" })"},
+        // A BIT STRING of 17 bits in an aligned block whose padding bits are set.
+        {&ASN1::BIT_STRING::theInfo, bytes({0x11, 0xff, 0xff, 0xff}), "'11111111111111111'B"},
         // A time whose text is empty or does not parse.
         {&ASN1::GeneralizedTime::theInfo, bytes({0x00}), nullptr},
         {&ASN1::GeneralizedTime::theInfo, bytes({0x03, 'a', 'b', 'c'}), nullptr},
@@ -98,7 +100,7 @@ TEST(PerHostileInput, DecodesOnlyWithinTheInputAndTheTypesBounds)
 
     // A size constraint that admits 16385 octets still meets the decoder's limit.
     const ASN1::ConstrainedObject::InfoType big = {
-        {&ASN1::detail::Allocator<ASN1::OCTET_STRING>::create, 4}, ASN1::FixedConstraint, 0, 20000};
+        ASN1::detail::Allocator<ASN1::OCTET_STRING>::info(4), ASN1::FixedConstraint, 0, 20000};
     std::vector<char> input = bytes({0x40, 0x01});
     input.insert(input.end(), 16385, 'x');
     ASN1::OCTET_STRING octets(&big);

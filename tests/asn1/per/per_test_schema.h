@@ -47,29 +47,29 @@ inline const char* const errorCauseNames[] = {
     "internal",      "unsupported",           "reconnectionFail", "disconnectFail", "connectFail",
     "busError",      "slotIdBusy",            "destroyInProgress"};
 inline const ASN1::ENUMERATED::InfoType ErrorCause = {
-    {&Allocator<ASN1::ENUMERATED>::create, 0x0a}, true, 12, errorCauseNames, std::size(errorCauseNames)};
+    Allocator<ASN1::ENUMERATED>::info(0x0a), true, 12, errorCauseNames, std::size(errorCauseNames)};
 enum ErrorCauseValue { slotNotExists = 3 };
 
 inline const char* const kindNames[] = {"mixerOut", "mixerIn", "rtpOnMixer", "voice", "rtp"};
 inline const ASN1::ENUMERATED::InfoType Kind = {
-    {&Allocator<ASN1::ENUMERATED>::create, 0x0a}, false, 4, kindNames, std::size(kindNames)};
+    Allocator<ASN1::ENUMERATED>::info(0x0a), false, 4, kindNames, std::size(kindNames)};
 
 inline const ASN1::ConstrainedObject::InfoType Host = {
-    {&Allocator<ASN1::OCTET_STRING>::create, 4}, ASN1::FixedConstraint, 4, 4};
-inline const ASN1::AbstractString::InfoType Name = {{{&Allocator<ASN1::IA5String>::create, 0x16}, ASN1::FixedConstraint, 0, 64},
+    Allocator<ASN1::OCTET_STRING>::info(4), ASN1::FixedConstraint, 4, 4};
+inline const ASN1::AbstractString::InfoType Name = {{Allocator<ASN1::IA5String>::info(0x16), ASN1::FixedConstraint, 0, 64},
     ASN1::IA5StringSet.data(), ASN1::IA5StringSet.size(), 7, 7, 8};
 
 inline const InfoPtr endpointFields[] = {&Host, &Port::theInfo, &Name, &Tos::theInfo, &ASN1::PrintableString::theInfo};
 inline const int endpointIds[] = {-1, -1, 0, 0, 0};
 inline const char* const endpointNames[] = {"host", "port", "name", "tos", "label"};
 inline const ASN1::SEQUENCE::InfoType Endpoint = {
-    {&Allocator<ASN1::SEQUENCE>::create, 0x10}, true, endpointFields, endpointIds, 3, 2, 1, nullptr, nullptr,
+    Allocator<ASN1::SEQUENCE>::info(0x10), true, endpointFields, endpointIds, 3, 2, 1, nullptr, nullptr,
     endpointNames};
 
 inline const ASN1::SEQUENCE_OF_Base::InfoType EndpointList = {
-    {{&Allocator<ASN1::SEQUENCE_OF_Base>::create, 0x10}, ASN1::Unconstrained, 0, 0xffffffffu}, &Endpoint};
+    {Allocator<ASN1::SEQUENCE_OF_Base>::info(0x10), ASN1::Unconstrained, 0, 0xffffffffu}, &Endpoint};
 inline const ASN1::SEQUENCE_OF_Base::InfoType OctetsList = {
-    {{&Allocator<ASN1::SEQUENCE_OF_Base>::create, 0x10}, ASN1::Unconstrained, 0, 0xffffffffu},
+    {Allocator<ASN1::SEQUENCE_OF_Base>::info(0x10), ASN1::Unconstrained, 0, 0xffffffffu},
     &ASN1::OCTET_STRING::theInfo};
 
 inline const InfoPtr createFields[] = {&Kind, &Gain::theInfo, &Endpoint, &EndpointList, &ASN1::BIT_STRING::theInfo,
@@ -77,13 +77,13 @@ inline const InfoPtr createFields[] = {&Kind, &Gain::theInfo, &Endpoint, &Endpoi
 inline const int createIds[] = {-1, 0, -1, 1, 2, -1, 0, 0, 0};
 inline const char* const createNames[] = {"kind", "gain", "local", "remotes", "flags", "secure", "codec", "started", "owner"};
 inline const ASN1::SEQUENCE::InfoType CreateParams = {
-    {&Allocator<ASN1::SEQUENCE>::create, 0x10}, true, createFields, createIds, 6, 3, 3, nullptr, nullptr, createNames};
+    Allocator<ASN1::SEQUENCE>::info(0x10), true, createFields, createIds, 6, 3, 3, nullptr, nullptr, createNames};
 
 inline const InfoPtr ioctlAlternatives[] = {&ASN1::Null::theInfo, &ASN1::INTEGER::theInfo,
                                             &ASN1::OBJECT_IDENTIFIER::theInfo};
 inline const char* const ioctlNames[] = {"reset", "level", "oid"};
 inline const ASN1::CHOICE::InfoType Ioctl = {
-    {&Allocator<ASN1::CHOICE>::create, 0}, true, ioctlAlternatives, 2, 3, nullptr, ioctlNames};
+    Allocator<ASN1::CHOICE>::info(0), true, ioctlAlternatives, 2, 3, nullptr, ioctlNames};
 
 inline const InfoPtr commandAlternatives[] = {
     &ASN1::Null::theInfo,   &ASN1::OCTET_STRING::theInfo, &Slot::theInfo,  &ASN1::Null::theInfo,
@@ -94,29 +94,29 @@ inline const char* const commandNames[] = {"query",      "testBpc",  "connect", 
                                            "activate",   "deactivate", "userData", "ioctl",    "trunkCfg", "clockCfg",
                                            "ping",       "display",  "protoLemz", "reboot"};
 inline const ASN1::CHOICE::InfoType Command = {
-    {&Allocator<ASN1::CHOICE>::create, 0}, true, commandAlternatives, 15, 16, nullptr, commandNames};
+    Allocator<ASN1::CHOICE>::info(0), true, commandAlternatives, 15, 16, nullptr, commandNames};
 
 inline const InfoPtr responseAlternatives[] = {&ASN1::Null::theInfo, &ErrorCause};
 inline const char* const responseNames[] = {"success", "error"};
 inline const ASN1::CHOICE::InfoType Response = {
-    {&Allocator<ASN1::CHOICE>::create, 0}, false, responseAlternatives, 2, 2, nullptr, responseNames};
+    Allocator<ASN1::CHOICE>::info(0), false, responseAlternatives, 2, 2, nullptr, responseNames};
 
 inline const InfoPtr signalAlternatives[] = {&ASN1::Null::theInfo, &ErrorCause, &ASN1::OCTET_STRING::theInfo,
                                              &ASN1::INTEGER::theInfo};
 inline const char* const signalNames[] = {"activated", "deactivated", "userData", "abort"};
 inline const ASN1::CHOICE::InfoType Signal = {
-    {&Allocator<ASN1::CHOICE>::create, 0}, true, signalAlternatives, 3, 4, nullptr, signalNames};
+    Allocator<ASN1::CHOICE>::info(0), true, signalAlternatives, 3, 4, nullptr, signalNames};
 
 inline const InfoPtr pduAlternatives[] = {&Command, &Response, &Signal};
 inline const char* const pduNames[] = {"command", "response", "signal"};
 inline const ASN1::CHOICE::InfoType PDU = {
-    {&Allocator<ASN1::CHOICE>::create, 0}, false, pduAlternatives, 3, 3, nullptr, pduNames};
+    Allocator<ASN1::CHOICE>::info(0), false, pduAlternatives, 3, 3, nullptr, pduNames};
 
 inline const InfoPtr messageFields[] = {&ASN1::INTEGER::theInfo, &Slot::theInfo, &PDU};
 inline const int messageIds[] = {0, 1, -1};
 inline const char* const messageNames[] = {"seq", "slot", "pdu"};
 inline const ASN1::SEQUENCE::InfoType Message = {
-    {&Allocator<ASN1::SEQUENCE>::create, 0x10}, false, messageFields, messageIds, 3, 0, 2, nullptr, nullptr,
+    Allocator<ASN1::SEQUENCE>::info(0x10), false, messageFields, messageIds, 3, 0, 2, nullptr, nullptr,
     messageNames};
 
 // Builders for tests and benchmarks, from value notation.
