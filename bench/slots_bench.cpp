@@ -1,7 +1,9 @@
-// Slot commands through the running daemon on the emulated board: 1024 trunk slots created,
-// connected in pairs through the TDM switch and destroyed, counted in commands per second. The
-// E1 trunks have 128 time slots, so the slots go in eight rounds of 128 slot numbers; the
-// commands of each step of a round are sent at once and their answers awaited.
+// Slot commands through the running daemon on the emulated board, counted in commands per second.
+// Rounds: 1024 trunk slots created, connected in pairs through the TDM switch and destroyed; the
+// E1 trunks have 128 time slots, so the slots go in eight rounds of 128 slot numbers, and the
+// commands of each step of a round are sent at once and their answers awaited. Burst: every trunk
+// time slot of the board (128 E1, 32 BRI) created, connected in pairs and destroyed, all 400
+// commands sent at once.
 
 #include "tests/support/daemon_process.h"
 
@@ -87,14 +89,19 @@ std::string command(int slot, const std::string& body)
     return "{ seq " + std::to_string(slot) + ", slot " + std::to_string(slot) + ", pdu command : " + body + " }";
 }
 
+std::string create_trunk(const char* kind, int trunk, int timeslot)
+{
+    return std::string("create : ") + kind + " : { trunk " + std::to_string(trunk) + ", timeslot " +
+        std::to_string(timeslot) + " }";
+}
+
 // Slot number n of a round holds E1 trunk n / 32, time slot n % 32; even numbers feed the odd ones.
-bool cycle(Controller& controller)
+bool rounds_cycle(Controller& controller)
 {
     for (int round = 0; round < rounds; ++round) {
         int first = round * round_slots;
         for (int n = 0; n < round_slots; ++n)
-            controller.add(command(first + n, "create : trunk : { trunk " + std::to_string(n / 32) + ", timeslot " +
-                                                  std::to_string(n % 32) + " }"));
+            controller.add(command(first + n, create_trunk("trunk", n / 32, n % 32)));
         if (!controller.run())
             return false;
         for (int n = 0; n < round_slots; n += 2)
@@ -109,8 +116,25 @@ bool cycle(Controller& controller)
     return true;
 }
 
+constexpr int e1_slots = 128;
+constexpr int board_slots = e1_slots + 32;
+
+// Slots 0-127 hold the E1 time slots, 128-159 those of the eight BRI lines (four each).
+bool burst_cycle(Controller& controller)
+{
+    for (int n = 0; n < board_slots; ++n)
+        controller.add(command(n, n < e1_slots ? create_trunk("trunk", n / 32, n % 32)
+                                               : create_trunk("trunk_bri", (n - e1_slots) / 4, (n - e1_slots) % 4)));
+    for (int n = 0; n < board_slots; n += 2)
+        controller.add(command(n, "connect : " + std::to_string(n + 1)));
+    for (int n = 0; n < board_slots; ++n)
+        controller.add(command(n, "destroy : NULL"));
+    return controller.run();
+}
+
 void BM_SlotCommands(benchmark::State& state)
 {
+    const bool burst = state.range(0) == 1;
     testsupport::DaemonProcess daemon;
     Controller controller;
     if (!controller.connect_to(daemon.port())) {
@@ -118,15 +142,16 @@ void BM_SlotCommands(benchmark::State& state)
         return;
     }
     for (auto _ : state) {
-        if (!cycle(controller)) {
+        if (!(burst ? burst_cycle(controller) : rounds_cycle(controller))) {
             state.SkipWithError("a slot command failed");
             break;
         }
     }
     // items_per_second: slot commands per second.
-    state.SetItemsProcessed(state.iterations() * rounds * (round_slots * 2 + round_slots / 2));
+    const int commands = burst ? board_slots * 5 / 2 : rounds * (round_slots * 2 + round_slots / 2);
+    state.SetItemsProcessed(state.iterations() * commands);
 }
 
-BENCHMARK(BM_SlotCommands)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SlotCommands)->ArgName("burst")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -55,9 +55,10 @@ bool HwMux::IsOpened()
     fd_ = fd;
     std::clog << "hwMux: device opened" << std::endl;
     for (int index = 0; index < output_count; ++index) {
-        request_disable(first_output + index);
+        post_disable(first_output + index);
         map_[index] = disabled;
     }
+    Device::flush_posted();
     cursor_ = 0;
     refresh_.Activate();
     usleep(500);
@@ -75,6 +76,15 @@ int HwMux::request_disable(int output)
     std::array<uint8_t, 4> record;
     BigEndian::put_i32(record.data(), 0, output);
     return Device::request_in(fd_, disable_code, record);
+}
+
+// Nobody reads the result of the disables of the opening and the refresh: posted, so that a run
+// costs the emulated board one message.
+void HwMux::post_disable(int output)
+{
+    std::array<uint8_t, 4> record;
+    BigEndian::put_i32(record.data(), 0, output);
+    Device::post_in(fd_, disable_code, record);
 }
 
 int HwMux::request_pair(uint32_t code, int first, int second)
@@ -161,12 +171,13 @@ void HwMux::OnDPC()
         cursor_ = (cursor_ + 1) % output_count;
         RefreshChannel(cursor_);
     }
+    Device::flush_posted();
 }
 
 void HwMux::RefreshChannel(int index)
 {
     if (map_[index] == disabled)
-        request_disable(first_output + index);
+        post_disable(first_output + index);
 }
 
 void print_trace()

@@ -223,12 +223,18 @@ void Board::handle_message(Link& link, const uint8_t* message, size_t length)
 {
     DeviceLink::Open open;
     DeviceLink::Request request;
-    if (length <= sizeof message_ && DeviceLink::get_open(message, length, open))
-        open_device(link, open);
-    else if (length <= sizeof message_ && DeviceLink::get_request(message, length, request))
-        this->request(link, request);
-    else
+    if (length > sizeof message_)
         reply(link, -1, EINVAL);
+    else if (DeviceLink::get_open(message, length, open))
+        open_device(link, open);
+    else if (DeviceLink::get_request(message, length, request))
+        this->request(link, request);
+    else if (!DeviceLink::is_posted(message, length) ||
+             !DeviceLink::get_posted(message, length, [&](const DeviceLink::Request& posted) {
+                 this->request(link, posted, true);
+             }))
+        // Nobody waits for an answer to posted requests: the journal shows what was wrong.
+        journal_.add("/dev/board", "posted", "record=" + bytes_text(message, std::min<size_t>(length, 64)), "malformed");
 }
 
 void Board::reply(Link& link, int result, int error, const uint8_t* record, size_t size, int passed)
@@ -267,11 +273,14 @@ void Board::open_device(Link& link, const DeviceLink::Open& open)
         model->file_opened(opened);
 }
 
-void Board::request(Link& link, const DeviceLink::Request& request)
+void Board::request(Link& link, const DeviceLink::Request& request, bool posted)
 {
     auto found = files_by_inode_.find(request.inode);
     if (found == files_by_inode_.end()) {
-        reply(link, -1, EBADF);
+        if (posted)
+            journal_.add("/dev/board", "posted", "code=" + code_text(request.code), result_text(-1, EBADF));
+        else
+            reply(link, -1, EBADF);
         return;
     }
     OpenFile& file = *found->second;
@@ -301,7 +310,8 @@ void Board::request(Link& link, const DeviceLink::Request& request)
         std::string fields = call.fields.empty() ? request_fields(type, request) : call.fields;
         journal_.add(driver.path, type ? type->name : "request", fields, result);
     }
-    reply(link, answer.result, answer.error, record_, request.size);
+    if (!posted)
+        reply(link, answer.result, answer.error, record_, request.size);
 }
 
 void Board::written(OpenFile& file, const uint8_t* data, size_t size)

@@ -13,6 +13,7 @@
 #include "emulator/overrides.h"
 #include "foundation/os/device_link.h"
 
+#include <algorithm>
 #include <csignal>
 #include <poll.h>
 #include <map>
@@ -47,7 +48,8 @@ private:
     void serve_link(Link& link, short revents);
     void handle_message(Link& link, const uint8_t* message, size_t length);
     void open_device(Link& link, const DeviceLink::Open& open);
-    void request(Link& link, const DeviceLink::Request& request);
+    // A posted request is applied and journalled like the others but gets no reply.
+    void request(Link& link, const DeviceLink::Request& request, bool posted = false);
     void written(OpenFile& file, const uint8_t* data, size_t size);
     void closed(OpenFile& file);
     void reply(Link& link, int result, int error, const uint8_t* record = nullptr, size_t size = 0,
@@ -71,7 +73,7 @@ private:
     ControlCommands commands_;
 
     std::vector<pollfd> poll_set_;
-    uint8_t message_[DeviceLink::max_request_message];
+    uint8_t message_[std::max(DeviceLink::max_request_message, DeviceLink::max_posted_message)];
     uint8_t record_[DeviceLink::max_record];
     uint8_t reply_[DeviceLink::max_reply_message];
 };

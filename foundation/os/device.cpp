@@ -11,34 +11,50 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 namespace Device {
 
 namespace {
 
 // This process's connection to the board emulator. It belongs to one root and one process: a
-// test that moves to a fresh root, or a forked child, connects anew.
+// test that moves to a fresh root connects anew, and a forked child drops its copy.
 struct Link {
     int fd = -1;
-    pid_t owner = 0;
     std::string path;
 };
 
 Link link;
+
+// The inode of each emulated device this process opened, by descriptor (0: none), so that a request
+// names its device without asking the kernel each time. Never destroyed: descriptors are still
+// closed by the destructors of other statics at exit.
+std::vector<uint64_t>& inodes()
+{
+    static auto* table = new std::vector<uint64_t>;
+    return *table;
+}
+
+// Posted requests waiting to leave in one message.
+uint8_t posted[DeviceLink::max_posted_message];
+size_t posted_length = 0;
 
 void drop_link()
 {
     if (link.fd >= 0)
         ::close(link.fd);
     link.fd = -1;
+    inodes().clear();
+    posted_length = 0;
 }
 
 bool link_serves(const std::string& board)
 {
     if (link.fd < 0)
         return false;
-    if (link.owner == getpid() && link.path == board)
+    if (link.path == board)
         return true;
     drop_link();
     return false;
@@ -46,6 +62,11 @@ bool link_serves(const std::string& board)
 
 bool connect_link(const std::string& board)
 {
+    static bool fork_handled = false;
+    if (!fork_handled) {
+        pthread_atfork(nullptr, nullptr, drop_link);
+        fork_handled = true;
+    }
     drop_link();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -67,8 +88,26 @@ bool connect_link(const std::string& board)
         errno = error;
         return false;
     }
-    link = {fd, getpid(), board};
+    link = {fd, board};
     return true;
+}
+
+bool send_message(const uint8_t* message, size_t length)
+{
+    ssize_t sent;
+    do
+        sent = send(link.fd, message, length, MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(length);
+}
+
+// Posted requests go out before anything else is sent, so that the emulator sees every request in
+// the order it was made.
+bool send_posted()
+{
+    const size_t length = posted_length;
+    posted_length = 0;
+    return length == 0 || send_message(posted, length);
 }
 
 // Sends one message and waits for the reply; a descriptor passed with it goes to *passed (or is
@@ -76,16 +115,11 @@ bool connect_link(const std::string& board)
 // dropping the link when the emulator has gone away.
 ssize_t exchange(const uint8_t* message, size_t length, uint8_t* reply, size_t capacity, int* passed)
 {
-    ssize_t sent;
-    do
-        sent = send(link.fd, message, length, MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
-
     ssize_t received = -1;
     msghdr header{};
     iovec buffer{reply, capacity};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    if (sent == static_cast<ssize_t>(length)) {
+    if (send_posted() && send_message(message, length)) {
         header.msg_iov = &buffer;
         header.msg_iovlen = 1;
         header.msg_control = control;
@@ -151,24 +185,37 @@ Fd open_emulated(const std::string& board, const char* path, int flags)
     }
     if (flags & O_NONBLOCK)
         NonBlockMode(descriptor);
+    struct stat status;
+    if (fstat(descriptor, &status) == 0) {
+        if (inodes().size() <= static_cast<size_t>(descriptor))
+            inodes().resize(descriptor + 1);
+        inodes()[descriptor] = status.st_ino;
+    }
     return descriptor;
 }
 
-int request_emulated(int fd, const DeviceLink::Request& request, uint8_t* filled)
+// The inode that names fd's device to the emulator; 0 when requests on fd go to the kernel: on the
+// board there is no link. A duplicate made after the open is asked for its inode.
+uint64_t emulated_inode(int fd)
 {
+    if (link.fd < 0 || fd < 0)
+        return 0;
+    if (static_cast<size_t>(fd) < inodes().size() && inodes()[fd])
+        return inodes()[fd];
     struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISSOCK(status.st_mode)) {
-        errno = EBADF;
-        return -1;
-    }
+    if (fstat(fd, &status) != 0 || !S_ISSOCK(status.st_mode))
+        return 0;
+    return status.st_ino;
+}
+
+int request_emulated(const DeviceLink::Request& request, uint8_t* filled)
+{
     if (request.size > DeviceLink::max_record) {
         errno = EINVAL;
         return -1;
     }
-    DeviceLink::Request named = request;
-    named.inode = status.st_ino;
     uint8_t message[DeviceLink::max_request_message];
-    size_t length = DeviceLink::put_request(message, named);
+    size_t length = DeviceLink::put_request(message, request);
     uint8_t reply[DeviceLink::max_reply_message];
     ssize_t received = exchange(message, length, reply, sizeof reply, nullptr);
     if (received < 0)
@@ -187,13 +234,6 @@ int request_emulated(int fd, const DeviceLink::Request& request, uint8_t* filled
     return answer.result;
 }
 
-// Requests go to the emulator once this process has opened a device through it under the current
-// root; on the board there is never a link, and this costs nothing beyond the ioctl.
-bool emulated()
-{
-    return link.fd >= 0 && link_serves(fixed_path(DeviceLink::socket_path));
-}
-
 }  // namespace
 
 Fd open(const char* path, int flags)
@@ -207,30 +247,57 @@ Fd open(const char* path, int flags)
 
 int request(int fd, uint32_t code)
 {
-    if (emulated())
-        return request_emulated(fd, {DeviceLink::Argument::none, code}, nullptr);
+    if (uint64_t inode = emulated_inode(fd))
+        return request_emulated({DeviceLink::Argument::none, code, inode}, nullptr);
     return ::ioctl(fd, static_cast<unsigned long>(code), 0UL);
 }
 
 int request_value(int fd, uint32_t code, uint32_t value)
 {
-    if (emulated())
-        return request_emulated(fd, {DeviceLink::Argument::value, code, 0, value}, nullptr);
+    if (uint64_t inode = emulated_inode(fd))
+        return request_emulated({DeviceLink::Argument::value, code, inode, value}, nullptr);
     return ::ioctl(fd, static_cast<unsigned long>(code), static_cast<unsigned long>(value));
 }
 
 int request_in(int fd, uint32_t code, const uint8_t* record, size_t size)
 {
-    if (emulated())
-        return request_emulated(fd, {DeviceLink::Argument::record, code, 0, 0, record, size}, nullptr);
+    if (uint64_t inode = emulated_inode(fd))
+        return request_emulated({DeviceLink::Argument::record, code, inode, 0, record, size}, nullptr);
     return ::ioctl(fd, static_cast<unsigned long>(code), const_cast<uint8_t*>(record));
 }
 
 int request_inout(int fd, uint32_t code, uint8_t* record, size_t size)
 {
-    if (emulated())
-        return request_emulated(fd, {DeviceLink::Argument::record, code, 0, 0, record, size}, record);
+    if (uint64_t inode = emulated_inode(fd))
+        return request_emulated({DeviceLink::Argument::record, code, inode, 0, record, size}, record);
     return ::ioctl(fd, static_cast<unsigned long>(code), record);
+}
+
+void post_in(int fd, uint32_t code, const uint8_t* record, size_t size)
+{
+    const uint64_t inode = emulated_inode(fd);
+    if (!inode || size > DeviceLink::max_record) {
+        ::ioctl(fd, static_cast<unsigned long>(code), const_cast<uint8_t*>(record));
+        return;
+    }
+    const size_t entry = DeviceLink::posted_entry_header + DeviceLink::max_request_message - DeviceLink::max_record + size;
+    if (posted_length + entry > sizeof posted && !send_posted())
+        drop_link();
+    if (posted_length == 0)
+        posted_length = DeviceLink::put_posted_start(posted);
+    posted_length = DeviceLink::put_posted(posted, posted_length, {DeviceLink::Argument::record, code, inode, 0, record, size});
+}
+
+void flush_posted()
+{
+    if (link.fd >= 0 && !send_posted())
+        drop_link();
+}
+
+void forget(int fd)
+{
+    if (fd >= 0 && static_cast<size_t>(fd) < inodes().size())
+        inodes()[fd] = 0;
 }
 
 }  // namespace Device

@@ -35,6 +35,21 @@ int request_in(int fd, uint32_t code, const std::array<uint8_t, N>& record)
     return request_in(fd, code, record.data(), N);
 }
 
+// A record passed in whose result nobody reads (the TDM switch's refresh). On the board it is the
+// same request; on the emulator it waits and leaves with the other posted ones in one message, at
+// flush_posted() or before the next ordinary request, so the emulator still sees every request in
+// order. It gets no answer.
+void post_in(int fd, uint32_t code, const uint8_t* record, size_t size);
+template <size_t N>
+void post_in(int fd, uint32_t code, const std::array<uint8_t, N>& record)
+{
+    post_in(fd, code, record.data(), N);
+}
+void flush_posted();
+
+// The descriptor is being closed: a later descriptor of that number may be another device.
+void forget(int fd);
+
 template <size_t N>
 int request_inout(int fd, uint32_t code, std::array<uint8_t, N>& record)
 {

@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint8_t open_tag = 'o';
 constexpr uint8_t request_tag = 'r';
+constexpr uint8_t posted_tag = 'p';
 constexpr size_t open_header = 5;
 constexpr size_t request_header = 18;
 constexpr size_t reply_header = 8;
@@ -44,6 +45,25 @@ size_t put_reply(uint8_t* message, const Reply& reply)
     if (reply.size)
         std::memcpy(message + reply_header, reply.record, reply.size);
     return reply_header + reply.size;
+}
+
+size_t put_posted_start(uint8_t* message)
+{
+    message[0] = posted_tag;
+    return 1;
+}
+
+size_t put_posted(uint8_t* message, size_t length, const Request& request)
+{
+    const size_t size = put_request(message + length + posted_entry_header, request);
+    message[length] = static_cast<uint8_t>(size >> 8);
+    message[length + 1] = static_cast<uint8_t>(size);
+    return length + posted_entry_header + size;
+}
+
+bool is_posted(const uint8_t* message, size_t length)
+{
+    return length > 1 && length <= max_posted_message && message[0] == posted_tag;
 }
 
 bool get_open(const uint8_t* message, size_t length, Open& open)

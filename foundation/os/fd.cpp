@@ -1,5 +1,7 @@
 #include "foundation/os/fd.h"
 
+#include "foundation/os/device.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +22,7 @@ int Fd::close()
         errno = EBADF;
         return -1;
     }
+    Device::forget(fd_);
     int result = ::close(fd_);
     fd_ = -1;
     return result;

@@ -58,6 +58,7 @@ int StrmProtocol::attach(Fd fd)
 
 void StrmProtocol::release()
 {
+    answers_.clear();
     if (!fd_)
         return;
     read_event_.Release();
@@ -76,6 +77,9 @@ void StrmProtocol::local_activate()
 
 void StrmProtocol::local_deactivate()
 {
+    // Answers given before the end still go out; a failure has ended the layer already.
+    if (!write_answers())
+        return;
     release();
     on_deactivate(new Protocol_status_success(this));
 }
@@ -122,7 +126,10 @@ void StrmProtocol::do_read()
         std::clog << std::endl;
     }
     p.extend(unsigned(n));
+    delivering_ = true;
     on_message(p);
+    delivering_ = false;
+    write_answers();
 }
 
 void StrmProtocol::drop_input()
@@ -142,10 +149,25 @@ void StrmProtocol::on_error(const std::string& text)
 void StrmProtocol::message(Packet& p)
 {
     p.passert(!p.is_null(), "null packet");
+    if (delivering_)
+        answers_.insert(answers_.end(), p.data(), p.data() + p.length());
+    else
+        write_all(p.data(), p.length());
+}
+
+bool StrmProtocol::write_answers()
+{
+    if (answers_.empty())
+        return true;
+    const std::vector<unsigned char> answers = std::move(answers_);
+    answers_.clear();
+    return write_all(answers.data(), answers.size());
+}
+
+bool StrmProtocol::write_all(const unsigned char* next, size_t left)
+{
     const uint32_t start_ms = Mux::milliseconds();
     write_measure_.begin();
-    const unsigned char* next = p.data();
-    size_t left = p.length();
     while (left > 0) {
         // Non-blocking whatever the socket's mode, so that the wait below bounds the write.
         const ssize_t n = send(fd_, next, left, MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -164,7 +186,7 @@ void StrmProtocol::message(Packet& p)
             std::cerr << ", error=" << text << std::endl;
             ++overflow_counter_;
             on_error("write error: " + text);
-            return;
+            return false;
         }
         // A full buffer, or a write that took nothing: wait for room.
         if (!wait_writable(start_ms)) {
@@ -174,7 +196,7 @@ void StrmProtocol::message(Packet& p)
             std::cerr << std::endl;
             ++overflow_counter_;
             on_error("write timeout");
-            return;
+            return false;
         }
     }
     if (trace_) {
@@ -183,6 +205,7 @@ void StrmProtocol::message(Packet& p)
         std::clog << std::endl;
     }
     write_measure_.end();
+    return true;
 }
 
 bool StrmProtocol::wait_writable(uint32_t start_ms)

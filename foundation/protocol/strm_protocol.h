@@ -2,8 +2,10 @@
 
 // The bottom layer of a byte-stream stack: owns a connected stream socket, hands up whatever
 // one read brings (no framing) and writes every packet handed down completely before it
-// returns, blocking the reactor for at most 1000 ms in all. A socket failure detaches the
-// socket and sends a failure status up the stack.
+// returns, blocking the reactor for at most 1000 ms in all. Packets handed down while a read is
+// being handed up (the answers to what it brought) are written together once it has been: one
+// system call for a burst of answers instead of one each. A socket failure detaches the socket
+// and sends a failure status up the stack.
 
 #include "foundation/os/fd.h"
 #include "foundation/protocol/protocol.h"
@@ -15,6 +17,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 // When non-zero the destructor logs its entry.
 extern int strm_protocol_debug;
@@ -65,6 +68,10 @@ private:
     ssize_t receive_into(void* room, size_t size);
     // Reads and drops what arrived when the pool has no packet for it.
     void drop_input();
+    // Writes the answers gathered while a read was handed up; false when that ended the layer.
+    bool write_answers();
+    // Writes all of it within the budget; false when that failed and ended the layer.
+    bool write_all(const unsigned char* data, size_t length);
     // Waits for room in the send buffer within the budget that started at start_ms.
     bool wait_writable(uint32_t start_ms);
     // ", sendbuf=..., recvbuf=..., free=..., inq=..., outq=..."
@@ -78,4 +85,6 @@ private:
     Measure read_measure_;
     Measure write_measure_;
     uint32_t overflow_counter_ = 0;
+    bool delivering_ = false;
+    std::vector<unsigned char> answers_;
 };

@@ -326,6 +326,7 @@ void Multiplexer::close_watchdog()
         return;
     if (!write_text(watchdog_, "STOP"))
         std::cerr << "Mux: stop watchdog failed: " << strerror(errno) << std::endl;
+    Device::forget(watchdog_);
     ::close(watchdog_);
     watchdog_ = -1;
 }
