@@ -22,9 +22,10 @@ protected:
     BusCtl& bus = make<BusCtl>(&make<spiCtrl>());
 };
 
-TEST_F(BusCtlTest, TheChosenClockIsSelectedWhatCannotBeIsAnErrorAndDisabledControlLeavesItAlone)
+TEST_F(BusCtlTest, TheClockRunsFreeWhileNoControllerChoosesWhatCannotBeIsAnErrorAndDisabledControlLeavesItAlone)
 {
     connect();
+    EXPECT_EQ(requests("/dev/hal", "clock-select"), Strings{"clock-select source=4 -> 0"});
     board.clear_journal();
     send(clock_cfg("internal", "enabled", 2));
     send(clock_cfg("external", "disabled", 2));
@@ -38,7 +39,9 @@ TEST_F(BusCtlTest, TheChosenClockIsSelectedWhatCannotBeIsAnErrorAndDisabledContr
     EXPECT_NE(errors.text().find("clkctl: HW_CLOCK_SELECT fail.\n"), std::string::npos);
     EXPECT_EQ(board.state("/dev/hal", "clock"), Strings{"clock-source=5"});
 
-    // With clock control disabled the clock is never touched.
+    // The controller's loss lets it run free again; with clock control disabled it is never touched.
+    disconnect();
+    EXPECT_EQ(requests("/dev/hal", "clock-select").back(), "clock-select source=4 -> 0");
     bus.DisableControl();
     board.clear_journal();
     disconnect();

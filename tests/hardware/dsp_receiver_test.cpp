@@ -107,7 +107,8 @@ TEST_F(DspReceiver, SwitchesIssueOnlyWhatChangesAKnownStateAndCleanUpUndoesAllBu
 
 TEST_F(DspReceiver, EventsReachTheReceiverOfTheirTimeSlotAsTheirTypeAllows)
 {
-    Receiver receiver(7);
+    // A younger receiver of the time slot gets nothing: no enable of its own names the events.
+    Receiver receiver(7), younger(7);
     ASSERT_TRUE(receiver.enableVAD(true) && receiver.enableSD(true));
     // A direction outside the event's mask is -1; tone presence is the first byte of the second
     // word. An unknown time slot, BSS while it is off and the SD of another enable reach nobody.
@@ -121,6 +122,7 @@ TEST_F(DspReceiver, EventsReachTheReceiverOfTheirTimeSlotAsTheirTypeAllows)
     raise_all(receiver, {"7 vad 1 1 0 id=4"});
     EXPECT_EQ(receiver.events, (Strings{"vad -1 0", "vad 1 1", "sd 5", "tone 1000 1", "tone 1000 0", "flags 31 15",
                                         "flags 0 0", "bss 0.750000", "flags 0 0", "flags 0 0"}));
+    EXPECT_TRUE(younger.events.empty());
 }
 
 TEST_F(DspReceiver, AClosedServiceReopensOnlyToConfigureAndFailuresLeaveTheStateAsItWas)

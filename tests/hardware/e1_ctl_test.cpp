@@ -92,7 +92,7 @@ TEST_F(E1CtlTest, CasOpensTheTrunkThenTheTimeSlotSetsReadsAndClosesItAndClosingT
                                                 "get trunk=1 timeslot=5 -> -1 EINVAL", "trunk-close trunk=1 -> 0"}));
 }
 
-TEST_F(E1CtlTest, FailuresAreToldInTheSignalAndWhatCannotBeServedIsRefused)
+TEST_F(E1CtlTest, FailuresAreToldInTheSignalWhatCannotBeServedIsRefusedAndALossClosesTheTrunk)
 {
     connect_quietly();
     board.fail("/dev/e1-cas", 0x80044300, EIO);  // trunk open
@@ -106,6 +106,9 @@ TEST_F(E1CtlTest, FailuresAreToldInTheSignalAndWhatCannotBeServedIsRefused)
                                    success, error("invalidParams"), error("invalidParams"), error("unsupported")}));
     EXPECT_EQ(requests("/dev/e1-cas"), (Strings{"trunk-open trunk=3 -> -1 EIO", "trunk-open trunk=3 -> 0",
                                                 "channel trunk=3 timeslot=40 -> -1 EINVAL open tx=1"}));
+    // The controller's loss closes the trunk it opened.
+    disconnect();
+    EXPECT_EQ(requests("/dev/e1-cas", "trunk-close"), Strings{"trunk-close trunk=3 -> 0"});
 }
 
 TEST_F(E1CtlTest, WithoutItsDevicesNothingIsReportedOrComplainedAndTheyAreOpenedAgainEverySecond)

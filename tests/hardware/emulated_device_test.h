@@ -5,7 +5,6 @@
 
 #include "support/board_emulator.h"
 #include "support/journal_requests.h"
-#include "support/reactor_until.h"
 #include "../foundation/reactor/reactor_test_support.h"
 
 #include <functional>
@@ -19,14 +18,10 @@ using Strings = std::vector<std::string>;
 class BoardTest : public reactortest::ReactorTest {
 protected:
     // The requests of the device in the journal since it was last cleared whose name starts with
-    // the prefix, as "<request> <fields> -> <result>"; opens and closes as "open" and "close".
+    // the prefix, opens and closes included.
     Strings requests(const std::string& device, const std::string& prefix = "")
     {
-        Strings lines;
-        for (const testsupport::JournalEntry& entry : board.journal())
-            if (entry.device == device && entry.request.compare(0, prefix.size(), prefix) == 0)
-                lines.push_back(entry.request + (entry.fields.empty() ? "" : " " + entry.fields) + " -> " + entry.result);
-        return lines;
+        return testsupport::device_requests(board, device, prefix, true);
     }
     // Whether the stream got the line, whole.
     static bool logged(const reactortest::CaptureStream& stream, const std::string& line)

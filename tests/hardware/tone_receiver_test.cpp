@@ -127,6 +127,9 @@ TEST_F(ToneReceiver, DigitsAreDialledAsTonesAndPausesThenReportedComplete)
                                         "1000/1000 0/0", "0/0 0/0"}));
     EXPECT_GE(times[1] - times[0], 99u);
     EXPECT_GE(times[2] - times[1], 49u);
+    // An empty list is complete at once.
+    receiver.translateDTMF(digits({}));
+    EXPECT_EQ(receiver.completed, 3);
 }
 
 TEST_F(ToneReceiver, RingBackSoundsOneSecondInFourUntilCancelled)
@@ -178,9 +181,14 @@ TEST_F(ToneReceiver, RequestsCarryTheirRecordsAndCleanUpUndoesWhatWasSwitchedOn)
                                    "DTMF_DIAL timeslot=5 freq1=0 freq2=0 level1=0 level2=0 -> 0"}));
 }
 
-TEST_F(ToneReceiver, FailedRequestsAreLoggedAndChangeNothing)
+TEST_F(ToneReceiver, AMissingDeviceIsReopenedByConfiguringAndFailedRequestsAreLoggedAndChangeNothing)
 {
     Receiver receiver(5);
+    board.set_absent(dtmf, true);
+    EXPECT_FALSE(receiver.echoCancel(true));
+    board.set_absent(dtmf, false);
+    EXPECT_FALSE(receiver.echoCancel(true));
+    EXPECT_TRUE(receiver.configureDTMF(LGCP::DTMFParams()));
     board.fail(dtmf, 0x40084203, EIO);  // enable detector
     EXPECT_FALSE(receiver.enableDTMF(true));
     EXPECT_TRUE(logged(errors, "DTMF_ENABLE_DETECTOR fail: timeslot=5 id=1 errno=\"Input/output error\""));

@@ -17,26 +17,14 @@ protected:
 TEST_F(ControlServer, EveryCommandGetsOneSuccessAndOneErrorAtMostWithTheSeqAndSlotItCarried)
 {
     first.on_command = [this](const LGCP::Command& command) {
+        using Cause = LGCP::ErrorCause;
         switch (command.currentSelection()) {
-        case LGCP::Command::destroy:
-            first.Success();
-            break;
-        case LGCP::Command::deactivate:
-            first.Success();
-            first.Error(LGCP::ErrorCause::internal);
-            break;
-        case LGCP::Command::disconnect:
-            first.Error(LGCP::ErrorCause::busError);
-            first.Error(LGCP::ErrorCause::internal);
-            break;
-        case LGCP::Command::userData:
-            first.Error(LGCP::ErrorCause::unsupported);
-            first.Success();
-            break;
-        case LGCP::Command::ping:
-            return false;
-        default:  // a query: claimed and left unanswered
-            break;
+        case LGCP::Command::destroy: first.Success(); break;
+        case LGCP::Command::deactivate: first.Success(); first.Error(Cause::internal); break;
+        case LGCP::Command::disconnect: first.Error(Cause::busError); first.Error(Cause::internal); break;
+        case LGCP::Command::userData: first.Error(Cause::unsupported); first.Success(); break;
+        case LGCP::Command::ping: return false;
+        default: break;  // a query: claimed and left unanswered
         }
         return true;
     };

@@ -4,7 +4,6 @@
 #include "test_slot.h"
 
 #include "server/slot_connection.h"
-#include "support/reactor_until.h"
 
 #include <gtest/gtest.h>
 
@@ -124,7 +123,7 @@ TEST_F(SlotService, APostponedDestroyIsAnsweredOnceWhenTheSlotEndsAndTheSlotTake
     deliver("{ seq 9, slot 7, pdu command : destroy : NULL }");
 }
 
-TEST_F(SlotService, AnEndNoDestroyCommandWaitsForAnswersNothing)
+TEST_F(SlotService, ACreateReplacesALiveSlotAndAnEndNoDestroyCommandWaitsForAnswersNothing)
 {
     deliver("{ seq 1, slot 7, pdu command : create : echo : { bus 0, channel 20 } }");
     deliver("{ seq 2, slot 8, pdu command : create : echo : { bus 0, channel 20 } }");
@@ -139,6 +138,20 @@ TEST_F(SlotService, AnEndNoDestroyCommandWaitsForAnswersNothing)
     ASSERT_TRUE(testsupport::run_reactor_until(
         [] { return !Slots::instance()->Find(7) && !Slots::instance()->Find(8); }));
     EXPECT_TRUE(answers().empty());
+
+    // Created over a live, connected slot: the old one goes with its edge and route, with one answer.
+    deliver("{ seq 5, slot 1, pdu command : create : ext : { transmitter 1, receiver 2 } }");
+    deliver("{ seq 6, slot 2, pdu command : create : ext : { transmitter 3, receiver 4 } }");
+    deliver("{ seq 7, slot 1, pdu command : connect : 2 }");
+    TestSlot::calls.clear();
+    answers();
+    deliver("{ seq 8, slot 1, pdu command : create : ext : { transmitter 5, receiver 6 } }");
+    EXPECT_EQ(TestSlot::calls, (Strings{"x disconnect-transmitter x", "x input-release", "x output-release"}));
+    EXPECT_EQ(Slots::instance()->Find(2)->GetSource(), nullptr);
+    EXPECT_EQ(Slots::instance()->Find(1)->IGetTransmitChannel(), 5);
+    EXPECT_EQ(answers(), Strings{"{ seq 8, slot 1, pdu response : success : NULL }"});
+    for (unsigned n : {1, 2})
+        Slots::instance()->Destroy(Slots::instance()->Find(n));
 }
 
 TEST_F(SlotService, ALostControllerTakesEverySlotEvenOneStillEndingAndBlocksOneSecond)

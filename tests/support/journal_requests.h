@@ -10,13 +10,16 @@
 
 namespace testsupport {
 
-// "<request> <fields> -> <result>" of every entry of the device but its opens and closes, oldest
-// first (an entry without fields reads "<request> -> <result>").
-inline std::vector<std::string> device_requests(BoardEmulator& board, const std::string& device)
+// "<request> <fields> -> <result>" of every entry of the device whose request name starts with the
+// prefix, oldest first (an entry without fields reads "<request> -> <result>"); its opens and
+// closes only when asked for.
+inline std::vector<std::string> device_requests(BoardEmulator& board, const std::string& device,
+                                                const std::string& prefix = "", bool opens = false)
 {
     std::vector<std::string> lines;
     for (const JournalEntry& entry : board.journal())
-        if (entry.device == device && entry.request != "open" && entry.request != "close")
+        if (entry.device == device && entry.request.compare(0, prefix.size(), prefix) == 0 &&
+            (opens || (entry.request != "open" && entry.request != "close")))
             lines.push_back(entry.request + (entry.fields.empty() ? "" : " " + entry.fields) + " -> " + entry.result);
     return lines;
 }

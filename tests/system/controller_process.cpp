@@ -64,14 +64,6 @@ std::optional<std::string> ControllerProcess::wait_for(const std::string& text, 
     return message;
 }
 
-std::vector<std::string> ControllerProcess::take_all()
-{
-    std::vector<std::string> messages = printed();
-    messages.erase(messages.begin(), messages.begin() + std::min(taken_, messages.size()));
-    taken_ += messages.size();
-    return messages;
-}
-
 int ControllerProcess::finish(milliseconds timeout)
 {
     process_.close_input();

@@ -27,8 +27,6 @@ public:
     std::optional<std::string> next(milliseconds timeout);
     // Takes messages until one that holds the text and returns it; nothing when none comes in time.
     std::optional<std::string> wait_for(const std::string& text, milliseconds timeout);
-    // Every message printed so far that the test has not taken, taken now.
-    std::vector<std::string> take_all();
     // Ends its input and returns its exit status (-1 when it did not end normally in time).
     int finish(milliseconds timeout);
 

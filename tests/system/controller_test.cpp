@@ -38,30 +38,6 @@ TEST(Controller, QueryAndSighupSendTheResourceReportAndTheMonitoringServiceTakes
     EXPECT_EQ(controller->finish(answer_time), 0);
 }
 
-TEST(Controller, TheControllerToolFailsOnWhatItCannotReadOrReach)
-{
-    Gateway gateway(Gateway::quiet());
-    auto controller = gateway.controller();
-    controller->send("{ seq 1, pdu command : ping");
-    controller->send("{ seq 2, pdu command : ping : NULL }");
-    EXPECT_EQ(controller->next(answer_time), success(2));
-    EXPECT_EQ(controller->finish(answer_time), 1);
-    EXPECT_NE(controller->process().errors().find("controller: not an LGCP message: { seq 1, pdu command : ping\n"),
-              std::string::npos);
-
-    // A port bound but not listening refuses every connection.
-    int bound = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = testsupport::loopback(0);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(bound, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    Finished refused = run_program(build_program("controller"), {"--port", std::to_string(ntohs(address.sin_port))},
-                                   gateway.root.path());
-    close(bound);
-    EXPECT_EQ(refused.exit_status, 1);
-    EXPECT_EQ(refused.errors.rfind("controller: cannot connect to 127.0.0.1:", 0), 0u);
-}
-
 TEST(Controller, OneControllerAtATime)
 {
     Gateway gateway(Gateway::quiet());

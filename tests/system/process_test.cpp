@@ -53,19 +53,6 @@ TEST(CommandLine, VersionIsPrintedBeforeAnythingIsBuilt)
     EXPECT_EQ(finished.errors, "");
 }
 
-TEST(Startup, AnnouncesItselfAndWritesItsPidWithComplaintsAboutItsConfiguration)
-{
-    Gateway::Options options = Gateway::quiet();
-    options.configuration = "[traces]\nsignalling.hdlc = sometimes\n";
-    Gateway gateway(options);
-    EXPECT_EQ(gateway.daemon->output(), "Starting server [" + daemon_version(gateway.root.path()) +
-                                            "], port=" + std::to_string(gateway.port) + "\n");
-    EXPECT_EQ(gateway.root.read_file("/var/run/server.pid"), std::to_string(gateway.daemon->pid()));
-    EXPECT_NE(gateway.daemon->errors().find("traces: optional key \"signalling.hdlc\" has invalid "
-                                            "value=\"sometimes\", line 2. Key will be ignored.\n"),
-              std::string::npos);
-}
-
 TEST(Startup, InDaemonModeItDetachesAndRunsUntilSigterm)
 {
     Gateway::Options options = Gateway::quiet();
@@ -94,9 +81,18 @@ TEST(Startup, InDaemonModeItDetachesAndRunsUntilSigterm)
     pid = 0;
 }
 
-TEST(ProcessControl, Sigusr2RewritesTheStatusDumpAndReportsWhenItCannot)
+TEST(ProcessControl, StartUpAnnouncesItselfWritesItsPidAndSigusr2RewritesTheStatusDumpOrReportsWhenItCannot)
 {
-    Gateway gateway(Gateway::quiet());
+    Gateway::Options options = Gateway::quiet();
+    options.configuration = "[traces]\nsignalling.hdlc = sometimes\n";
+    Gateway gateway(options);
+    EXPECT_EQ(gateway.daemon->output(), "Starting server [" + daemon_version(gateway.root.path()) +
+                                            "], port=" + std::to_string(gateway.port) + "\n");
+    EXPECT_EQ(gateway.root.read_file("/var/run/server.pid"), std::to_string(gateway.daemon->pid()));
+    EXPECT_NE(gateway.daemon->errors().find("traces: optional key \"signalling.hdlc\" has invalid "
+                                            "value=\"sometimes\", line 2. Key will be ignored.\n"),
+              std::string::npos);
+
     // SIGHUP without a controller: the report is built, and dropped for want of a link; the
     // second drop is only counted.
     const std::string update = "update hardware resources\n";

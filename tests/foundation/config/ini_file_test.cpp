@@ -26,62 +26,22 @@ const char* const crafted =
     "[last]\n"                        // 13
     "tail = end";                     // 14
 
-const char* const crafted_dump =
-    "mSectionCount=2\n"
-    "dumping IniFile::Section\n"
-    "mName=\" net \"\n"
-    "mSubSectionCount=2\n"
-    "dumping IniFile::SubSection\n"
-    "mLineNo=\"3\"\n"
-    "mKeyCount=3\n"
-    "dumping IniFile::Key\n"
-    "mName=\"x\"\n"
-    "mSubKeyCount=2\n"
-    "dumping IniFile::SubKey\n"
-    "mValue=\"1\"\n"
-    "mLineNo=4\n"
-    "dumping IniFile::SubKey\n"
-    "mValue=\"2\"\n"
-    "mLineNo=8\n"
-    "dumping IniFile::Key\n"
-    "mName=\"y\"\n"
-    "mSubKeyCount=1\n"
-    "dumping IniFile::SubKey\n"
-    "mValue=\"a#b\"\n"
-    "mLineNo=5\n"
-    "dumping IniFile::Key\n"
-    "mName=\"two words\"\n"
-    "mSubKeyCount=1\n"
-    "dumping IniFile::SubKey\n"
-    "mValue=\"a  b\"\n"
-    "mLineNo=6\n"
-    "dumping IniFile::SubSection\n"
-    "mLineNo=\"9\"\n"
-    "mKeyCount=1\n"
-    "dumping IniFile::Key\n"
-    "mName=\"empty\"\n"
-    "mSubKeyCount=1\n"
-    "dumping IniFile::SubKey\n"
-    "mValue=\"\"\n"
-    "mLineNo=10\n"
-    "dumping IniFile::Section\n"
-    "mName=\"last\"\n"
-    "mSubSectionCount=1\n"
-    "dumping IniFile::SubSection\n"
-    "mLineNo=\"13\"\n"
-    "mKeyCount=1\n"
-    "dumping IniFile::Key\n"
-    "mName=\"tail\"\n"
-    "mSubKeyCount=1\n"
-    "dumping IniFile::SubKey\n"
-    "mValue=\"end\"\n"
-    "mLineNo=14\n";
-
-std::string dump(const IniFile::File& file)
+// The model as one line per section: "[name] @line key=value@line ... @line ..." with the header
+// line of each sub-section.
+std::string model(const IniFile::File& file)
 {
-    std::ostringstream out;
-    file.Dump(out);
-    return out.str();
+    std::string text;
+    for (const IniFile::Section& section : file) {
+        text += "[" + section.name() + "]";
+        for (const IniFile::SubSection& subsection : section) {
+            text += " @" + std::to_string(subsection.line());
+            for (const IniFile::Key& key : subsection)
+                for (const IniFile::SubKey& value : key)
+                    text += " " + key.name() + "=" + value.value() + "@" + std::to_string(value.line());
+        }
+        text += "\n";
+    }
+    return text;
 }
 
 std::string with_crlf(const std::string& text)
@@ -102,16 +62,26 @@ TEST(IniFile, CraftedFileWithCarriageReturnsGivesTheExpectedModel)
     IniFile::File file;
     ASSERT_TRUE(file.Open(root / "/server.conf"));
     EXPECT_TRUE(file.opened());
-    EXPECT_EQ(dump(file),
-              "dumping IniFile::File\nmFileName=\"" + (root / "/server.conf") + "\"\n\n" + crafted_dump);
-
+    const std::string text = "[ net ] @3 x=1@4 x=2@8 y=a#b@5 two words=a  b@6 @9 empty=@10\n[last] @13 tail=end@14\n";
+    EXPECT_EQ(model(file), text);
     std::istringstream plain(crafted);
     IniFile::File from_stream;
     plain >> from_stream;
-    EXPECT_EQ(dump(from_stream), std::string("dumping IniFile::File\nmFileName=\"\"\n\n") + crafted_dump);
+    EXPECT_EQ(model(from_stream), text);
+
+    // The dump writes the tree one item a line, each level before its children.
+    std::istringstream one("[a]\nk=v");
+    IniFile::File small;
+    one >> small;
+    std::ostringstream dump;
+    small.Dump(dump);
+    EXPECT_EQ(dump.str(), "dumping IniFile::File\nmFileName=\"\"\n\nmSectionCount=1\ndumping IniFile::Section\n"
+                          "mName=\"a\"\nmSubSectionCount=1\ndumping IniFile::SubSection\nmLineNo=\"1\"\nmKeyCount=1\n"
+                          "dumping IniFile::Key\nmName=\"k\"\nmSubKeyCount=1\ndumping IniFile::SubKey\nmValue=\"v\"\n"
+                          "mLineNo=2\n");
 }
 
-TEST(IniFile, UnreadableFileLeavesAnEmptyClosedModel)
+TEST(IniFile, AnUnreadableFileLeavesAnEmptyClosedModelAndALineHoldingANulByteIsSkippedWholeWithAReport)
 {
     testsupport::TempRoot root;
     std::istringstream in("[b]\n[a]\nz=1\nlast=");
@@ -123,19 +93,15 @@ TEST(IniFile, UnreadableFileLeavesAnEmptyClosedModel)
     EXPECT_FALSE(file.opened());
     EXPECT_EQ(file.count(), 0u);
     EXPECT_EQ(file.name(), root / "/missing.conf");
-}
 
-// Cut at the NUL, "]\0" and "]" would be one key name, or "k\0x" the key "k".
-TEST(IniFile, ALineHoldingANulByteIsSkippedWholeWithAReport)
-{
-    testsupport::TempRoot root;
+    // Cut at the NUL, "]\0" and "]" would be one key name, or "k\0x" the key "k".
     root.write_file("/server.conf", std::string("[a]\n]\0=1\n]=2\nk\0x=3\n[b\0]\nk=4", 27));
     reactortest::CaptureStream errors(std::cerr);
-    IniFile::File file(root / "/server.conf");
+    IniFile::File skipped(root / "/server.conf");
     const std::string name = "configuration \"" + (root / "/server.conf") + "\" ";
     EXPECT_EQ(errors.text(), name + "line 2: a NUL byte, line skipped\n" + name + "line 4: a NUL byte, line skipped\n" +
                                  name + "line 5: a NUL byte, line skipped\n");
-    IniFile::SubSection& a = *file["a"].begin();
+    IniFile::SubSection& a = *skipped["a"].begin();
     EXPECT_EQ(a.count(), 2u);
     EXPECT_EQ(a["]"].count(), 1u);
     EXPECT_EQ(a["]"].begin()->value(), "2");

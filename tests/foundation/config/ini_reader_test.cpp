@@ -82,26 +82,23 @@ TEST(IniReader, OptionalKeysAreReportedButNeverFail)
               "h: optional key \"thrice\" specified more than once: 5 6 7 lines. All keys will be ignored.\n");
 }
 
-TEST(IniReaderValues, BooleanWordsAreExactAndCaseSensitive)
-{
-    bool value = false;
-    IniFile::Private::TKeyValue<bool> key(&value, "k");
-    for (const char* word : {"true", "yes", "enabled", "enable", "1"}) {
-        value = false;
-        EXPECT_TRUE(key.do_parse(word) && value) << word;
-    }
-    for (const char* word : {"false", "no", "disabled", "disable", "0"}) {
-        value = true;
-        EXPECT_TRUE(key.do_parse(word) && !value) << word;
-    }
-    for (const char* word : {"on", "off", "TRUE", "Yes", "", " yes", "2"})
-        EXPECT_FALSE(key.do_parse(word)) << word;
-}
-
 enum AgentType { lemzgw = 1, vask = 2, lemzgw_qx = 4 };
 
-TEST(IniReaderValues, EnumerationTakesTableWordsOrWholeNumbersInRange)
+TEST(IniReaderValues, BooleanWordsAreExactAndCaseSensitiveAndEnumerationsTakeTableWordsOrWholeNumbersInRange)
 {
+    bool flag = false;
+    IniFile::Private::TKeyValue<bool> boolean(&flag, "k");
+    for (const char* word : {"true", "yes", "enabled", "enable", "1"}) {
+        flag = false;
+        EXPECT_TRUE(boolean.do_parse(word) && flag) << word;
+    }
+    for (const char* word : {"false", "no", "disabled", "disable", "0"}) {
+        flag = true;
+        EXPECT_TRUE(boolean.do_parse(word) && !flag) << word;
+    }
+    for (const char* word : {"on", "off", "TRUE", "Yes", "", " yes", "2"})
+        EXPECT_FALSE(boolean.do_parse(word)) << word;
+
     static const IniFile::Symbol words[] = {{"lemzgw", lemzgw}, {"vask", vask}, {"lemzgw.qx", lemzgw_qx}, {nullptr, 0}};
     AgentType value = lemzgw;
     IniFile::Private::TKeyValue<AgentType> key(&value, "name", words);

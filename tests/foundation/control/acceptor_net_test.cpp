@@ -160,7 +160,7 @@ TEST_F(AcceptorNetTest, DeactivateTellsTheReceiverNothingAndStopsListening)
     EXPECT_EQ(acceptor->state(), State::Idle);
     acceptor->Send("abc", 3);
     EXPECT_EQ(errors.lines.back().text, "Control::Service::Send() ignore Send request in Idle state.");
-    run_for(200);
+    testsupport::run_reactor_for(200);
     EXPECT_EQ(receiver.events, Strings{"connect"});
     EXPECT_TRUE(sees_end(peer));
     EXPECT_FALSE(testsupport::listens_on(getpid(), port));

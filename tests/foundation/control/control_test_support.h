@@ -118,7 +118,7 @@ protected:
         // The clock jumps between runs of a millisecond, so that no run waits on a time it did
         // not read itself.
         while (!done() && std::chrono::steady_clock::now() < deadline) {
-            run_for(1);
+            testsupport::run_reactor_for(1);
             offset_us_ += int64_t(warp_ms) * 1000;
             Mux::set_clock_offset_for_tests(offset_us_);
         }

@@ -51,6 +51,11 @@ TEST_F(UnixLinkTest, ConnectorReachesTheAcceptorThroughAStaleSocketFileAndSendsW
     ASSERT_TRUE(run_until([&] { return client_side.messages.size() == 1; }));
     EXPECT_EQ(client_side.messages, Strings{"abc"});
     EXPECT_EQ(server_side.events, (Strings{"connect", "message"}));
+    // Deactivated while its end waits for the next pass, the service tells its receiver nothing.
+    connector.Disconnect();
+    connector.Deactivate();
+    testsupport::run_reactor_for(1);
+    EXPECT_EQ(client_side.disconnects, 0);
     acceptor.Deactivate();
     EXPECT_EQ(access(server_path.c_str(), F_OK), 0);
 }

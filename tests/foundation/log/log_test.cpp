@@ -36,6 +36,9 @@ extern "C" void syslog(int priority, const char* format, ...)
     system_log.push_back("<" + std::to_string(priority) + ">" + text);
 }
 
+// Stands in for the system library's daemon(): no test detaches; the working directory changes as asked.
+extern "C" int daemon(int nochdir, int) { return nochdir ? 0 : chdir("/"); }
+
 namespace {
 
 using testing::ElementsAre;
@@ -236,39 +239,23 @@ TEST_F(SysLog, RestartedOrLateLogDaemonIsReconnected)
     EXPECT_THAT(socket_->messages(), ElementsAre(MatchesRegex("<27>.* syslog-qx: found")));
 }
 
-// Runs the body in a daemon made from a child of the test, so that the test process itself
-// never detaches. Returns the wait status of the child that detached.
-int run_daemon(const Daemon::Params& params, void (*body)())
-{
-    std::cout.flush();
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        Daemon::Init(params);
-        body();
-        _exit(0);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
-    return status;
-}
-
 TEST(Daemon, SystemLogModeSendsStreamsAndRawWritesToTheLogSocket)
 {
     testsupport::TempRoot root;
     LogSocket socket(root);
-    Daemon::Params params;
-    params.name = ident();
-    EXPECT_EQ(run_daemon(params, [] {
-                  std::cerr << "cwd=" << std::filesystem::current_path().string() << std::endl;
-                  std::cout << "out" << std::endl;
-                  std::clog << "dbg" << std::endl;
-                  pid_t child = fork();
-                  if (child == 0)
-                      _exit(write(1, "raw\n", 4) == 4 ? 0 : 1);
-                  waitpid(child, nullptr, 0);
-              }),
-              0);
+    std::fflush(nullptr);
+    // In a child, as the mode takes the streams and the standard descriptors for good.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        Daemon::Init({Daemon::system_log, false, ident()});
+        std::cerr << "cwd=" << std::filesystem::current_path().string() << std::endl;
+        std::cout << "out" << std::endl;
+        std::clog << "dbg" << std::endl;
+        _exit(write(1, "raw\n", 4) == 4 ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0);
     EXPECT_THAT(socket.messages(), ElementsAre(line(27, "cwd=/")));
     EXPECT_THAT(socket.messages(), ElementsAre(line(29, "out")));
     EXPECT_THAT(socket.messages(), ElementsAre(line(31, "dbg")));
@@ -310,9 +297,13 @@ TEST(LogFile, LinesArePrefixedAndGoToTheFileOfTheirHourAndARestartAppends)
         out << "tomorrow" << std::endl;
         out << "unflushed\n";
     }
-    LogFileStreamBuf buffer(root.path());
-    std::ostream out(&buffer);
-    out << "restarted" << std::endl;
+    {
+        // Start-up in log-file mode sends the three streams to the files.
+        Daemon::Sentry files({Daemon::log_files, true, root.path()});
+        std::cout << "restarted" << std::endl;
+        std::cerr << "error" << std::endl;
+        std::clog << "debug" << std::endl;
+    }
     Mux::set_clock_offset_for_tests(0);
 
     EXPECT_THAT(root.read_file("/2024_12_05-10.log"),
@@ -320,7 +311,8 @@ TEST(LogFile, LinesArePrefixedAndGoToTheFileOfTheirHourAndARestartAppends)
     EXPECT_THAT(root.read_file("/2024_12_05-11.log"), MatchesRegex("00:00:[0-9]{5,6}: next hour\n"));
     EXPECT_THAT(root.read_file("/2040_02_29-10.log"), MatchesRegex("00:00:[0-9]{5,6}: far away\n"));
     EXPECT_THAT(root.read_file("/2024_12_06-10.log"),
-                MatchesRegex("20:00:[0-9]{5,6}: tomorrow\n20:00:[0-9]{5,6}: unflushed\n20:00:[0-9]{5,6}: restarted\n"));
+                MatchesRegex("20:00:[0-9]{5,6}: tomorrow\n20:00:[0-9]{5,6}: unflushed\n20:00:[0-9]{5,6}: restarted\n"
+                             "20:00:[0-9]{5,6}: error\n20:00:[0-9]{5,6}: debug\n"));
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST(PacketPool, HoldsExactly1024BlocksThenThrowsAndReusesTheLeastRecentlyFreedF
     EXPECT_EQ(Packet_pool::available(), packet_pool_blocks - 3);
 }
 
-TEST(Packet, ChangedCopyLeavesTheOriginalAndHoldsOneMoreBlock)
+TEST(Packet, ChangedCopyLeavesTheOriginalHoldingOneMoreBlockStringsAreCutAndSubPacketsAreCopies)
 {
     Packet original = make({0x01, 0x02, 0x03});
     const uint32_t free_with_one = Packet_pool::available();
@@ -61,10 +61,7 @@ TEST(Packet, ChangedCopyLeavesTheOriginalAndHoldsOneMoreBlock)
     EXPECT_EQ(reader.get(), original.get());
     EXPECT_EQ(original.text(), "01 02 03");
     EXPECT_EQ(Packet_pool::available(), free_with_one - 1);
-}
 
-TEST(Packet, StringsAndSubPackets)
-{
     // Strings carry a length octet: longer ones are cut to 255 bytes.
     Packet s = make({});
     s.put(std::string("abc"));

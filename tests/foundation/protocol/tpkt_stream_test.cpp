@@ -4,7 +4,6 @@
 #include "../packet/pool_test_support.h"
 #include "../reactor/reactor_test_support.h"
 #include "../tshark_fields.h"
-#include "support/reactor_until.h"
 
 #include <gmock/gmock.h>
 

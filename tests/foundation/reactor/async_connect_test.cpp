@@ -97,7 +97,7 @@ TEST_F(AsyncConnectTest, SilentPeerTimesOutOnTimeAndStopEndsAConnect)
         connect.Stop();
         EXPECT_EQ(statuses, Statuses{Status::stopped});
         // Nothing of the stopped connect is left to report later.
-        run_for(300);
+        testsupport::run_reactor_for(300);
         EXPECT_EQ(statuses.size(), 1u);
     }
     for (int fd : fillers)

@@ -51,17 +51,21 @@ protected:
     int source[2] = {-1, -1}, destination[2] = {-1, -1};
 };
 
-TEST_F(AsyncCopyTest, EveryByteIsCopiedAndTheCallersDescriptorsStayOpen)
+TEST_F(AsyncCopyTest, AChangeCancelsARunningCopyAndEveryByteIsCopiedAndTheCallersDescriptorsStayOpen)
 {
     std::string data(100 * 1024, '\0');
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = char(i * 7 + i / 251);
-    fill_source(data);
-    // A size of 0 is ignored: it would end the copy at once.
+    // A change cancels a running copy, here one waiting for its source; a size of 0 is ignored:
+    // it would end the copy at once.
+    copy.Start(source[0], destination[1]);
     copy.set_bufsize(0);
+    EXPECT_TRUE(statuses.empty());
+    copy.set_events({});
+    fill_source(data);
     copy.Start(source[0], destination[1]);
     run_guarded();
-    EXPECT_EQ(statuses, Statuses{Status::done});
+    EXPECT_EQ(statuses, (Statuses{Status::cancelled, Status::done}));
     EXPECT_EQ(copy.copied(), data.size());
     EXPECT_EQ(copy.error(), 0);
     EXPECT_TRUE(copied() == data);

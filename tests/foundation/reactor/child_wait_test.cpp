@@ -3,13 +3,11 @@
 #include "foundation/os/ipc_signal.h"
 #include "foundation/reactor/child_wait_service.h"
 #include "reactor_test_support.h"
-#include "support/reactor_until.h"
 
 #include <cstdio>
 #include <map>
 #include <memory>
 
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -94,44 +92,6 @@ TEST_F(ChildWaitTest, ChildrenEndingTogetherAreReapedInOnePassAndOnlyTheFirstWai
     EXPECT_FALSE(second.wait.linked());
     EXPECT_TRUE(first.wait.linked());
     EXPECT_FALSE(silent.linked());
-}
-
-TEST_F(ChildWaitTest, BurstOfChildrenIsReportedInFullWhileTimersKeepTime)
-{
-    constexpr size_t kChildren = 300;
-    // Every child waits on one pipe, whose read end it inherits, and all end together once it closes.
-    int gate[2];
-    ASSERT_EQ(pipe2(gate, O_CLOEXEC), 0);
-    ASSERT_EQ(fcntl(gate[0], F_SETFD, 0), 0);
-    const std::string command = "read line <&" + std::to_string(gate[0]) + "; exit 7";
-    Ends reports;
-    std::vector<std::unique_ptr<Watch>> watches;
-    for (size_t i = 0; i < kChildren; ++i) {
-        watches.push_back(std::make_unique<Watch>(&reports));
-        watches.back()->wait.Attach(spawn(command));
-    }
-    close(gate[0]);
-
-    // The children end just before the timer is due.
-    struct Scene {
-        int gate;
-        uint32_t fired_at = 0;
-        void OpenGate() { close(gate); }
-        void Fired() { fired_at = Mux::milliseconds(); }
-    } scene{gate[1]};
-    Timer open_gate, on_time;
-    const uint32_t start = Mux::milliseconds();
-    open_gate.set(90, &Scene::OpenGate, &scene);
-    on_time.set(100, &Scene::Fired, &scene);
-    ASSERT_TRUE(run_reactor_until([&] { return scene.fired_at && reports.size() == kChildren; }, 30000));
-
-    EXPECT_EQ(logged(), reports);
-    for (const auto& report : reports)
-        EXPECT_EQ(report.second, 7 << 8);
-    for (const auto& watch : watches)
-        EXPECT_FALSE(watch->wait.linked());
-    EXPECT_GE(int32_t(scene.fired_at - start), 100);
-    EXPECT_LT(int32_t(scene.fired_at - start), 600);
 }
 
 }  // namespace

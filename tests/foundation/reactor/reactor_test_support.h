@@ -6,6 +6,7 @@
 #include "foundation/reactor/clock.h"
 #include "foundation/reactor/multiplexer.h"
 #include "foundation/reactor/timer.h"
+#include "support/reactor_until.h"
 
 #include <gtest/gtest.h>
 
@@ -111,14 +112,6 @@ protected:
         Timer guard;
         guard.set(limit_ms, &ReactorTest::guard_expired, this);
         multiplexer.run(use_watchdog, true);
-    }
-
-    // Runs the loop for about ms.
-    static void run_for(unsigned ms)
-    {
-        Timer end;
-        end.set(ms, &Multiplexer::terminate, &multiplexer);
-        multiplexer.run(false, true);
     }
 
 private:

@@ -1,7 +1,6 @@
 #include "foundation/util/tpkt_tracer.h"
 
 #include "../control/control_test_support.h"
-#include "support/reactor_until.h"
 
 namespace {
 
