@@ -85,12 +85,19 @@ std::string request_fields(const RequestType* type, const DeviceLink::Request& r
     return fields;
 }
 
+// The board and the daemon's link whose request a model is handling.
+Board* serving_board = nullptr;
+int serving_link = -1;
+
+constexpr uint32_t requesting_process = 0xFFFFFFFF;
+
 }  // namespace
 
 Board::Board(const std::string& root)
     : board_path_(root + DeviceLink::socket_path), control_path_(root + "/dev/board-control"), commands_(*this)
 {
     std::filesystem::create_directories(root + "/dev");
+    DeviceModel::set_root(root);
     models_ = DeviceModel::create_registered();
     for (const auto& model : models_) {
         Driver& driver = drivers_[model->path()];
@@ -142,7 +149,8 @@ void Board::poll_once(const sigset_t& poll_mask)
 {
     // Order of service within one pass: what the daemon wrote to its devices before the daemon's
     // requests, and both before the test's commands, so that a test that writes or asks and then
-    // reads the journal finds its own doing there.
+    // reads the journal finds its own doing there. Timed work goes first and bounds the wait.
+    std::optional<DeviceModel::Clock::time_point> next_due = run_timed();
     poll_set_.clear();
     for (const auto& file : files_)
         poll_set_.push_back({file->fd(), file->events(), 0});
@@ -153,7 +161,14 @@ void Board::poll_once(const sigset_t& poll_mask)
         poll_set_.push_back({session->fd(), session->events(), 0});
     poll_set_.push_back({control_fd_, POLLIN, 0});
 
-    if (ppoll(poll_set_.data(), poll_set_.size(), nullptr, &poll_mask) <= 0)
+    timespec wait{};
+    if (next_due) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(*next_due - DeviceModel::Clock::now());
+        left = std::max(left, std::chrono::nanoseconds::zero());
+        wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+        wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
+    }
+    if (ppoll(poll_set_.data(), poll_set_.size(), next_due ? &wait : nullptr, &poll_mask) <= 0)
         return;
 
     size_t next = 0;
@@ -185,6 +200,22 @@ void Board::poll_once(const sigset_t& poll_mask)
     files_.erase(std::remove_if(files_.begin(), files_.end(), gone), files_.end());
     links_.erase(std::remove_if(links_.begin(), links_.end(), gone), links_.end());
     sessions_.erase(std::remove_if(sessions_.begin(), sessions_.end(), gone), sessions_.end());
+}
+
+std::optional<DeviceModel::Clock::time_point> Board::run_timed()
+{
+    auto now = DeviceModel::Clock::now();
+    std::optional<DeviceModel::Clock::time_point> next;
+    for (const auto& model : models_) {
+        std::optional<DeviceModel::Clock::time_point> due = model->due();
+        if (due && *due <= now) {
+            model->run_due(now);
+            due = model->due();
+        }
+        if (due && (!next || *due < *next))
+            next = due;
+    }
+    return next;
 }
 
 void Board::accept_links()
@@ -263,6 +294,9 @@ void Board::open_device(Link& link, const DeviceLink::Open& open)
     }
     fstat(pair[1], &status);
     NonBlockMode(pair[0]);
+    for (DeviceModel* model : driver->models)
+        if (int size = model->send_buffer())
+            setsockopt(pair[1], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
     auto file = std::make_unique<OpenFile>(next_file_id_++, *driver, pair[0], status.st_ino);
     journal_.add(path, "open", "file=" + std::to_string(file->id()) + ' ' + fields, "0");
     files_by_inode_[file->inode()] = file.get();
@@ -301,7 +335,10 @@ void Board::request(Link& link, const DeviceLink::Request& request, bool posted)
         // The driver would copy the wrong amount from the wrong place.
         answer = Answer::failure(EFAULT);
     } else {
+        serving_board = this;
+        serving_link = link.fd();
         answer = type->handler(call);
+        serving_board = nullptr;
     }
     if (answer.journal) {
         std::string result = result_text(answer.result, answer.error);
@@ -312,6 +349,24 @@ void Board::request(Link& link, const DeviceLink::Request& request, bool posted)
     }
     if (!posted)
         reply(link, answer.result, answer.error, record_, request.size);
+}
+
+OpenFile* Board::descriptor_file(uint32_t pid, uint32_t fd)
+{
+    if (!serving_board)
+        return nullptr;
+    if (pid == requesting_process) {
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (getsockopt(serving_link, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0)
+            return nullptr;
+        pid = static_cast<uint32_t>(peer.pid);
+    }
+    struct stat status;
+    if (stat(("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd)).c_str(), &status) != 0)
+        return nullptr;
+    auto found = serving_board->files_by_inode_.find(status.st_ino);
+    return found == serving_board->files_by_inode_.end() ? nullptr : found->second;
 }
 
 void Board::written(OpenFile& file, const uint8_t* data, size_t size)

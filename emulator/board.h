@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -40,9 +41,15 @@ public:
     Driver* driver(const std::string& path);
     // An open file by its number, or the latest open of a device path that is still open.
     OpenFile* target(const std::string& name);
+    // For a model's attach request: the open file that process `pid` holds as descriptor `fd`,
+    // found through /proc/<pid>/fd/<fd>; the pid 0xFFFFFFFF names the process whose request is
+    // being served, by the peer credentials of its link. Null when there is none.
+    static OpenFile* descriptor_file(uint32_t pid, uint32_t fd);
 
 private:
     void poll_once(const sigset_t& poll_mask);
+    // Runs the models' work that is due; when the next is due.
+    std::optional<DeviceModel::Clock::time_point> run_timed();
     void accept_links();
     void accept_control();
     void serve_link(Link& link, short revents);

@@ -14,10 +14,12 @@
 #include "emulator/text.h"
 #include "foundation/os/device_link.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,8 @@ struct Written {
 
 class DeviceModel {
 public:
+    using Clock = std::chrono::steady_clock;
+
     template <class Model>
     struct Registration {
         Registration()
@@ -91,6 +95,18 @@ public:
     virtual bool state(const Words& arguments, std::vector<std::string>& lines) const;
     // A "set" command of the test control; false when it is not this model's or is malformed.
     virtual bool set(const Words& arguments);
+    // Timed work, such as a channel that runs at a line rate: when it is next due (nothing
+    // timed: none), and the work, which the board runs once that time has come. Afterwards the
+    // model is due later than `now`, or not at all.
+    virtual std::optional<Clock::time_point> due() const { return std::nullopt; }
+    virtual void run_due(Clock::time_point) {}
+    // The send buffer of the daemon's end of every open of the device, 0 for the system's: a
+    // driver with a short queue holds the daemon's writes back once its queue is full.
+    virtual int send_buffer() const { return 0; }
+
+    // The board's root directory, where models write what a test reads as a file.
+    static const std::string& root() { return root_; }
+    static void set_root(const std::string& root) { root_ = root; }
 
 protected:
     void define(RequestType type) { requests_.push_back(std::move(type)); }
@@ -103,6 +119,8 @@ protected:
 private:
     using Factory = std::unique_ptr<DeviceModel> (*)();
     static std::vector<Factory>& registry();
+
+    static inline std::string root_;
 
     std::string path_;
     std::vector<RequestType> requests_;

@@ -33,7 +33,7 @@ void OpenFile::end_of_file()
 short OpenFile::events() const
 {
     short events = 0;
-    if (draining_)
+    if (draining_ && !held_)
         events |= POLLIN;
     if (!queued_.empty())
         events |= POLLOUT;
@@ -60,9 +60,10 @@ bool OpenFile::serve(short revents, const std::function<void(const uint8_t*, siz
 {
     if (revents & POLLOUT)
         send_queued();
-    if (draining_ && (revents & POLLIN)) {
+    if (revents & POLLIN) {
         static uint8_t buffer[max_record];
-        for (;;) {
+        // A record taken may make the model hold the rest back.
+        while (draining_ && !held_) {
             ssize_t length = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
             if (length > 0) {
                 received(buffer, length);

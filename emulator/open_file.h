@@ -30,6 +30,9 @@ public:
     void push(std::vector<uint8_t> record);
     // While not draining, what the daemon writes stays in its socket until the buffer is full.
     void set_draining(bool draining) { draining_ = draining; }
+    // A model holds back what the daemon writes while its channel is busy (one that runs at a
+    // line rate), apart from the test's stall and drain.
+    void hold(bool held) { held_ = held; }
     // The daemon reads end of file once the records queued before are out.
     void end_of_file();
 
@@ -47,6 +50,7 @@ private:
     uint64_t inode_;
     std::deque<std::vector<uint8_t>> queued_;
     bool draining_ = true;
+    bool held_ = false;
     bool end_pending_ = false;
     bool ended_ = false;
 };

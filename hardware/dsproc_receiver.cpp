@@ -57,21 +57,24 @@ bool DSProcReceiver::enableMute(bool rx, bool tx) { return service().enableMute(
 
 bool DSProcReceiver::disableMute() { return enableMute(false, false); }
 
-void DSProcReceiver::configureDelays(unsigned rx, unsigned tx, unsigned selcal)
+// The state follows the request whatever the driver answered, so that clean-up undoes it.
+bool DSProcReceiver::configureDelays(unsigned rx, unsigned tx, unsigned selcal)
 {
-    service().configureDelays(timeslot(), rx, tx, selcal);
+    const bool done = service().configureDelays(timeslot(), rx, tx, selcal);
     delays_set = rx != 0 || tx != 0 || selcal != 0;
+    return done;
 }
 
-void DSProcReceiver::configureRxGain(int gain)
+bool DSProcReceiver::configureRxGain(int gain)
 {
-    service().configureRxGain(timeslot(), gain);
+    const bool done = service().configureRxGain(timeslot(), gain);
     gain_set = gain != 0;
+    return done;
 }
 
-void DSProcReceiver::configureToneFilter(unsigned freq, unsigned enable, int duration_ms, int level_dB)
+bool DSProcReceiver::configureToneFilter(unsigned freq, unsigned enable, int duration_ms, int level_dB)
 {
-    service().configureToneFilter(timeslot(), freq, enable, duration_ms, level_dB);
+    return service().configureToneFilter(timeslot(), freq, enable, duration_ms, level_dB);
 }
 
 void DSProcReceiver::disableToneAll() { service().disableToneAll(*this); }

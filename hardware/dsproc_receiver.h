@@ -71,10 +71,10 @@ public:
     bool disableSD();
     bool enableMute(bool rx, bool tx);
     bool disableMute();
-    void configureDelays(unsigned rx, unsigned tx, unsigned selcal);
+    bool configureDelays(unsigned rx, unsigned tx, unsigned selcal);
     // The gain in dB must fit one signed byte of the driver's record.
-    void configureRxGain(int gain);
-    void configureToneFilter(unsigned freq, unsigned enable, int duration_ms, int level_dB);
+    bool configureRxGain(int gain);
+    bool configureToneFilter(unsigned freq, unsigned enable, int duration_ms, int level_dB);
     void disableToneAll();
 
 private:

@@ -191,35 +191,39 @@ bool DSProcReceiverService::configureSD(unsigned ts)
     return true;
 }
 
-void DSProcReceiverService::configureDelays(unsigned ts, unsigned rx, unsigned tx, unsigned selcal)
+bool DSProcReceiverService::configureDelays(unsigned ts, unsigned rx, unsigned tx, unsigned selcal)
 {
     if (!opened("configure Delays fail: (interface not opened)", ts))
-        return;
+        return false;
     std::array<uint8_t, parameter_size> parameters{};
     BigEndian::put_u32(parameters.data(), 0, rx);
     BigEndian::put_u32(parameters.data(), 4, tx);
     BigEndian::put_u32(parameters.data(), 8, selcal);
-    if (configure(ts, what_delays, parameters.data(), "DSPROC_CONFIGURE DELAYS fail:"))
-        std::clog << "DSPROC_CONFIGURE DELAYS" << " ts=" << ts << " rx=" << rx << " tx=" << tx << " selcal=" << selcal
-                  << std::endl;
+    if (!configure(ts, what_delays, parameters.data(), "DSPROC_CONFIGURE DELAYS fail:"))
+        return false;
+    std::clog << "DSPROC_CONFIGURE DELAYS" << " ts=" << ts << " rx=" << rx << " tx=" << tx << " selcal=" << selcal
+              << std::endl;
+    return true;
 }
 
-void DSProcReceiverService::configureRxGain(unsigned ts, int gain)
+bool DSProcReceiverService::configureRxGain(unsigned ts, int gain)
 {
     if (!opened("Configure Rx gain fail: (interface not opened)", ts))
-        return;
+        return false;
     auto byte = static_cast<uint8_t>(fit_field(gain, -128, 127, "DSPROC_CONFIGURE RX GAIN", "gain_dB", ts));
     std::array<uint8_t, parameter_size> parameters{};
     BigEndian::put_u8(parameters.data(), 0, byte);
-    if (configure(ts, what_rx_gain, parameters.data(), "DSPROC_CONFIGURE Rx Gain fail:"))
-        std::clog << "DSPROC_CONFIGURE RX GAIN" << " ts=" << ts << " gain_dB=" << unsigned{byte} << std::endl;
+    if (!configure(ts, what_rx_gain, parameters.data(), "DSPROC_CONFIGURE Rx Gain fail:"))
+        return false;
+    std::clog << "DSPROC_CONFIGURE RX GAIN" << " ts=" << ts << " gain_dB=" << unsigned{byte} << std::endl;
+    return true;
 }
 
-void DSProcReceiverService::configureToneFilter(unsigned ts, unsigned freq, unsigned enable, int duration_ms,
+bool DSProcReceiverService::configureToneFilter(unsigned ts, unsigned freq, unsigned enable, int duration_ms,
                                                 int level_dB)
 {
     if (!opened("Configure Tone Filter fail: (interface not opened)", ts))
-        return;
+        return false;
     const char* request = "DSPROC_CONFIGURE TONE FILTER";
     auto frequency = static_cast<uint16_t>(fit_field(freq, 0, 0xFFFF, request, "freq", ts));
     auto enabled = static_cast<uint8_t>(fit_field(enable, 0, 0xFF, request, "en", ts));
@@ -230,10 +234,11 @@ void DSProcReceiverService::configureToneFilter(unsigned ts, unsigned freq, unsi
     BigEndian::put_u8(parameters.data(), 2, enabled);
     BigEndian::put_u16(parameters.data(), 4, duration);
     BigEndian::put_u8(parameters.data(), 6, static_cast<uint8_t>(level));
-    if (configure(ts, what_tone_filter, parameters.data(), "DSPROC_CONFIGURE Tone Filter fail:"))
-        std::clog << "DSPROC_CONFIGURE TONE FILTER" << " ts=" << ts << " freq=" << frequency
-                  << ", en=" << unsigned{enabled} << ", dur_th_msec=" << duration << ", det_lvl_dB=" << int{level}
-                  << std::endl;
+    if (!configure(ts, what_tone_filter, parameters.data(), "DSPROC_CONFIGURE Tone Filter fail:"))
+        return false;
+    std::clog << "DSPROC_CONFIGURE TONE FILTER" << " ts=" << ts << " freq=" << frequency << ", en=" << unsigned{enabled}
+              << ", dur_th_msec=" << duration << ", det_lvl_dB=" << int{level} << std::endl;
+    return true;
 }
 
 void DSProcReceiverService::disableToneAll(DSProcReceiver& receiver)

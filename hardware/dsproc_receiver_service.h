@@ -25,9 +25,9 @@ public:
     // of a closed service fail at the driver and are logged as such.
     bool configureVAD(unsigned ts, const LGCP::VADParams& params);
     bool configureSD(unsigned ts);
-    void configureDelays(unsigned ts, unsigned rx, unsigned tx, unsigned selcal);
-    void configureRxGain(unsigned ts, int gain);
-    void configureToneFilter(unsigned ts, unsigned freq, unsigned enable, int duration_ms, int level_dB);
+    bool configureDelays(unsigned ts, unsigned rx, unsigned tx, unsigned selcal);
+    bool configureRxGain(unsigned ts, int gain);
+    bool configureToneFilter(unsigned ts, unsigned freq, unsigned enable, int duration_ms, int level_dB);
     void disableToneAll(DSProcReceiver& receiver);
 
     // Each enable carries a fresh event id; switching to a known state the receiver is in issues nothing.

@@ -4,18 +4,25 @@
 // port and runs the reactor until SIGTERM or SIGINT. SIGUSR2 writes a status dump, SIGHUP sends
 // the hardware-resource report to the controller.
 
+#include "board/hw_mux.h"
 #include "hardware/bus_ctl.h"
 #include "hardware/e1_ctl.h"
-#include "board/hw_mux.h"
 #include "hardware/hw_tests.h"
 #include "hardware/spi_ctrl.h"
+#include "monitoring/monitoring_ctl.h"
 #include "server/ctrl_server.h"
 #include "server/heart_beat_ctl.h"
-#include "monitoring/monitoring_ctl.h"
-#include "slots/pending_factories.h"
 #include "server/slots.h"
 #include "server/trace_ctl.h"
+#include "slots/circuit/echo_factory.h"
+#include "slots/circuit/ext_factory.h"
+#include "slots/circuit/map_factory.h"
+#include "slots/circuit/mixer_factory.h"
+#include "slots/circuit/modem_factory.h"
 #include "slots/circuit/trunk_factory.h"
+#include "slots/circuit/voice_factory.h"
+#include "slots/pending_factories.h"
+#include "slots/rtp/rtp_factory.h"
 
 #include "foundation/config/ini_file.h"
 #include "foundation/control/acceptor_net_check_connection.h"

@@ -33,15 +33,8 @@ private:
 };
 
 namespace PendingName {
-struct Map { static constexpr const char* text = "Map"; };
 struct Pstn { static constexpr const char* text = "PSTN"; };
-struct Rtp { static constexpr const char* text = "RTP"; };
-struct Modem { static constexpr const char* text = "Modem"; };
-struct Mixer { static constexpr const char* text = "Mixer"; };
-struct Ext { static constexpr const char* text = "Ext"; };
 struct Mcc { static constexpr const char* text = "MCC"; };
-struct Echo { static constexpr const char* text = "Echo"; };
-struct Voice { static constexpr const char* text = "Voice/mcc"; };
 struct T38Soft { static constexpr const char* text = "T.38 soft"; };
 struct Isdn { static constexpr const char* text = "ISDN"; };
 struct RtpLEMZ { static constexpr const char* text = "RTP Ext LEMZ"; };
@@ -49,17 +42,8 @@ struct RtpED137 { static constexpr const char* text = "RTP Ext ED137"; };
 struct HdlcSlot { static constexpr const char* text = "HdlcSlotFactory"; };
 }  // namespace PendingName
 
-using MapFactory = PendingSingleton<PendingName::Map>;
 using PstnFactory = PendingSingleton<PendingName::Pstn>;
-using RtpFactory = PendingSingleton<PendingName::Rtp>;
-using ModemFactory = PendingSingleton<PendingName::Modem>;
-namespace Mixer {
-using MixerFactory = PendingSingleton<PendingName::Mixer>;
-}
-using ExtFactory = PendingSingleton<PendingName::Ext>;
 using MccFactory = PendingSingleton<PendingName::Mcc>;
-using EchoFactory = PendingSingleton<PendingName::Echo>;
-using VoiceFactory = PendingSingleton<PendingName::Voice>;
 using T38SoftFactory = PendingSingleton<PendingName::T38Soft>;
 using IsdnFactory = PendingSingleton<PendingName::Isdn>;
 using RtpLEMZFactory = PendingSingleton<PendingName::RtpLEMZ>;

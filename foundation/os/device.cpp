@@ -1,11 +1,14 @@
 #include "foundation/os/device.h"
 
+#include "foundation/os/big_endian.h"
 #include "foundation/os/device_link.h"
 #include "foundation/os/fixed_path.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/if.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -234,13 +237,20 @@ int request_emulated(const DeviceLink::Request& request, uint8_t* filled)
     return answer.result;
 }
 
+// Whether the board emulator listens on the board socket, whose path is then `board`.
+bool emulated(std::string& board)
+{
+    board = fixed_path(DeviceLink::socket_path);
+    struct stat status;
+    return stat(board.c_str(), &status) == 0 && S_ISSOCK(status.st_mode);
+}
+
 }  // namespace
 
 Fd open(const char* path, int flags)
 {
-    std::string board = fixed_path(DeviceLink::socket_path);
-    struct stat status;
-    if (stat(board.c_str(), &status) == 0 && S_ISSOCK(status.st_mode))
+    std::string board;
+    if (emulated(board))
         return open_emulated(board, path, flags);
     return ::open(fixed_path(path).c_str(), flags | O_CLOEXEC);
 }
@@ -271,6 +281,36 @@ int request_inout(int fd, uint32_t code, uint8_t* record, size_t size)
     if (uint64_t inode = emulated_inode(fd))
         return request_emulated({DeviceLink::Argument::record, code, inode, 0, record, size}, record);
     return ::ioctl(fd, static_cast<unsigned long>(code), record);
+}
+
+int interface_request(int fd, uint32_t code, const char* name, uint32_t type, uint8_t* buffer, size_t size)
+{
+    std::string board;
+    if (!emulated(board)) {
+        ifreq request{};
+        std::strncpy(request.ifr_name, name, IFNAMSIZ - 1);
+        request.ifr_settings.type = type;
+        request.ifr_settings.size = static_cast<unsigned>(size);
+        request.ifr_settings.ifs_ifsu.sync = reinterpret_cast<sync_serial_settings*>(buffer);
+        return ::ioctl(fd, static_cast<unsigned long>(code), &request);
+    }
+    if (size > DeviceLink::interface_buffer) {
+        errno = EINVAL;
+        return -1;
+    }
+    Fd device = open(name, O_RDWR);
+    if (!device)
+        return -1;
+    std::array<uint8_t, DeviceLink::interface_record> record{};
+    BigEndian::put_u32(record.data(), 0, type);
+    BigEndian::put_u32(record.data(), 4, static_cast<uint32_t>(size));
+    std::copy_n(buffer, size, record.begin() + 8);
+    int result = request_inout(device, code, record);
+    int error = errno;
+    std::copy_n(record.begin() + 8, size, buffer);
+    device.close();
+    errno = error;
+    return result;
 }
 
 void post_in(int fd, uint32_t code, const uint8_t* record, size_t size)

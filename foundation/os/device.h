@@ -56,4 +56,10 @@ int request_inout(int fd, uint32_t code, std::array<uint8_t, N>& record)
     return request_inout(fd, code, record.data(), N);
 }
 
+// A request on a network interface whose settings travel behind a pointer: SIOCWANDEV of the
+// generic-HDLC interfaces, with the settings type and a buffer of `size` bytes that the driver may
+// fill. On the board an ioctl on the socket `fd` for the interface `name`; on the emulator a request
+// on the device named like the interface, which answers for it. Returns like the other requests.
+int interface_request(int fd, uint32_t code, const char* name, uint32_t type, uint8_t* buffer, size_t size);
+
 }  // namespace Device

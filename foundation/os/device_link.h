@@ -17,6 +17,10 @@ constexpr const char* socket_path = "/dev/board";
 
 constexpr size_t max_path = 256;
 constexpr size_t max_record = 4096;
+// An interface request travels as a driver request on the device named like the interface, its
+// record the settings type, the buffer's size and the buffer, padded to this many bytes.
+constexpr size_t interface_buffer = 128;
+constexpr size_t interface_record = 8 + interface_buffer;
 
 // How the argument of a driver request travels.
 enum class Argument : uint8_t { none = 0, value = 1, record = 2 };

@@ -73,6 +73,14 @@ void BoardEmulator::push(const std::string& target, const std::vector<uint8_t>& 
     command("push " + target + ' ' + text);
 }
 
+std::string BoardEmulator::capture(int timeslot)
+{
+    std::string hex = state("/dev/mcc/ctl", "capture " + std::to_string(timeslot)).at(0), octets;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        octets += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return octets;
+}
+
 void BoardEmulator::fail(const std::string& device, uint32_t code, int error, unsigned count)
 {
     char code_text[16];

@@ -49,6 +49,10 @@ public:
     void push(const std::string& target, const std::vector<uint8_t>& record);
     void set_draining(const std::string& target, bool draining) { command((draining ? "drain " : "stall ") + target); }
     void end_of_file(const std::string& target) { command("eof " + target); }
+    // The transparent channel of a time slot: what the daemon wrote to it, and octets (in
+    // hexadecimal) that arrive on it.
+    std::string capture(int timeslot);
+    void feed(int timeslot, const std::string& hex) { set("/dev/mcc/ctl", "feed " + std::to_string(timeslot) + ' ' + hex); }
 
     // The next `count` requests of (device, code) fail with `error`.
     void fail(const std::string& device, uint32_t code, int error, unsigned count = 1);

@@ -1,0 +1,75 @@
+#include "slots/circuit/child_program.h"
+
+#include "foundation/os/fixed_path.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The exit status of a child whose exec failed.
+constexpr int exec_failure_status = 2;
+
+}  // namespace
+
+ChildProgram::ChildProgram() { wait.Bind(this, &ChildProgram::OnExit); }
+
+ChildProgram::~ChildProgram() { status.close(); }
+
+int ChildProgram::Start(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::function<void()>& before_exec, const std::string& exec_failed)
+{
+    std::string path = fixed_path(program);
+    std::vector<std::string> texts{path};
+    texts.insert(texts.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    const std::string failed_line = exec_failed + '\n';
+
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return -1;
+    int pid = fork();
+    if (pid == 0) {
+        if (before_exec)
+            before_exec();
+        execv(path.c_str(), argv.data());
+        int error = errno;
+        ssize_t ignored = write(ends[1], &error, sizeof error);
+        if (!exec_failed.empty())
+            ignored = write(STDOUT_FILENO, failed_line.data(), failed_line.size());
+        (void)ignored;
+        _exit(exec_failure_status);
+    }
+    int error = errno;
+    ::close(ends[1]);
+    if (pid < 0) {
+        ::close(ends[0]);
+        errno = error;
+        return -1;
+    }
+    status.close();
+    status = ends[0];
+    status.NonBlock();
+    pid_ = pid;
+    execError = 0;
+    wait.Attach(pid);
+    return pid;
+}
+
+void ChildProgram::OnExit(int exit_status)
+{
+    int error = 0;
+    if (read(status, &error, sizeof error) != static_cast<ssize_t>(sizeof error))
+        error = 0;
+    status.close();
+    execError = error;
+    pid_ = -1;
+    // The handler may delete this object, its own copy included.
+    std::function<void(int)> handler = handler_;
+    if (handler)
+        handler(exit_status);
+}

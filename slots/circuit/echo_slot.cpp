@@ -1,0 +1,7 @@
+#include "slots/circuit/echo_slot.h"
+
+void EchoSlot::IAfterCreate()
+{
+    OnChangeOutputStream(true);
+    OnChangeInputStream(true);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+// The base of the two mixer slot types: a channel of one mixer unit with its switch channel, and
+// the tone and DSP front ends of that switch channel. It holds what the two types share: the
+// ioctl rows both serve alike, the front-end events both forward, and the end of a DTMF
+// dialling still running when the slot goes.
+
+#include "server/slot.h"
+
+#include "hardware/dsproc_receiver.h"
+#include "hardware/tonec_receiver.h"
+
+#include <optional>
+
+namespace Mixer {
+
+class Mixer;
+
+class MixerSlot : public Slot, protected Hardware::TonecReceiver, protected Hardware::DSProcReceiver {
+public:
+    // Silences and stops a DTMF dialling that is still running.
+    void StopDialing();
+
+protected:
+    MixerSlot(Mixer& mixer, int channel, int timeslot) : mixer(mixer), channel(channel), timeslot(timeslot) {}
+    // Switches off in the drivers what the front ends switched on.
+    ~MixerSlot() override;
+
+    // The answer of a row both types serve; nothing for any other row.
+    std::optional<bool> SharedIoctl(const LGCP::IoctlParams& params);
+    // Both stop a running dialling; the force of Hardware::TonecReceiver::disableToneGenerator.
+    bool StopToneGenerator(bool force);
+
+    int tonec_timeslot() const override { return timeslot; }
+    int dsproc_timeslot() const override { return timeslot; }
+    void tone_gen_complete() override { dialing = false; }
+    void dsproc_tone_flt_event(const dsproc_tone_event* event) override;
+    void dsproc_flags_event(const ::dsproc_flags_event* event) override;
+
+    Mixer& mixer;
+    const int channel;   // within the unit
+    const int timeslot;  // the switch channel the driver answered for it
+
+private:
+    // The tone front end keeps its dialling to itself: a translateDTMF runs until its completion
+    // or until the tone generator is stopped.
+    bool dialing = false;
+};
+
+}  // namespace Mixer

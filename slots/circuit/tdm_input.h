@@ -1,0 +1,34 @@
+#pragma once
+
+// A mixer input (create alternative `mixerIn`): a channel of a mixer unit that receives a TDM
+// stream from any slot, as a destination only, and is added into one summator of its unit. The
+// tone and DSP events of its switch channel go to the controller.
+
+#include "slots/circuit/mixer_slot.h"
+
+namespace Mixer {
+
+class TdmInput : public MixerSlot {
+public:
+    TdmInput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
+
+    // Floats the switch channel and leaves the summator and the unit.
+    bool IBeforeDestroy() override;
+    bool Ioctl(const LGCP::IoctlParams& params) override;
+    bool IOnInputStream() override { return true; }
+    int IGetReceiveChannel() override { return timeslot; }
+    const char* GetName() const override { return "mixer tdm input"; }
+
+private:
+    friend class Mixer;
+
+    void tonec_event(const Params& params) override;
+    void dsproc_vad_event(const Hardware::DSProcVADEvent& event) override;
+    void dsproc_bss_event(const ::dsproc_bss_event* event) override;
+    void dsproc_sd_event(const Hardware::DSProcSDEvent& event) override;
+
+    bool summatorSet = false;
+    int summator = -1;  // the summator channel it was added to
+};
+
+}  // namespace Mixer

@@ -1,0 +1,46 @@
+#include "slots/circuit/tdm_output.h"
+
+#include "slots/circuit/mixer.h"
+
+#include "board/hw_mux.h"
+
+namespace Mixer {
+
+bool TdmOutput::IBeforeDestroy()
+{
+    HwMux::instance()->Disable(timeslot);
+    mixer.Release(*this);
+    return true;
+}
+
+bool TdmOutput::Ioctl(const LGCP::IoctlParams& params)
+{
+    using Row = LGCP::IoctlParams;
+    switch (params.currentSelection()) {
+    case Row::dtmf_disable:
+        return StopToneGenerator(false);
+    case Row::dtmf_reject_disable:
+        return enableDTMFReject(false);
+    case Row::tone_gen_enable: {
+        const LGCP::ToneGenerator& tone = *params.get_tone_gen_enable();
+        StopToneGenerator(false);
+        // Frequency and amplitude are 16-bit fields of the driver.
+        enableToneGenerator(static_cast<uint16_t>(tone.get_freq().getValue()), 0,
+                            static_cast<uint16_t>(tone.get_amp().getValue()), 0);
+        return true;
+    }
+    case Row::tone_gen_disable:
+        StopToneGenerator(true);
+        return true;
+    default:
+        return SharedIoctl(params).value_or(false);
+    }
+}
+
+void TdmOutput::tone_gen_complete()
+{
+    MixerSlot::tone_gen_complete();
+    processToneGenEvent();
+}
+
+}  // namespace Mixer

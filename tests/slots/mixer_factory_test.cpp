@@ -1,0 +1,167 @@
+// The mixer factory and slots as the slot service meets them, on the emulated board: which creates
+// they refuse, what a failed create leaves in the driver, which ioctls each slot type serves, and
+// which units a resource report lists (the requests of a create that works, the system tests show).
+
+#include "server/server_harness.h"
+#include "../hardware/emulated_device_test.h"
+
+#include "server/slots.h"
+#include "slots/circuit/mixer_factory.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+using boardtest::Strings;
+
+const char mixer[] = "/dev/mixer";
+
+class MixerFactoryTest : public boardtest::BoardTest {
+protected:
+    MixerFactoryTest()
+    {
+        Mixer::MixerFactory::instance();
+        board.set(mixer, "unit 0 channels=32 inputs=4");
+        board.set(mixer, "unit 1 channels=64 inputs=8");
+    }
+    // What the controller hears, "|" after each message, without the addressing.
+    std::string send(int slot, const std::string& command)
+    {
+        static const std::regex noise("\\{ [^{]*pdu \\w+ : | \\}$");
+        controller.deliver("{ seq 1, " + (slot < 0 ? "" : "slot " + std::to_string(slot) + ", ") + "pdu command : " +
+                           command + " }");
+        std::string text;
+        for (const std::string& message : controller.received())
+            text += std::regex_replace(message, noise, "") + "|";
+        return text;
+    }
+    // The mixer requests since the last call: "CLEAR", "ADD<source>*<weight>", "TDM", ...; "!" failed.
+    std::string mixer_requests()
+    {
+        static const std::regex shown("MIX_(?:RX_)?(\\w+).*?(?:tx.number=(\\S+) weight=(\\S+))? -> (-?)");
+        std::string text;
+        for (const std::string& request : testsupport::device_requests(board, mixer)) {
+            std::smatch parts;
+            std::regex_search(request, parts, shown);
+            text += (text.empty() ? "" : " ") + parts.str(1) + parts.str(2) + (parts[3].matched ? "*" : "") +
+                    parts.str(3) + (parts.str(4).empty() ? "" : "!");
+        }
+        board.clear_journal();
+        return text;
+    }
+
+    servertest::ServerHarness controller{Slots::instance()};
+};
+
+TEST_F(MixerFactoryTest, CreatesNeedALearntUnitAndItsTdmChannelAndAFailedOutputLeavesItsSumEmpty)
+{
+    EXPECT_EQ(send(1, "create : mixerIn : { unit 0, channel tdm : 0 }"), "error : insufficientResources|");
+    send(-1, "query : NULL");
+    mixer_requests();
+    // Slot, an injected failure of MIX_TDM, the command, what the controller hears and the requests.
+    const std::tuple<int, bool, const char*, const char*, const char*> rows[] = {
+        {1, false, "mixerIn : { unit 1, channel tdm : 32 }", "error : insufficientResources|", ""},
+        {1, false, "mixerIn : { unit 7, channel tdm : 0 }", "error : insufficientResources|", ""},
+        {1, false, "mixerIn : { unit 0, channel tdm : -1 }", "error : insufficientResources|", ""},
+        {1, false, "mixerIn : { unit 0, channel rtp : 2 }", "error : insufficientResources|", ""},
+        {1, false, "mixerOut : { unit 0, channel rtp : 3, inputs { } }", "error : insufficientResources|", ""},
+        {1, false, "mixerOut : { unit 1, channel tdm : 40, inputs { } }", "error : insufficientResources|",
+         "CLEAR ADD40*32767 CLEAR"},
+        {1, true, "mixerOut : { unit 0, channel tdm : 3, inputs { } }", "error : insufficientResources|",
+         "CLEAR ADD3*32767 TDM! CLEAR"},
+        {1, false, "mixerOut : { unit 0, channel tdm : 3, inputs { { channel tdm : 5, gain 16000 }, "
+                   "{ channel tdm : 50, gain 8000 } } }",
+         "error : insufficientResources|", "CLEAR ADD5*16000 ADD50*8000! CLEAR"},
+        {1, false, "mixerOut : { unit 0, channel tdm : 3, inputs { { channel rtp : 1, gain 1 } } }",
+         "error : insufficientResources|", "CLEAR CLEAR"},
+        {1, false, "mixerOut : { unit 0, channel tdm : 3, inputs { { channel tdm : 5, gain 16000 }, "
+                   "{ channel tdm : 6, gain -8000 } } }",
+         "success : NULL|", "CLEAR ADD5*16000 ADD6*-8000 TDM"},
+        // An input whose summator cannot be added is made all the same.
+        {2, false, "mixerIn : { unit 0, channel tdm : 6, summator tdm : 40 }", "success : NULL|", "TDM ADD6*32767!"},
+        {3, false, "mixerIn : { unit 0, channel tdm : 7, summator rtp : 2 }", "success : NULL|", "TDM"},
+        {3, false, "", "success : NULL|", ""},
+        {2, false, "", "success : NULL|", "REMOVE6*0!"},
+        {1, false, "", "success : NULL|", "CLEAR"},
+    };
+    for (auto [slot, fail, create, heard, made] : rows) {
+        if (fail)
+            board.fail(mixer, 0x800C4D06, EIO);
+        EXPECT_EQ(send(slot, *create ? std::string("create : ") + create : "destroy : NULL"), heard) << create;
+        EXPECT_EQ(mixer_requests(), made) << create;
+    }
+    for (const char* line : {"mixer [0]: MIX_TDM dev_no=0 type=0 number=3 fail : Input/output error",
+                             "mixer [0]: MIX_RX_ADD fail : Invalid argument", "mixer [0]: wrong summator coding !",
+                             "mixer [0]: SetTX error: translation fail [2]"})
+        EXPECT_TRUE(logged(errors, line)) << line;
+    EXPECT_TRUE(logged(debug, "mixer [0]: ClearTX error: translation fail"));
+}
+
+TEST_F(MixerFactoryTest, EachSlotTypeServesItsOwnIoctlsAndBothTheShared)
+{
+    send(-1, "query : NULL");
+    send(1, "create : mixerIn : { unit 0, channel tdm : 4 }");
+    send(2, "create : mixerOut : { unit 0, channel tdm : 3, inputs { } }");
+    const std::string yes = "success : NULL|", no = "error : unsupported|";
+    // The ioctl, then the answers of the input and of the output.
+    const std::tuple<const char*, std::string, std::string> rows[] = {
+        {"echoSuppressor : TRUE", yes, no},
+        {"dtmf-enable : TRUE", yes, no},
+        {"dtmf-reject-enable : TRUE", yes, no},
+        {"iva-params : { det_lvl_dB -30 }", yes, no},
+        {"rx-gain : { gainDB 300 }", yes, no},
+        {"dtmf-reject-disable : NULL", no, yes},
+        {"tone-gen-enable : { freq 70000, amp 100 }", no, yes},
+        {"tone-gen-disable : NULL", no, yes},
+        // Without a dialling to stop there is nothing to disable.
+        {"dtmf-disable : NULL", no, no},
+        {"delays : { rx 10, selcal 5 }", yes, yes},
+        {"tone-filter : { freq 1000, enable TRUE, duration-th-msec 50, det-level-dB -20 }", yes, yes},
+        {"iva-enable : TRUE", yes, yes},
+        // An empty list is dialled at once; only the output reports it.
+        {"translateDTMF : { digits { } }", yes, "tonec : { timestamp 0, event dtmfDone : NULL }|" + yes},
+        {"pd-enable : { timeout 10 }", no, no},
+    };
+    for (auto [ioctl, input, output] : rows) {
+        EXPECT_EQ(send(1, std::string("ioctl : ") + ioctl), input) << ioctl;
+        EXPECT_EQ(send(2, std::string("ioctl : ") + ioctl), output) << ioctl;
+    }
+    // Only the low 8 bits of the gain and 16 bits of the tone reach the drivers.
+    EXPECT_EQ(requests("/dev/dsp", "DSPROC_CONFIGURE").at(0), "DSPROC_CONFIGURE timeslot=1028 RX-GAIN gain_dB=44 -> 0");
+    EXPECT_EQ(requests("/dev/dtmf", "DTMF_DIAL").at(0),
+              "DTMF_DIAL timeslot=1027 freq1=4464 freq2=0 level1=100 level2=0 -> 0");
+    // A slot that goes while dialling silences its tone generator and stops it.
+    send(2, "ioctl : translateDTMF : { digits { { freq1 697, freq2 1209 } } }");
+    send(2, "destroy : NULL");
+    Strings dialled = requests("/dev/dtmf", "DTMF_DIAL");
+    EXPECT_EQ(Strings(dialled.end() - 2, dialled.end()),
+              (Strings{"DTMF_DIAL timeslot=1027 freq1=1000 freq2=1000 level1=0 level2=0 -> 0",
+                       "DTMF_DIAL timeslot=1027 freq1=0 freq2=0 level1=0 level2=0 -> 0"}));
+    EXPECT_TRUE(logged(errors, "mixer [0]: error: selcal delay isn't supported for mixer!!! Set to zero."));
+}
+
+TEST_F(MixerFactoryTest, AReportListsAtMostAHundredUnitsWithTheSmallestCountsAndLearnsAReplacement)
+{
+    for (int unit = 0; unit <= 100; ++unit)
+        board.set(mixer, "unit " + std::to_string(unit) + " channels=" + std::to_string(20 + unit % 5) + " inputs=" +
+                             std::to_string(30 - unit % 3));
+    // How many units a report lists, the first and the last, and the counts it gives them.
+    auto listed = [this] {
+        std::string report = send(-1, "query : NULL"), text;
+        static const std::regex entry("\\{ unit (\\d+), tdm_inputs (\\d+), tdm_outputs \\d+, mixer_inputs (\\d+)");
+        std::vector<std::smatch> units;
+        for (std::sregex_iterator match(report.begin(), report.end(), entry), end; match != end; ++match)
+            units.push_back(*match);
+        return units.empty() ? report
+                             : std::to_string(units.size()) + " units " + units.front().str(1) + ".." +
+                                   units.back().str(1) + " channels " + units.front().str(2) + " inputs " +
+                                   units.back().str(3);
+    };
+    EXPECT_EQ(listed(), "100 units 0..99 channels 20 inputs 28");
+    board.set(mixer, "unit 0 none");
+    EXPECT_EQ(listed(), "100 units 1..100 channels 20 inputs 28");
+}
+
+}  // namespace

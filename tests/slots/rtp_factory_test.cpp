@@ -1,0 +1,109 @@
+// The RTP factory and its slots behind the slot service, on the emulated RTP driver: the payload
+// types a session gets, the creates it declines or cannot serve, and the ioctls that fail (the
+// session record, RTCP and the driver's events the system tests show).
+
+#include "../hardware/emulated_device_test.h"
+#include "../server/server_harness.h"
+
+#include "server/slots.h"
+#include "slots/rtp/rtp_factory.h"
+#include "udp_port.h"
+
+#include <tuple>
+
+namespace {
+
+using Payload = TERM::Payload;
+
+TEST(RtpPayloadTypes, ACodecModeOverridesTheCodecOnlyWhenItIsAnotherPlainG711)
+{
+    const std::tuple<Payload::NamedNumber, Payload::NamedNumber, uint16_t> rows[] = {
+        {Payload::ptG729, Payload::ptG711_Ulaw, 0},
+        {Payload::ptG729, Payload::ptG723, 18},
+        {Payload::ptG723, Payload::ptG711mcc_Alaw, 4},
+        {Payload::ptG711_Ulaw, Payload::ptG711_Alaw, 8},
+        {Payload::ptG711mcc_Alaw, Payload::ptG711_Alaw, 8},
+        {Payload::ptG711mcc_Ulaw, Payload::ptG729, 128},
+        {Payload::ptG728, Payload::ptG728, 15}};
+    for (auto [payload, mode, type] : rows)
+        EXPECT_EQ(RtpFactory::translateCodec(payload, mode), type) << payload << "/" << mode;
+}
+
+class RtpFactoryTest : public boardtest::BoardTest {
+protected:
+    RtpFactoryTest() { RtpFactory::instance(); }
+    ~RtpFactoryTest() override { controller->deliver("{ seq 9, slot 3, pdu command : destroy : NULL }"); }
+
+    // The answer to a command for slot 3 (the stream signals of a create left out).
+    std::string deliver(const std::string& command)
+    {
+        controller->deliver("{ seq 1, slot 3, pdu command : " + command + " }");
+        return controller->received().at(0);
+    }
+    // A create with the RTP parameters after the payload and the remote host.
+    std::string create(const std::string& payload, const std::string& more = "")
+    {
+        return deliver("create : rtp : { codecRTP { payload " + payload + ", dhost { iaddr \"127.0.0.2\", port " +
+                       std::to_string(peer.port - 1) + " }" + more + " }, txPayload ptG729, rxPayload ptG711-Ulaw }");
+    }
+
+    // Never deleted, so that no controller loss is handled at the end.
+    servertest::ServerHarness* controller = new servertest::ServerHarness{Slots::instance()};
+    // Where the slots send RTCP: the remote RTP port plus one.
+    slottest::UdpPort peer{0x7F000002};
+    const std::string success = "{ seq 1, slot 3, pdu response : success : NULL }";
+    const std::string refused = "{ seq 1, slot 3, pdu response : error : insufficientResources }";
+};
+
+TEST_F(RtpFactoryTest, CreatesItCannotServeOpenNoSessionOrCloseWhatTheyOpened)
+{
+    const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+        {"", "ptG729",
+         ", radio { status ed-137 : { header { ptt ptt-off, squ squ-off, ptt-id 0, ptt-mute FALSE, "
+         "ptt-summation FALSE, sct FALSE } } }",
+         nullptr},
+        {"", "ptT38-UDP-TL", "", "rtp do not created: payload ptT38-UDP-TLnot found"},
+        {"", "reserv-1", "", "rtp do not created: payload reserv-1not found"},
+        {"", "ptR2S", "", "rtp do not created: payload ptR2Snot found"},
+        {"absent /dev/rtp", "ptG729", "", "device \"/dev/rtp\" open fail: No such file or directory"},
+        {"fail /dev/rtp 0xC02C5200 EINVAL", "ptG729", "", "begin session fail !!! Invalid argument"},
+        {"fail /dev/rtp 0xC0105202 ENOSPC", "ptG729", "", "add channel fail !!! No space left on device"}};
+    for (auto [fault, payload, more, line] : rows) {
+        if (*fault)
+            board.command(fault);
+        EXPECT_EQ(create(payload, more), refused) << payload << more;
+        const std::string all = errors.text() + debug.text();
+        // A request with a radio block is another factory's: not even its request line is logged.
+        EXPECT_EQ(all.find(line ? "]: " + std::string(line) + "\n" : "do create rtp") != std::string::npos,
+                  line != nullptr)
+            << all;
+        // Nothing is opened for a request declined at once, and the session of a failed one is closed.
+        EXPECT_TRUE(*fault || requests("/dev/rtp").empty()) << payload;
+        EXPECT_TRUE(testsupport::run_reactor_until([&] { return board.state("/dev/rtp").empty(); })) << payload;
+        board.command("present /dev/rtp");
+    }
+}
+
+TEST_F(RtpFactoryTest, IoctlsItDoesNotServeOrCannotCarryOutAreRefusedAndKeepTheSession)
+{
+    ASSERT_EQ(create("ptG729", ", ssrc 7"), success);
+    controller->received();
+    const std::string unsupported = "{ seq 1, slot 3, pdu response : error : unsupported }";
+    EXPECT_EQ(deliver("ioctl : mute-enable : { rx TRUE, tx TRUE }"), unsupported);
+    EXPECT_EQ(deliver("ioctl : delays : { rx 1 }"), unsupported);
+    board.command("fail /dev/rtp 0xC024520C EIO");
+    EXPECT_EQ(deliver("ioctl : pd-enable : { timeout 5 }"), unsupported);
+    EXPECT_TRUE(logged(errors, "rtp[512]: RTP SET EVENT PD fail: errno=\"Input/output error\""));
+
+    // A session that cannot begin leaves the old one running with its payload type.
+    board.command("fail /dev/rtp 0xC02C5200 EBUSY 2");
+    board.clear_journal();
+    for (int tries = 0; tries < 2; ++tries)
+        EXPECT_EQ(deliver("ioctl : encoder-mode : ulaw"), unsupported);
+    EXPECT_TRUE(logged(errors, "rtp[512]: fail to restart RTP session!"));
+    EXPECT_EQ(requests("/dev/rtp", "RTP_").size(), 2u);
+    ASSERT_TRUE(testsupport::run_reactor_until([&] { return board.state("/dev/rtp").size() == 1; }));
+    EXPECT_NE(board.state("/dev/rtp")[0].find("teardowns=0"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+// The voice factory and its file player behind the slot service, on the emulated channel
+// controller: creates the board refuses, and which prompts a list plays how often (the servers,
+// the prompt names and the single end of a play the system tests show).
+
+#include "../hardware/emulated_device_test.h"
+#include "../server/server_harness.h"
+
+#include "server/slots.h"
+#include "slots/circuit/trunk_factory.h"
+#include "slots/circuit/voice_factory.h"
+
+#include <regex>
+
+namespace {
+
+class VoiceFactoryTest : public boardtest::BoardTest {
+protected:
+    VoiceFactoryTest()
+    {
+        LinkTrunkFactories();
+        VoiceFactory::instance();
+        board.set("/dev/mcc/ctl", "rate 10000000");
+    }
+
+    // What the controller heard since the last call, "|" after each message, without its frame.
+    std::string heard()
+    {
+        static const std::regex frame("\\{ [^{]*pdu \\w+ : | \\}| : NULL");
+        std::string text;
+        for (const std::string& message : controller->received())
+            text += std::regex_replace(message, frame, "") + "|";
+        return text;
+    }
+
+    // Never deleted, so that no controller loss is handled at the end.
+    servertest::ServerHarness* controller = new servertest::ServerHarness{Slots::instance()};
+};
+
+TEST_F(VoiceFactoryTest, ChannelsTheControllerRefusesGiveNoSlot)
+{
+    // The fault, whether a player (else a recorder) is created, and the line logged.
+    const std::tuple<const char*, bool, const char*> rows[] = {
+        {"absent /dev/mcc/ctl", true, "fail to open /dev/mcc/ctl device for writing: No such file or directory"},
+        {"absent /dev/mcc/ctl", false, "fail to open /dev/mcc/ctl device for reading: No such file or directory"},
+        {"fail /dev/mcc/ctl 0x40144D00 EBUSY", true, "MCC_ALLOCATE fail: Device or resource busy"},
+        {"fail /dev/mcc/ctl 0x20004D02 ENXIO", false, "MCC_TIMESLOT request failed."},
+    };
+    for (auto [fault, player, line] : rows) {
+        board.command(fault);
+        std::string create = player ? "player : file : { name { }, repeat 1 }" : "record : { iaddr \"\", port 9 }";
+        controller->deliver("{ seq 1, slot 2, pdu command : create : voice : " + create + " }");
+        EXPECT_EQ(heard(), "error : insufficientResources|") << fault;
+        EXPECT_TRUE(logged(errors, std::string("voice/mcc[0]: ") + line)) << errors.text();
+        board.command("present /dev/mcc/ctl");
+    }
+}
+
+TEST_F(VoiceFactoryTest, AListPlaysWhatOpensInOrderAsOftenAsAskedOrUntilDestroyed)
+{
+    const std::string a(3000, 'a'), b(9000, 'b');
+    root.write_file("/usr/local/voice/a", a);
+    root.write_file("/usr/local/voice/sub/b", b);
+    std::filesystem::create_directory(root / "/usr/local/voice/dir");
+    controller->deliver("{ seq 1, slot 1, pdu command : create : trunk : { trunk 0, timeslot 1 } }");
+    heard();
+    // Names, repeat, the start of the capture (all of it for a play that ends), what the controller hears.
+    const std::tuple<const char*, int, std::string, std::string> rows[] = {
+        {"\"a\", \"sub/b\"", 0, a + b + a + b + a + b, "success|transmitter : active : 300|success|"},
+        {"\"a\", \"sub/b\"", -2, a + b + a + b + a + b, "success|transmitter : active : 301|success|"},
+        {"\"gone\", \"sub/b\"", 2, b + b,
+         "success|transmitter : active : 302|success|transmitter : inactive|abort : 0|"},
+        {"\"/usr/local/voice/a\", \"sub/../a\", \"dir\", \"sub/b\"", 1, b,
+         "success|transmitter : active : 303|success|transmitter : inactive|abort : 0|"},
+        {"\"gone\"", 1, "", "success|error : connectFail|abort : 0|"},
+    };
+    int timeslot = 300;
+    for (auto [names, repeat, played, expected] : rows) {
+        board.set("/dev/mcc/ctl", "next-timeslot " + std::to_string(timeslot));
+        controller->deliver("{ seq 2, slot 2, pdu command : create : voice : player : file : { name { " +
+                            std::string(names) + " }, repeat " + std::to_string(repeat) + " } }");
+        controller->deliver("{ seq 3, slot 2, pdu command : connect : 1 }");
+        std::string text;
+        ASSERT_TRUE(testsupport::run_reactor_until([&] {
+            text += heard();
+            return board.capture(timeslot).size() >= played.size() && (repeat < 1 || text.find("abort") != text.npos);
+        })) << names;
+        testsupport::run_reactor_for(50);
+        EXPECT_EQ(text + heard(), expected) << names;
+        EXPECT_TRUE(board.capture(timeslot).compare(0, played.size(), played) == 0) << names;
+        controller->deliver("{ seq 4, slot 2, pdu command : destroy : NULL }");
+        EXPECT_EQ(heard(), "success|");
+        ++timeslot;
+    }
+}
+
+}  // namespace
