@@ -1,15 +1,12 @@
-# tovrasel_subsystem(<name> DIRS <dir>... [EXCLUDE <file>...] [DEPENDS <target>...])
+# tovrasel_subsystem(<name> DIRS <dir>... [DEPENDS <target>...])
 # Builds the static library tovrasel_<name> from every .cpp below the given directories.
 # A subsystem without sources yet is an interface library, so that dependants can name it.
 function(tovrasel_subsystem name)
-  cmake_parse_arguments(ARG "" "" "DIRS;EXCLUDE;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DIRS;DEPENDS" ${ARGN})
   set(sources)
   foreach(dir IN LISTS ARG_DIRS)
     file(GLOB_RECURSE found CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/${dir}/*.cpp")
     list(APPEND sources ${found})
-  endforeach()
-  foreach(excluded IN LISTS ARG_EXCLUDE)
-    list(REMOVE_ITEM sources "${PROJECT_SOURCE_DIR}/${excluded}")
   endforeach()
   set(target tovrasel_${name})
   if(sources)
