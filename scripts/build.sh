@@ -2,6 +2,7 @@
 # Configures and builds one build tree: "release" (build/, RelWithDebInfo: daemon, emulator, benchmarks)
 # or "check" (build-check/, Debug with AddressSanitizer and UndefinedBehaviorSanitizer: every test),
 # or "fuzz" (build-fuzz/, clang with libFuzzer: the fuzz targets, whose short runs the check tree's tests make).
+# TOVRASEL_JOBS caps the parallel jobs (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,4 +16,4 @@ case "${1:-release}" in
 esac
 
 cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
-cmake --build "$dir" -j "$(nproc)" ${target:+--target "$target"}
+cmake --build "$dir" -j "${TOVRASEL_JOBS:-$(nproc)}" ${target:+--target "$target"}
