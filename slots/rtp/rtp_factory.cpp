@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <iostream>
 #include <random>
+#include <sstream>
+#include <string>
 #include <sys/socket.h>
 
 namespace {
@@ -44,8 +46,40 @@ uint32_t random_ssrc()
     return static_cast<uint32_t>(generator());
 }
 
-// The dotted text as inet_addr() reads it, in host order.
-uint32_t address_of(const TERM::HostAddress& host) { return ntohl(inet_addr(host.get_iaddr().getValue().c_str())); }
+// The dotted text in the forms inet_addr() reads, in host order; false for a text it cannot read,
+// which inet_addr() would have taken for the broadcast address.
+bool address_of(const TERM::HostAddress& host, uint32_t& address)
+{
+    in_addr parsed;
+    if (inet_aton(host.get_iaddr().getValue().c_str(), &parsed) == 0)
+        return false;
+    address = ntohl(parsed.s_addr);
+    return true;
+}
+
+// Why no session can carry the request's RTP parameters, empty when one can: a host that is no
+// IPv4 address, an RTP port whose RTCP port (one above) is out of range, a packet factor wider than
+// its 16-bit field.
+std::string unusable(const TERM::RtpParams& rtp)
+{
+    std::ostringstream why;
+    const std::pair<const char*, const TERM::HostAddress*> hosts[] = {
+        {"dhost", &rtp.get_dhost()}, {"shost", rtp.hasOptionalField(Optional::shost) ? &rtp.get_shost() : nullptr}};
+    for (auto [name, host] : hosts) {
+        uint32_t address;
+        if (host && !address_of(*host, address))
+            why << name << ' ' << host->get_iaddr() << " is no IPv4 address";
+        else if (host && (host->get_port().getValue() < 1 || host->get_port().getValue() > 65534))
+            why << name << " port " << host->get_port().getValue() << " leaves RTCP no port";
+        else
+            continue;
+        return why.str();
+    }
+    if (rtp.hasOptionalField(Optional::pfactor) &&
+        (rtp.get_pfactor().getValue() < 0 || rtp.get_pfactor().getValue() > 65535))
+        why << "pfactor " << rtp.get_pfactor().getValue() << " is out of 0..65535";
+    return why.str();
+}
 
 // The session record of the request (the SSRC drawn when the controller gave none).
 rtp_connection_params connection_params(const LGCP::CreateRtpParams& request)
@@ -55,9 +89,14 @@ rtp_connection_params connection_params(const LGCP::CreateRtpParams& request)
     const auto payload = static_cast<TERM::Payload::NamedNumber>(rtp.get_payload().getValue());
     rtp_connection_params params;
     uint8_t* record = params.bytes.data();
-    BigEndian::put_u32(record, RtpDriver::remote_address, address_of(rtp.get_dhost()));
+    // Addresses that do not parse were refused before.
+    uint32_t remote = 0, local_address = 0;
+    address_of(rtp.get_dhost(), remote);
+    if (source)
+        address_of(rtp.get_shost(), local_address);
+    BigEndian::put_u32(record, RtpDriver::remote_address, remote);
     BigEndian::put_u16(record, RtpDriver::remote_port, static_cast<uint16_t>(rtp.get_dhost().get_port().getValue()));
-    BigEndian::put_u32(record, RtpDriver::local_address, source ? address_of(rtp.get_shost()) : 0);
+    BigEndian::put_u32(record, RtpDriver::local_address, local_address);
     const TERM::HostAddress& local = source ? rtp.get_shost() : rtp.get_dhost();
     BigEndian::put_u16(record, RtpDriver::local_port, static_cast<uint16_t>(local.get_port().getValue()));
     BigEndian::put_u16(record, RtpDriver::rx_payload,
@@ -168,6 +207,11 @@ RtpSlot* RtpFactory::Create(const LGCP::CreateRtpParams& request, const char* wh
         return nullptr;
     }
 
+    if (const std::string why = unusable(rtp); !why.empty()) {
+        std::cerr << ext::header(this) << "rtp do not created: " << why << std::endl;
+        return nullptr;
+    }
+
     const TERM::HostAddress& local = rtp.hasOptionalField(Optional::shost) ? rtp.get_shost() : rtp.get_dhost();
     const uint16_t rtcp_port = static_cast<uint16_t>(local.get_port().getValue() + 1);
     Fd rtcp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -176,8 +220,10 @@ RtpSlot* RtpFactory::Create(const LGCP::CreateRtpParams& request, const char* wh
                   << "]" << std::endl;
         return nullptr;
     }
-    int on = 1;
+    int on = 1, smallest = 0;
     setsockopt(rtcp, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // The socket is never read: the kernel keeps the peer's reports in the smallest buffer it allows.
+    setsockopt(rtcp, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
     sockaddr_in bound{};
     bound.sin_family = AF_INET;
     bound.sin_port = htons(rtcp_port);

@@ -49,9 +49,12 @@ protected:
     explicit RtpFactory(const char* name);
 
     // The creation common to the RTP factories, for a request the factory owns: logs `what` and the
-    // RTP parameters, then opens the RTCP socket and the session, begins it, adds its channel with
-    // the BSS flag, has `make` build the slot, starts its RTCP and applies the echo and radio
-    // settings. Every failure is logged, closes what was opened and declines the request.
+    // RTP parameters, refuses those that no session can carry (a host that is no IPv4 address, an
+    // RTP port without an RTCP port above it, a packet factor wider than 16 bits), then opens the
+    // RTCP socket (with the smallest receive buffer: it is never read) and the session, begins it,
+    // adds its channel with the BSS flag, has `make` build the slot, starts its RTCP and applies
+    // the echo and radio settings. Every failure is logged, closes what was opened and declines
+    // the request.
     RtpSlot* Create(const LGCP::CreateRtpParams& request, const char* what, uint32_t bss, const SlotMaker& make);
 
 private:

@@ -9,6 +9,8 @@
 #include "slots/rtp/rtp_factory.h"
 #include "udp_port.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <tuple>
 
 namespace {
@@ -82,6 +84,52 @@ TEST_F(RtpFactoryTest, CreatesItCannotServeOpenNoSessionOrCloseWhatTheyOpened)
         EXPECT_TRUE(testsupport::run_reactor_until([&] { return board.state("/dev/rtp").empty(); })) << payload;
         board.command("present /dev/rtp");
     }
+}
+
+TEST_F(RtpFactoryTest, HostsThatDoNotParsePortsThatLeaveRtcpNoPortAndPacketFactorsOutOfRangeAreRefused)
+{
+    const std::string port = std::to_string(peer.port - 1), dhost = "dhost { iaddr \"127.0.0.2\", port " + port + " }";
+    const std::pair<std::string, std::string> rows[] = {
+        {"dhost { iaddr \"bogus\", port " + port + " }", "dhost \"bogus\" is no IPv4 address"},
+        {"dhost { iaddr \"\", port " + port + " }", "dhost \"\" is no IPv4 address"},
+        {"dhost { iaddr \"::1\", port " + port + " }", "dhost \"::1\" is no IPv4 address"},
+        {dhost + ", shost { iaddr \"bogus\", port " + port + " }", "shost \"bogus\" is no IPv4 address"},
+        {"dhost { iaddr \"127.0.0.2\", port 65535 }", "dhost port 65535 leaves RTCP no port"},
+        {"dhost { iaddr \"127.0.0.2\", port 0 }", "dhost port 0 leaves RTCP no port"},
+        {dhost + ", shost { iaddr \"127.0.0.1\", port 65535 }", "shost port 65535 leaves RTCP no port"},
+        {dhost + ", shost { iaddr \"127.0.0.1\", port 0 }", "shost port 0 leaves RTCP no port"},
+        {dhost + ", pfactor 65536", "pfactor 65536 is out of 0..65535"},
+        {dhost + ", pfactor -1", "pfactor -1 is out of 0..65535"}};
+    for (const auto& [hosts, line] : rows) {
+        const size_t logged_before = errors.text().size();
+        EXPECT_EQ(deliver("create : rtp : { codecRTP { payload ptG729, " + hosts +
+                          " }, txPayload ptG729, rxPayload ptG729 }"),
+                  refused);
+        const std::string added = errors.text().substr(logged_before);
+        EXPECT_TRUE(added.find("]: rtp do not created: " + line + "\n") != std::string::npos &&
+                    std::count(added.begin(), added.end(), '\n') == 1)
+            << added;
+        EXPECT_TRUE(requests("/dev/rtp").empty()) << line;
+    }
+}
+
+TEST_F(RtpFactoryTest, TheRtcpSocketThatIsNeverReadHoldsTheSmallestReceiveBuffer)
+{
+    ASSERT_EQ(create("ptG729"), success);
+    // The slot's socket: bound to any address on the remote RTP port plus one.
+    int buffer = -1;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::stoi(entry.path().filename());
+        sockaddr_in bound{};
+        socklen_t size = sizeof bound;
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size) == 0 && bound.sin_family == AF_INET &&
+            ntohs(bound.sin_port) == peer.port && bound.sin_addr.s_addr == INADDR_ANY) {
+            size = sizeof buffer;
+            getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer, &size);
+        }
+    }
+    EXPECT_GT(buffer, 0);
+    EXPECT_LT(buffer, 16384);
 }
 
 TEST_F(RtpFactoryTest, IoctlsItDoesNotServeOrCannotCarryOutAreRefusedAndKeepTheSession)
