@@ -107,6 +107,9 @@ std::string ControlCommands::push(const Words& words)
     OpenFile* file = board_.target(words[1]);
     if (!file)
         return error("no open file " + words[1]);
+    for (const DeviceModel* model : file->driver().models)
+        if (!model->raises(*file, record))
+            return ok;
     file->push(std::move(record));
     return ok;
 }

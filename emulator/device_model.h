@@ -95,6 +95,9 @@ public:
     virtual bool state(const Words& arguments, std::vector<std::string>& lines) const;
     // A "set" command of the test control; false when it is not this model's or is malformed.
     virtual bool set(const Words& arguments);
+    // Whether the driver could hand the daemon this record on the open now; a pushed record that
+    // it could not is dropped (the RTP driver raises PD events only while they are enabled).
+    virtual bool raises(const OpenFile&, const std::vector<uint8_t>&) const { return true; }
     // Timed work, such as a channel that runs at a line rate: when it is next due (nothing
     // timed: none), and the work, which the board runs once that time has come. Afterwards the
     // model is due later than `now`, or not at all.

@@ -8,7 +8,8 @@
 // ends it.
 //
 // The driver's events are 36-byte records {type, value, timeout, ...}: a test pushes them to an
-// open with "push". "state /dev/rtp" gives one line per session, with its record in hexadecimal.
+// open with "push"; a PD event (type 1) reaches the daemon only while the open's session has PD
+// events enabled. "state /dev/rtp" gives one line per session, with its record in hexadecimal.
 
 #include "emulator/board.h"
 #include "emulator/device_model.h"
@@ -29,6 +30,7 @@ constexpr uint32_t any_channel = 0xFFFFFFFF;
 constexpr int32_t first_channel = 512;
 constexpr int32_t channel_count = 256;
 constexpr uint32_t switch_channels = 10240;
+constexpr uint32_t pd_event = 1;
 
 struct Session {
     std::array<uint8_t, record_size> record;
@@ -116,6 +118,14 @@ public:
                             " teardowns=" + std::to_string(session.teardowns) +
                             " record=" + bytes_text(session.record.data(), record_size));
         return true;
+    }
+
+    bool raises(const OpenFile& file, const std::vector<uint8_t>& record) const override
+    {
+        if (record.size() < 4 || BigEndian::get_u32(record.data(), 0) != pd_event)
+            return true;
+        auto found = sessions_.find(file.id());
+        return found != sessions_.end() && found->second.pd != "off";
     }
 
     // The record that began the session of the open, for the header-extension model; null when none.

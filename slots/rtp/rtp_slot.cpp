@@ -195,7 +195,11 @@ void RtpSlot::OnRtpEvent(int fd, short revents)
 
 bool RtpSlot::enablePD(const LGCP::PDParams& pd)
 {
-    const uint32_t timeout = static_cast<uint32_t>(pd.get_timeout().getValue());
+    return requestPD(static_cast<uint32_t>(pd.get_timeout().getValue()));
+}
+
+bool RtpSlot::requestPD(uint32_t timeout)
+{
     std::array<uint8_t, rtp_event_size> record{};
     BigEndian::put_u32(record.data(), 0, pd_event);
     BigEndian::put_u32(record.data(), 8, timeout);
@@ -205,7 +209,8 @@ bool RtpSlot::enablePD(const LGCP::PDParams& pd)
         return false;
     }
     std::clog << ext::header(this) << "RTP SET EVENT PD "
-              << "timeout=" << pd.get_timeout().getValue() << std::endl;
+              << "timeout=" << timeout << std::endl;
+    pdTimeout = timeout;
     return true;
 }
 
@@ -216,6 +221,7 @@ bool RtpSlot::disablePD()
         return false;
     }
     std::clog << ext::header(this) << "RTP RESET EVENT PD" << std::endl;
+    pdTimeout.reset();
     return true;
 }
 
@@ -259,6 +265,11 @@ bool RtpSlot::ChangePayload(const LGCP::CodecMode& mode, bool transmit)
     BigEndian::put_u16(params.bytes.data(), offset, wanted);
     if (restart()) {
         std::clog << " - OK" << std::endl;
+        if (pdTimeout && !requestPD(*pdTimeout)) {
+            // The new session raises no PD events.
+            pdTimeout.reset();
+            return false;
+        }
         return true;
     }
     std::clog << std::endl;

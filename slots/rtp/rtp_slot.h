@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <netinet/in.h>
+#include <optional>
 
 namespace RTPC {
 class Msg;
@@ -63,6 +64,8 @@ public:
     bool disablePD();
     // Replaces the session by a new one begun with the kept record on the same channel; the old
     // session is torn down only once the new one runs, and stays when the new one cannot begin.
+    // The new session takes over the event watch and the running input (not the PD events: see
+    // ChangePayload).
     bool restart();
     // The payload type of a codec mode: A-law 8, µ-law 0, the low-rate codec of the creation.
     uint16_t translate_payload(const LGCP::CodecMode& mode) const;
@@ -72,7 +75,8 @@ public:
 protected:
     friend class RtpFactory;
 
-    // `transmit` picks the encoder's payload type, else the decoder's.
+    // `transmit` picks the encoder's payload type, else the decoder's. A new session gets the PD
+    // events enabled on the old one; false when it cannot begin or refuses them.
     bool ChangePayload(const LGCP::CodecMode& mode, bool transmit);
 
     const int channel;
@@ -87,4 +91,11 @@ protected:
     const uint16_t creationRxPayload;
     // The add-channel flag of the creation, which a restart passes again.
     uint32_t bssFlag = 0;
+
+private:
+    // The PD enable request with the timeout; false after logging the driver's refusal.
+    bool requestPD(uint32_t timeout);
+
+    // The timeout of the PD events that the session has enabled, none while they are off.
+    std::optional<uint32_t> pdTimeout;
 };

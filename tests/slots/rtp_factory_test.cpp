@@ -152,6 +152,15 @@ TEST_F(RtpFactoryTest, IoctlsItDoesNotServeOrCannotCarryOutAreRefusedAndKeepTheS
     EXPECT_EQ(requests("/dev/rtp", "RTP_").size(), 2u);
     ASSERT_TRUE(testsupport::run_reactor_until([&] { return board.state("/dev/rtp").size() == 1; }));
     EXPECT_NE(board.state("/dev/rtp")[0].find("teardowns=0"), std::string::npos);
+
+    // A new session that refuses the PD events of the old one fails the change; the next new
+    // session is not asked for events that none has.
+    EXPECT_EQ(deliver("ioctl : pd-enable : { timeout 5 }"), success);
+    board.command("fail /dev/rtp 0xC024520C EIO");
+    EXPECT_EQ(deliver("ioctl : encoder-mode : ulaw"), unsupported);
+    board.clear_journal();
+    EXPECT_EQ(deliver("ioctl : encoder-mode : alaw"), success);
+    EXPECT_EQ(requests("/dev/rtp", "RTP_PD_ENABLE"), boardtest::Strings{});
 }
 
 }  // namespace

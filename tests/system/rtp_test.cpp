@@ -105,7 +105,7 @@ TEST_F(RtpSlots, TheSessionIsBegunAsAskedAndDescribedOnRtcpUntilItsTeardown)
               "203\t0x00001234\t\tsession end\n");
 }
 
-TEST_F(RtpSlots, OnlyWholePdEventsReachTheControllerAndAPayloadChangeMovesToANewSessionThatCarriesThem)
+TEST_F(RtpSlots, OnlyWholePdEventsReachTheControllerAndAPayloadChangeMovesToANewSessionWithPdStillEnabled)
 {
     create(", pfactor 20, crate 5, vad TRUE, ssrc 99, ttl 9");
     uint16_t from = 0;
@@ -113,11 +113,13 @@ TEST_F(RtpSlots, OnlyWholePdEventsReachTheControllerAndAPayloadChangeMovesToANew
     EXPECT_EQ(from, peer.port);
     connect_trunk();
     const std::string old = file(), port = std::to_string(peer.port - 1);
+    // The driver raises no PD event before PD is enabled.
+    gateway.board.command("push /dev/rtp 000000010000000500000020" + zeros);
     gateway.board.clear_journal();
     command(2, "ioctl : pd-enable : { timeout 500 }");
-    EXPECT_EQ(requests(),
-              Strings{"RTP_PD_ENABLE type=1 value=0 timeout=500 word3=0 word4=0 timeout2=500 word6=0 "
-                      "word7=0 word8=0 -> 0"});
+    const std::string enabled = "RTP_PD_ENABLE type=1 value=0 timeout=500 word3=0 word4=0 timeout2=500 word6=0 "
+                                "word7=0 word8=0 -> 0";
+    EXPECT_EQ(requests(), Strings{enabled});
     // A short PD record and a whole event of another type, then a whole PD event.
     for (const std::string& record :
          {std::string("0000000100000009"), "000000020000000800000020" + zeros, "000000010000000700000020" + zeros})
@@ -135,7 +137,7 @@ TEST_F(RtpSlots, OnlyWholePdEventsReachTheControllerAndAPayloadChangeMovesToANew
                        "RTP_ADD_CHANNEL channel=512 word1=-1 word2=-1 bss=0 -> 0 channel=512",
                        "RTP_TEARDOWN_1 " + old + " -> 0", "RTP_TEARDOWN_2 " + old + " -> 0",
                        "RTP_TEARDOWN_3 " + old + " -> 0", "RTP_PD_DISABLE " + old + " argument=1 -> 0",
-                       "RTP_START_INPUT " + session + " -> 0"}));
+                       "RTP_START_INPUT " + session + " -> 0", enabled}));
     gateway.board.command("push /dev/rtp 000000010000000300000004" + zeros);
     EXPECT_EQ(next(), "{ slot 3, pdu signal : rtp : pd : { value 3, timeout 4 } }");
 
