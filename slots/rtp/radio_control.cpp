@@ -110,6 +110,12 @@ bool RadioControl::RtpExtStart(bool initial)
         return false;
     }
     readEvent.Schedule(ext, POLLIN);
+    // A new session accepts every sender until it is given the one that the control accepts; a
+    // refused filter is asked for again at the control's next UpdateAccess.
+    if (filterSet && !RequestFilter(filter)) {
+        filterSet = false;
+        return false;
+    }
     return true;
 }
 
@@ -161,12 +167,8 @@ bool RadioControl::UpdateAccess(bool set, const in_addr& address)
     std::array<uint8_t, 8> record{};
     if (set) {
         BigEndian::put_u32(record.data(), 0, ntohl(address.s_addr));
-        if (filterSet && record == filter)
+        if ((filterSet && record == filter) || !RequestFilter(record))
             return false;
-        if (Device::request_inout(ext, set_filter, record) < 0) {
-            std::cerr << GetPrefix() << "set filer rtp_ext session fail !!!" << std::endl;
-            return false;
-        }
         filter = record;
         filterSet = true;
     } else if (filterSet) {
@@ -178,6 +180,15 @@ bool RadioControl::UpdateAccess(bool set, const in_addr& address)
         filterSet = false;
     }
     return false;
+}
+
+bool RadioControl::RequestFilter(std::array<uint8_t, 8> record)
+{
+    if (Device::request_inout(ext, set_filter, record) < 0) {
+        std::cerr << GetPrefix() << "set filer rtp_ext session fail !!!" << std::endl;
+        return false;
+    }
+    return true;
 }
 
 const std::string& RadioControl::GetPrefix()
@@ -203,11 +214,14 @@ void RadioControl::ReadPackets(short revents)
     bool held = false;
     uint8_t payload[max_payload];
     for (;;) {
-        int answered = Device::request_inout(ext, packet_information, packetInfo);
-        if (answered > 0)
+        const int answered = Device::request_inout(ext, packet_information, packetInfo);
+        if (answered > 0) {
             ++statistics.infoAnswered;
-        else if (answered < 0)
+        } else if (answered < 0) {
             statistics.infoErrno = errno;
+            // The sender of this payload is unknown, not that of the one before.
+            packetInfo.fill(0);
+        }
         ssize_t length = ::read(ext, payload, sizeof payload);
         if (length <= 0) {
             if (length < 0)
@@ -222,7 +236,8 @@ void RadioControl::ReadPackets(short revents)
             continue;
         }
         ++statistics.decoded;
-        if (held && PacketDiffers())
+        // A payload of an unknown sender is never taken for a repeat of the held one.
+        if (held && (answered < 0 || PacketDiffers()))
             HandlePacket();
         HoldPacket();
         held = true;

@@ -49,8 +49,8 @@ public:
     unsigned long ProcessRadioStatus(unsigned long now, unsigned long interval) override;
 
     // Starts the extension: form 0 opens, initialises and attaches its session and watches it, form
-    // 1 attaches on the RTP device, form 2 opens and initialises only when `initial`. False after
-    // logging the first failure.
+    // 1 attaches on the RTP device, form 2 opens and initialises only when `initial`; a session
+    // opened anew gets the source filter that is set. False after logging the first failure.
     bool RtpExtStart(bool initial);
     // Form 0 detaches and closes its session; the others have nothing to stop.
     bool RtpExtStop();
@@ -93,7 +93,8 @@ protected:
 
     // The read loop of the protocol controls: every payload waiting is decoded; a run of packets
     // that the protocol finds equal is handled once, as its last one, and a change hands the
-    // earlier packet on at once.
+    // earlier packet on at once. A payload whose packet information the driver did not give is
+    // decoded with SSRC and address 0 and handled on its own.
     void ReadPackets(short revents);
     // Decodes one payload from the sender (SSRC, address in network order) into the protocol's
     // current packet: 0, or the decoder's error code.
@@ -135,6 +136,8 @@ protected:
 
 private:
     void Init(RadioControlType form);
+    // The source filter request; false after logging the driver's refusal.
+    bool RequestFilter(std::array<uint8_t, 8> record);
 };
 
 }  // namespace RTPSignalling

@@ -42,10 +42,12 @@ bool RtpExtSlot::Ioctl(const LGCP::IoctlParams& params)
         if (payload)
             control->RtpExtStop();
         result = RtpSlot::Ioctl(params);
-        // Whether or not the payload changed, a session runs: the extension follows the live one.
+        // Whether or not the payload changed, a session runs: the extension follows the live one,
+        // and the change fails when the extension cannot.
         if (payload) {
             control->UpdateRtpSession(session);
-            control->RtpExtStart(false);
+            const bool restarted = control->RtpExtStart(false);
+            result = result && restarted;
         }
     }
     if (inputGated) {

@@ -58,17 +58,24 @@ class RadioControlTest : public boardtest::BoardTest { };
 TEST_F(RadioControlTest, ARunOfEqualPacketsIsHandledOnceAsItsLastAndAChangeHandsTheEarlierOneOn)
 {
     TestControl control(rtp_ext_init_params{});
+    // A payload whose SSRC is "-" comes without its packet information: the request fails, so its
+    // sender is unknown and it is never taken for the same as the packet before.
     const std::pair<Strings, std::string> bursts[] = {{{"A1 1", "A2 1", "B1 2"}, "A2@1 B1@2 "},
                                                       {{"A1 1", "A2 1", "A3 1"}, "A3@1 "},
                                                       {{"A1 1", "A2 2"}, "A1@1 A2@2 "},
                                                       {{"A1 1", "X2 1", "A3 1"}, "A3@1 "},
-                                                      {{"X1 1"}, ""}};
+                                                      {{"X1 1"}, ""},
+                                                      {{"A1 1", "A2 -"}, "A1@1 A2@0 "},
+                                                      {{"A1 0", "A2 -"}, "A1@0 A2@0 "}};
     uint32_t bytes = 0;
     for (const auto& [packets, handled] : bursts) {
         for (const std::string& packet : packets) {
             char hex[5];
             std::snprintf(hex, sizeof hex, "%02X%02X", packet[0], packet[1]);
-            board.set(ext, "packet " + packet.substr(3) + " 10.0.0.1 " + hex);
+            if (packet.substr(3) == "-")
+                board.command(std::string("push ") + ext + " " + hex);
+            else
+                board.set(ext, "packet " + packet.substr(3) + " 10.0.0.1 " + hex);
             bytes += 2;
         }
         control.handled.clear();
@@ -105,9 +112,10 @@ public:
     {
         control = new TestControl(channel, attach, init);
     }
+    RTPSignalling::RadioControl& radio() { return *control; }
 };
 
-TEST_F(RadioControlTest, APayloadChangeAttachesTheExtensionToTheNewRtpSession)
+TEST_F(RadioControlTest, APayloadChangeReopensTheExtensionOnTheNewRtpSessionWithItsFilterOrAnswersTheFailure)
 {
     rtp_connection_params params;
     Fd session = Device::open("/dev/rtp", O_RDONLY | O_NONBLOCK);
@@ -118,18 +126,31 @@ TEST_F(RadioControlTest, APayloadChangeAttachesTheExtensionToTheNewRtpSession)
     BigEndian::put_u32(attach.bytes.data(), 4, 0xFFFFFFFF);
     auto* slot = new TestSlot(channel, session, params, attach, rtp_ext_init_params{});
     session.close();
+    const in_addr sender{inet_addr("10.0.0.5")};
+    slot->radio().UpdateAccess(true, sender);
 
-    // A payload change begins a new session, and the extension attaches to it.
+    // A payload change begins a new session; the extension attaches to it and still accepts the one sender.
     LGCP::IoctlParams change;
     change.select_encoder_mode().setValue(LGCP::CodecMode::alaw);
     board.clear_journal();
     EXPECT_TRUE(slot->Ioctl(change));
     const Strings begun = requests("/dev/rtp", "RTP_BEGIN"), attached = requests(ext, "RTP_EXT_");
     ASSERT_EQ(begun.size(), 1u);
-    ASSERT_EQ(attached.size(), 3u);
+    ASSERT_EQ(attached.size(), 4u);
     EXPECT_EQ(attached[0].substr(0, 15), "RTP_EXT_DETACH ");
     EXPECT_EQ(attached[2].substr(attached[2].find(" -> ")),
               " -> 0 rtp=" + begun[0].substr(10, begun[0].find(' ', 10) - 10));
+    EXPECT_EQ(without_files({attached[3]}), Strings{"RTP_EXT_FILTER address=10.0.0.5 -> 0"});
+
+    // An extension session that cannot be opened again, or not with its filter, fails the change; the
+    // filter that a new session refused is asked for again.
+    for (const char* refused : {"0xC0144500", "0xC0084501", "0xC0084504"}) {
+        board.command(std::string("fail /dev/rtp_ext ") + refused + " EIO");
+        EXPECT_FALSE(slot->Ioctl(change)) << refused;
+    }
+    board.clear_journal();
+    slot->radio().UpdateAccess(true, sender);
+    EXPECT_EQ(without_files(requests(ext, "RTP_EXT_FILTER")), Strings{"RTP_EXT_FILTER address=10.0.0.5 -> 0"});
 
     slot->IBeforeDestroy();
     delete slot;
