@@ -1,6 +1,6 @@
 // The radio control base and the radio slot base with a protocol of the test's own, on the emulated
 // header-extension driver: which packets of a burst are handled, the source filter, and the
-// session attached to the slot's RTP session across a payload change.
+// session attached to the slot's RTP session, with its filter, across a payload change.
 
 #include "../hardware/emulated_device_test.h"
 
