@@ -6,8 +6,9 @@
 // per message into a socket pair whose other end the slot or the control reads, so short, empty,
 // long and oversized records all reach the real reading code.
 //
-// Beyond "no crash, no sanitizer report": only whole 36-byte event records are acted on, and of
-// the payloads that decode, each run of equal packets is handled exactly once.
+// Beyond "no crash, no sanitizer report": only whole 36-byte event records are acted on, and every
+// payload that decodes is handled once, in order: the socket pair answers no packet-information
+// request, so no sender is known and no payload is taken for a repeat of the one before.
 
 #include "slots/rtp/radio_control.h"
 #include "slots/rtp/rtp_slot.h"
@@ -38,13 +39,12 @@ public:
     explicit Control(int fd) : RadioControl(rtp_ext_init_params{}) { ext = fd; }
     ~Control() override { ext = Fd(); }
 
-    // One pass of the read loop: of each run of equal packets that decoded, the last is handled.
+    // One pass of the read loop: every packet that decoded is handled.
     void Read()
     {
         decoded.clear();
         handled.clear();
         ReadPackets(POLLIN);
-        decoded.erase(std::unique(decoded.begin(), decoded.end()), decoded.end());
         require(handled == decoded);
     }
 
