@@ -1,5 +1,7 @@
 #include "emulator/board.h"
 
+#include "emulator/board_description.h"
+
 #include "foundation/os/big_endian.h"
 #include "foundation/os/fd.h"
 
@@ -93,7 +95,7 @@ constexpr uint32_t requesting_process = 0xFFFFFFFF;
 
 }  // namespace
 
-Board::Board(const std::string& root)
+Board::Board(const std::string& root, const std::string& description)
     : board_path_(root + DeviceLink::socket_path), control_path_(root + "/dev/board-control"), commands_(*this)
 {
     std::filesystem::create_directories(root + "/dev");
@@ -104,6 +106,9 @@ Board::Board(const std::string& root)
         driver.path = model->path();
         driver.models.push_back(model.get());
     }
+    // Fitted before anyone can reach it.
+    if (!description.empty())
+        apply_board_description(description, *this, root);
     // The board socket first: a test that finds the control socket may open devices at once.
     board_fd_ = listen_on(board_path_, SOCK_SEQPACKET);
     try {
@@ -189,7 +194,7 @@ void Board::poll_once(const sigset_t& poll_mask)
     size_t session_count = sessions_.size();
     for (size_t i = 0; i < session_count; ++i) {
         short revents = poll_set_[next++].revents;
-        auto execute = [this](const std::string& line) { return commands_.execute(line); };
+        auto execute = [this](const std::string& line) { return this->execute(line); };
         if (revents && !sessions_[i]->serve(revents, execute))
             sessions_[i].reset();
     }

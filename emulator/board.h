@@ -27,8 +27,9 @@ namespace Emulator {
 
 class Board {
 public:
-    // Creates "<root>/dev" when needed and listens on both sockets; throws std::runtime_error.
-    explicit Board(const std::string& root);
+    // Creates "<root>/dev" when needed, fits the board as the board description file says (none:
+    // the bare board) and listens on both sockets; throws std::runtime_error.
+    explicit Board(const std::string& root, const std::string& description = "");
     ~Board();
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;
@@ -36,6 +37,8 @@ public:
     // Serves until `stop` is set by a signal that `poll_mask` lets through during the wait.
     void run(const volatile sig_atomic_t& stop, const sigset_t& poll_mask);
 
+    // One test-control command line; its answer.
+    std::string execute(const std::string& line) { return commands_.execute(line); }
     Journal& journal() { return journal_; }
     Overrides& overrides() { return overrides_; }
     Driver* driver(const std::string& path);

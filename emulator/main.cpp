@@ -1,5 +1,7 @@
-// board-emulator --root DIR: stands in for the board's kernel drivers so that the daemon runs and
-// is tested on a PC. It serves "DIR/dev/board" and "DIR/dev/board-control" until SIGTERM or SIGINT.
+// board-emulator --root DIR [--board FILE]: stands in for the board's kernel drivers so that the
+// daemon runs and is tested on a PC. It serves "DIR/dev/board" and "DIR/dev/board-control" until
+// SIGTERM or SIGINT. Without a board description the board has its E1 trunks and BRI chips but no
+// mixer unit, voice channel or modem: the board that tests start from and fit as they need.
 
 #include "emulator/board.h"
 
@@ -17,7 +19,7 @@ void request_stop(int) { stop_requested = 1; }
 
 int usage()
 {
-    std::cerr << "usage: board-emulator --root DIR" << std::endl;
+    std::cerr << "usage: board-emulator --root DIR [--board FILE]" << std::endl;
     return 2;
 }
 
@@ -25,10 +27,12 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    std::string root;
+    std::string root, description;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc)
             root = argv[++i];
+        else if (std::strcmp(argv[i], "--board") == 0 && i + 1 < argc)
+            description = argv[++i];
         else
             return usage();
     }
@@ -51,7 +55,7 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
 
     try {
-        Emulator::Board board(root);
+        Emulator::Board board(root, description);
         board.run(stop_requested, poll_mask);
     } catch (const std::exception& failure) {
         std::cerr << "board-emulator: " << failure.what() << std::endl;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the daemon, the board emulator and the test controller, and runs the
-# gateway on the emulated board in a fresh root until Ctrl-C. TOVRASEL_PORT chooses the controller port.
+# gateway on the emulated board, fitted as emulator/boards/default.board says, in a fresh root until
+# Ctrl-C. TOVRASEL_PORT chooses the controller port.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,10 +32,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 0' INT TERM
 
-build/board-emulator --root "$root" &
+build/board-emulator --root "$root" --board emulator/boards/default.board &
 pids+=($!)
 for _ in $(seq 300); do
   [ -S "$root/dev/board-control" ] && break
+  kill -0 "${pids[0]}" 2>/dev/null || { echo "run.sh: the board emulator did not start" >&2; exit 1; }
   sleep 0.1
 done
 

@@ -29,7 +29,8 @@ struct JournalEntry {
 
 class BoardEmulator {
 public:
-    explicit BoardEmulator(const TempRoot& root) : process_(root.path()) {}
+    // `board`: a board description file that the emulator applies at start; empty, the bare board.
+    explicit BoardEmulator(const TempRoot& root, const std::string& board = "") : process_(root.path(), board) {}
 
     // One command line; the lines of its answer. Throws std::runtime_error with the emulator's
     // reason when it answers with an error.

@@ -14,18 +14,24 @@ namespace testsupport {
 
 class EmulatorProcess {
 public:
-    explicit EmulatorProcess(const std::string& root) : root_(root) { start(); }
+    // `board`: a board description file for "--board"; empty, the bare board.
+    explicit EmulatorProcess(const std::string& root, const std::string& board = "") : root_(root), board_(board)
+    {
+        start();
+    }
     ~EmulatorProcess() { stop(); }
     EmulatorProcess(const EmulatorProcess&) = delete;
     EmulatorProcess& operator=(const EmulatorProcess&) = delete;
 
-    // Starts "board-emulator --root <root>" and waits until its control socket takes a
+    // Starts "board-emulator --root <root> [--board <board>]" and waits until its control socket takes a
     // connection, which stays open for the caller. Throws std::runtime_error when the emulator
     // does not come up.
     void start()
     {
-        process_ = std::make_unique<ProgramProcess>(build_program("board-emulator"),
-                                                    std::vector<std::string>{"--root", root_}, root_, "board-emulator");
+        std::vector<std::string> arguments{"--root", root_};
+        if (!board_.empty())
+            arguments.insert(arguments.end(), {"--board", board_});
+        process_ = std::make_unique<ProgramProcess>(build_program("board-emulator"), arguments, root_, "board-emulator");
         bool up = eventually([this] { return (control_ = try_connect(root_ + "/dev/board-control")) >= 0 ||
                                              !process_->running(); },
                              milliseconds(30000));
@@ -70,6 +76,7 @@ private:
     }
 
     std::string root_;
+    std::string board_;
     std::unique_ptr<ProgramProcess> process_;
     int control_ = -1;
 };

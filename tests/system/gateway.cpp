@@ -15,7 +15,7 @@ std::string daemon_version(const std::string& directory)
     return line.substr(prefix.size(), line.size() - prefix.size() - 1);
 }
 
-Gateway::Gateway(const Options& options) : arguments_(options.arguments)
+Gateway::Gateway(const Options& options) : board(root, options.board), arguments_(options.arguments)
 {
     if (options.quiet_board) {
         // Refused with ENODEV, the SPI register write switches the BRI chips off for good.

@@ -8,9 +8,8 @@
 //     controller->send("{ seq 1, pdu command : ping : NULL }");
 //     EXPECT_EQ(controller->next(milliseconds(5000)), "{ seq 1, pdu response : success : NULL }");
 //
-// A controller of the full board also hears trunk status reports at connect and every second,
-// and the test controller then needs a "--timeout" below a second to end; a test that is not
-// about the board takes Gateway::quiet() instead.
+// A controller of the full board also hears trunk status reports at connect and every second; a
+// test that is not about the board takes Gateway::quiet() instead.
 
 #include "controller_process.h"
 
@@ -46,6 +45,8 @@ public:
         // status) and SPI refused on "/dev/hal" (no BRI chips), so that a controller hears only
         // the answers and signals it asks for. For tests that are not about the board.
         bool quiet_board = false;
+        // A board description file for the emulator; empty, the bare board that the test fits.
+        std::string board;
     };
 
     // Options with a quiet board, the others as by default.
@@ -84,7 +85,7 @@ public:
     }
 
     testsupport::TempRoot root;
-    testsupport::BoardEmulator board{root};
+    testsupport::BoardEmulator board;
     int port = 0;
     std::unique_ptr<ProgramProcess> daemon;
 
