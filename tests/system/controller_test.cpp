@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <utility>
 
@@ -13,8 +14,8 @@ namespace {
 
 using namespace systemtest;
 
-// The gateways run a quiet board: the controller hears only what it asks for, and with nothing
-// else arriving it ends a second after its input.
+// Most gateways here run a quiet board: the controller hears only what it asks for, and it ends a
+// second after its input or its last answer.
 const milliseconds answer_time(10000);
 
 std::string success(int seq) { return "{ seq " + std::to_string(seq) + ", pdu response : success : NULL }"; }
@@ -55,6 +56,41 @@ TEST(Controller, OneControllerAtATime)
     // Once the first has gone, the next is served.
     EXPECT_EQ(first->finish(answer_time), 0);
     EXPECT_TRUE(answered_ping(gateway.port, answer_time));
+}
+
+// The tool run to its end with the messages as arguments.
+Finished run_controller(const Gateway& gateway, const std::string& timeout_ms, const std::string& message)
+{
+    return run_program(build_program("controller"),
+                       {"--port", std::to_string(gateway.port), "--timeout", timeout_ms, message}, gateway.root.path());
+}
+
+TEST(Controller, ACommandWithoutAnswerWhenTheTimeOutEndsIsReported)
+{
+    // A daemon that does not read, as while it pauses after a controller left; stopped, so that
+    // the answer cannot come however slowly the tool starts.
+    Gateway gateway(Gateway::quiet());
+    gateway.daemon->signal(SIGSTOP);
+    Finished run = run_controller(gateway, "300", "{ seq 1, pdu command : ping : NULL }");
+    gateway.daemon->signal(SIGCONT);
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.errors, "controller: no answer to seq 1\n");
+}
+
+TEST(Controller, EndsTheTimeOutAfterTheAnswerWhileSignalsGoOn)
+{
+    // The full board reports its trunks at connect and every second.
+    Gateway gateway;
+    auto start = std::chrono::steady_clock::now();
+    Finished run = run_controller(gateway, "3000", "{ seq 1, pdu command : ping : NULL }");
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.exit_status, 0) << run.errors;
+    EXPECT_NE(run.output.find("pdu signal : trunkStatus"), std::string::npos);
+    EXPECT_NE(run.output.find("seq 1,\n  pdu response : success : NULL"), std::string::npos);
+    // The answer came after the start; the tool had 30 s to end before run_controller gave up.
+    EXPECT_GE(took, milliseconds(3000));
+    EXPECT_LT(took, milliseconds(25000));
 }
 
 TEST(RawAnswers, AnswersCarryTheSeqAndSlotOfTheirCommandAndWhatNoServiceTakesIsAnError)
