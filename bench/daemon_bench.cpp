@@ -1,80 +1,141 @@
 // Controller round trips through the running daemon: pings, which the heartbeat service answers,
-// one at a time and 32 in flight. Beside them the same client against a minimal TPKT echo peer
-// on loopback: the reference that shows what the daemon itself adds to a round trip. The median,
-// mean and 99th percentile of the round trips (of a whole burst, with 32 in flight) are counters.
+// one at a time and 32 in flight. Beside them the same client against a minimal TPKT echo peer,
+// a process of its own like the daemon: the reference that shows what the daemon itself adds to a
+// round trip. The client reads the frames that come back and counts a round trip only when the
+// answer to its own ping arrives (the daemon also sends trunk status signals). The median, mean
+// and 99th percentile of the round trips (with 32 in flight, of a whole burst) are counters;
+// TOVRASEL_BENCH_SPIN=1 keeps the cores awake while measuring (core_spinners.h).
 
+#include "core_spinners.h"
 #include "tests/support/daemon_process.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <arpa/inet.h>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <numeric>
+#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// {seq 7, command ping}; the daemon's answer and the echo are 8 bytes as well.
-const uint8_t ping[] = {0x03, 0x00, 0x00, 0x08, 0x80, 0x01, 0x07, 0x18};
-constexpr size_t frame_size = sizeof ping;
+constexpr size_t header_size = 4;
+// { seq <s>, pdu command : ping : NULL } and its answer { seq <s>, pdu response : success : NULL },
+// TPKT frames of 8 bytes with the seq (0 to 127, one byte) at byte 6. The echo peer returns the
+// ping itself, which the client takes as the answer there.
+constexpr std::array<uint8_t, 8> ping{0x03, 0x00, 0x00, 0x08, 0x80, 0x01, 0x00, 0x18};
+constexpr std::array<uint8_t, 8> success{0x03, 0x00, 0x00, 0x08, 0x80, 0x01, 0x00, 0x40};
+constexpr size_t seq_at = 6;
+constexpr int seq_count = 128;
 
+using Clock = std::chrono::steady_clock;
 using testsupport::loopback;
 
-// A controller that sends pings in bursts.
+// A controller that sends pings in bursts and waits for the answer to each.
 class PingClient : public testsupport::LoopbackConnection {
 public:
-    // Sends `count` pings at once and waits for as many answers.
+    explicit PingClient(const std::array<uint8_t, 8>& answer) : answer_(answer) {}
+
+    // Sends `count` pings at once, each with a seq of its own, and waits until each has its answer;
+    // other frames are passed over. False when the connection ends first.
     bool round_trips(int count)
     {
         std::vector<uint8_t> burst;
-        for (int i = 0; i < count; ++i)
-            burst.insert(burst.end(), ping, ping + frame_size);
+        std::vector<bool> waiting(seq_count, false);
+        for (int i = 0; i < count; ++i, next_seq_ = (next_seq_ + 1) % seq_count) {
+            burst.insert(burst.end(), ping.begin(), ping.end());
+            burst[burst.size() - ping.size() + seq_at] = static_cast<uint8_t>(next_seq_);
+            waiting[next_seq_] = true;
+        }
         if (send(fd(), burst.data(), burst.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(burst.size()))
             return false;
-        for (size_t received = 0; received < burst.size();) {
-            ssize_t length = recv(fd(), burst.data(), burst.size() - received, 0);
-            if (length <= 0)
+        for (int answered = 0; answered < count;) {
+            std::vector<uint8_t> frame;
+            if (!next_frame(frame))
                 return false;
-            received += length;
+            if (frame.size() == answer_.size() && std::equal(frame.begin(), frame.begin() + seq_at, answer_.begin()) &&
+                frame[seq_at + 1] == answer_[seq_at + 1] && frame[seq_at] < seq_count && waiting[frame[seq_at]]) {
+                waiting[frame[seq_at]] = false;
+                ++answered;
+            }
         }
         return true;
     }
+
+private:
+    // The next whole TPKT frame received; false when the connection ends or carries no TPKT.
+    bool next_frame(std::vector<uint8_t>& frame)
+    {
+        for (;;) {
+            if (received_.size() >= header_size) {
+                size_t length = size_t{received_[2]} << 8 | received_[3];
+                if (received_[0] != 3 || length < header_size)
+                    return false;
+                if (received_.size() >= length) {
+                    frame.assign(received_.begin(), received_.begin() + length);
+                    received_.erase(received_.begin(), received_.begin() + length);
+                    return true;
+                }
+            }
+            uint8_t buffer[65536];
+            ssize_t length = recv(fd(), buffer, sizeof buffer, 0);
+            if (length <= 0)
+                return false;
+            received_.insert(received_.end(), buffer, buffer + length);
+        }
+    }
+
+    std::array<uint8_t, 8> answer_;
+    std::vector<uint8_t> received_;
+    int next_seq_ = 0;
 };
 
-// Accepts one client and sends every whole TPKT frame back as it came.
+// A child process that accepts one client on loopback and sends every whole TPKT frame back as it
+// came; it ends with the object.
 class EchoPeer {
 public:
     EchoPeer()
     {
-        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address = loopback(0);
         socklen_t length = sizeof address;
-        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener_, 1);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listener, 1);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
         port = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            serve(listener);
+            _exit(0);
+        }
+        close(listener);
     }
     ~EchoPeer()
     {
-        shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        close(listener_);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
     }
+    EchoPeer(const EchoPeer&) = delete;
+    EchoPeer& operator=(const EchoPeer&) = delete;
 
-    int port;
+    int port = 0;
 
 private:
-    void serve()
+    static void serve(int listener)
     {
-        int fd = accept(listener_, nullptr, nullptr);
+        int fd = accept(listener, nullptr, nullptr);
         if (fd < 0)
             return;
         int on = 1;
@@ -84,9 +145,9 @@ private:
         for (ssize_t length; (length = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
             pending.insert(pending.end(), buffer, buffer + length);
             size_t whole = 0;
-            while (pending.size() - whole >= 4) {
+            while (pending.size() - whole >= header_size) {
                 size_t frame = size_t{pending[whole + 2]} << 8 | pending[whole + 3];
-                if (frame < 4 || pending.size() - whole < frame)
+                if (frame < header_size || pending.size() - whole < frame)
                     break;
                 whole += frame;
             }
@@ -94,26 +155,25 @@ private:
                 break;
             pending.erase(pending.begin(), pending.begin() + whole);
         }
-        close(fd);
     }
 
-    int listener_;
-    std::thread thread_;
+    pid_t pid_ = -1;
 };
 
-void measure(benchmark::State& state, PingClient& client)
+void measure(benchmark::State& state, PingClient& client, const CoreSpinners& spinners)
 {
     const int in_flight = static_cast<int>(state.range(0));
     std::vector<double> round_trips_us;
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
+        const auto start = Clock::now();
         if (!client.round_trips(in_flight)) {
             state.SkipWithError("the peer stopped answering");
             break;
         }
-        round_trips_us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        round_trips_us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     state.SetItemsProcessed(state.iterations() * in_flight);
+    state.counters["spinning"] = spinners.spinning();
     if (round_trips_us.empty())
         return;
     std::sort(round_trips_us.begin(), round_trips_us.end());
@@ -125,23 +185,25 @@ void measure(benchmark::State& state, PingClient& client)
 void BM_DaemonPing(benchmark::State& state)
 {
     testsupport::DaemonProcess daemon;
-    PingClient client;
+    PingClient client(success);
     if (!client.connect_to(daemon.port())) {
         state.SkipWithError("the daemon does not listen");
         return;
     }
-    measure(state, client);
+    CoreSpinners spinners;
+    measure(state, client, spinners);
 }
 
 void BM_EchoPeerPing(benchmark::State& state)
 {
     EchoPeer peer;
-    PingClient client;
+    PingClient client(ping);
     if (!client.connect_to(peer.port)) {
         state.SkipWithError("the echo peer does not listen");
         return;
     }
-    measure(state, client);
+    CoreSpinners spinners;
+    measure(state, client, spinners);
 }
 
 BENCHMARK(BM_DaemonPing)->Arg(1)->Arg(32)->Unit(benchmark::kMicrosecond)->UseRealTime();

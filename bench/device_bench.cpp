@@ -2,8 +2,10 @@
 // answered) beside the reference, a bare SOCK_SEQPACKET round trip of the same sizes between two
 // processes: the emulator should add little to it. Then the TDM switch's refresh run, 128 posted
 // disables sent as one message, over a million disables; the emulator's resident memory before
-// and after is reported: the refresh must not make it grow.
+// and after is reported: the refresh must not make it grow. TOVRASEL_BENCH_SPIN=1 keeps the cores
+// awake during the round trips (core_spinners.h).
 
+#include "core_spinners.h"
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
 #include "tests/support/emulator_process.h"
@@ -76,6 +78,8 @@ void BM_DeviceRequest(benchmark::State& state)
         state.SkipWithError("cannot open /dev/hal on the emulator");
         return;
     }
+    CoreSpinners spinners;
+    state.counters["spinning"] = spinners.spinning();
     int output = 0;
     for (auto _ : state) {
         if (Device::request_in(board.hal, disable_code, disable_record(output++)) != 0) {
@@ -104,6 +108,8 @@ void BM_SeqpacketRoundTrip(benchmark::State& state)
         _exit(0);
     }
     close(pair[1]);
+    CoreSpinners spinners;
+    state.counters["spinning"] = spinners.spinning();
     uint8_t message[22] = {'r'}, reply[64];
     for (auto _ : state) {
         if (send(pair[0], message, sizeof message, MSG_NOSIGNAL) < 0 || recv(pair[0], reply, sizeof reply, 0) <= 0) {
