@@ -1,0 +1,105 @@
+// Our data link against libpri, another implementation of Q.921, over a frame channel in this
+// process: either side of a primary-rate link comes up, carries Q.931 traffic in order and notices a
+// cut line; a basic-rate user link gets its TEI from libpri's network side. tshark then reads the
+// frames that crossed.
+
+#include "foundation/tshark_fields.h"
+#include "signalling/link_owner.h"
+#include "support/temp_root.h"
+
+#include <gtest/gtest.h>
+
+#if TOVRASEL_HAVE_LIBPRI
+
+#include "signalling/hex_bytes.h"
+#include "signalling/pri_bridge.h"
+
+namespace {
+
+using namespace signallingtest;
+
+// tshark's reading of a trace: no expert or malformed item, and every UA read as a response.
+void expect_clean(const std::string& pcap)
+{
+    if (!foundationtest::tshark_available())
+        GTEST_SKIP() << "tshark is not installed";
+    FILE* tshark = popen(("tshark -r " + pcap + " -Y 'lapd.control.ftype == 3 || _ws.expert || _ws.malformed' -T fields"
+                          " -e _ws.expert -e _ws.malformed -e lapd.control.u_modifier_cmd -e lapd.control.u_modifier_resp"
+                          " 2>/dev/null").c_str(), "r");
+    unsigned responses = 0;
+    for (char line[256]; fgets(line, sizeof line, tshark); responses += std::string(line) == "\t\t\t0x18\n") {
+        EXPECT_EQ(std::string(line).rfind("\t\t", 0), 0u) << pcap << ": " << line;
+        EXPECT_NE(std::string(line), "\t\t0x18\t\n") << pcap << ": a UA read as a command";
+    }
+    pclose(tshark);
+    EXPECT_GT(responses, 0u) << pcap;
+}
+
+TEST(LapdLibpri, PrimaryRateLinksComeUpCarryCallsInOrderAndNoticeACutLine)
+{
+    testsupport::TempRoot dir;
+    for (ISDN::Side::type side : {ISDN::Side::user, ISDN::Side::network}) {
+        FrozenClock clock;
+        LinkOwner owner(side, nullptr);
+        PriBridge bridge(*owner.link, side ? PRI_CPE : PRI_NETWORK, false, dir / ("/" + std::to_string(side)));
+        // libpri polls an idle link after 300 ms, so that it soon notices the cut; no call of its times out.
+        pri_set_timer(bridge.pri, PRI_TIMER_T203, 300), pri_set_timer(bridge.pri, PRI_TIMER_T303, 60000);
+        owner.link->activate();
+        ASSERT_TRUE(bridge.run_until([&] { return bridge.saw(PRI_EVENT_DCHAN_UP) && owner.state() == 6; })) << side;
+
+        // libpri places three calls; a STATUS ENQUIRY about one of them is answered by a STATUS. Up to 20
+        // are in flight, so that the window fills and the numbers wrap.
+        for (int channel : {1, 2, 3})
+            pri_call(bridge.pri, pri_new_call(bridge.pri), PRI_TRANS_CAP_SPEECH, channel, 1, 0, nullptr, PRI_UNKNOWN,
+                     nullptr, PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN, PRI_LAYER_1_ALAW);
+        ASSERT_TRUE(bridge.run_until([&] { return owner.messages.size() == 3; }));
+        std::vector<std::string> calls, asked, answered;
+        for (const std::string& setup : std::exchange(owner.messages, {}))
+            calls.push_back(setup.substr(6, 5));
+        EXPECT_TRUE(bridge.run_until([&] {
+            while (asked.size() < 300 && asked.size() < owner.messages.size() + 20) {
+                asked.push_back(calls[asked.size() % 3]);
+                owner.send(bytes("08 02 80 " + asked.back().substr(3) + " 75"));
+            }
+            return owner.messages.size() >= 300;
+        }, 20000));
+        for (const std::string& status : owner.messages)
+            answered.push_back(status.substr(12, 2) == "7D" ? status.substr(6, 5) : status);
+        EXPECT_EQ(answered, asked) << side;
+
+        // Cut with an enquiry outstanding: our T200 runs out in timer recovery, then in re-establishment.
+        bridge.cut = true;
+        owner.send(bytes("08 02 80 01 75")), owner.take_events();
+        for (int second = 0; second < 8; ++second)
+            clock.advance(1000);
+        EXPECT_EQ(owner.take_events(), "Unsuccessful retransmission (N200 times) - Status enquiry|"
+                                        "Unsuccessful retransmission (N200 times) - SABME|"
+                                        "link error (T200 expired N200 times)|");
+        EXPECT_TRUE(bridge.run_until([&] { return bridge.saw(PRI_EVENT_DCHAN_DOWN); }, 10000)) << side;
+    }
+    expect_clean(dir / "/0");
+    expect_clean(dir / "/1");
+}
+
+TEST(LapdLibpri, ABasicRateUserEstablishesAsAskedOnceTheNetworkHasGivenItsTei)
+{
+    testsupport::TempRoot dir;
+    FrozenClock clock;
+    LinkOwner owner(ISDN::Side::user, nullptr);
+    owner.link->change_to_bri();
+    PriBridge bridge(*owner.link, PRI_NETWORK, true, dir / "/bri");
+    owner.link->mdl_remove(), owner.link->activate();
+    ASSERT_TRUE(bridge.run_until([&] { return owner.state() == 6; }));
+    std::ostringstream status;
+    owner.link->status()->out(status);
+    EXPECT_NE(status.str().find("self: TEI=64,"), std::string::npos) << status.str();
+    expect_clean(dir / "/bri");
+}
+
+}  // namespace
+
+#else
+
+TEST(LapdLibpri, Skipped) { GTEST_SKIP() << "libpri is not installed"; }
+
+#endif
