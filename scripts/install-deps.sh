@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   erlang-base erlang-asn1 erlang-dev
   tshark
-  libpri-dev
+  libpri-dev libss7-dev
   clang libclang-rt-14-dev
 )
 
