@@ -1,0 +1,232 @@
+#include "signalling/isdn/lapd_nt.h"
+
+#include "signalling/head_room.h"
+
+#include <iostream>
+#include <new>
+
+namespace ISDN {
+
+namespace {
+
+constexpr unsigned header_size = 4;
+constexpr unsigned check_cycle_ms = 60000;
+constexpr uint8_t ui = 0x03;
+constexpr uint8_t management_entity = 0x0F;
+constexpr unsigned management_sapi = 63;
+constexpr unsigned group_tei = 127;
+constexpr unsigned first_automatic_tei = 64;
+constexpr uint8_t setup = 0x05;
+enum TeiMessage : uint8_t {
+    identity_request = 1,
+    identity_assigned = 2,
+    identity_denied = 3,
+    identity_check_request = 4,
+    identity_check_response = 5,
+    identity_remove = 6,
+    identity_verify = 7,
+};
+
+}  // namespace
+
+LAPD_NT::LAPD_NT()
+{
+    for (LAPD_NT_user& user : users_)
+        user.set_lapd(this);
+}
+
+void LAPD_NT::local_prepare_head(Packet& p) { p.reserve_head(header_size); }
+
+void LAPD_NT::local_prepare_tail(Packet&) {}
+
+std::ostream& LAPD_NT::line() const
+{
+    // The lines are written only with a trace level.
+    static std::ostream silent(nullptr);
+    return log_ ? std::clog << "LAPD(NT BRI):" : silent;
+}
+
+void LAPD_NT::set_log(unsigned int level)
+{
+    log_ = level;
+    for (LAPD_NT_user& user : users_)
+        user.set_log(level);
+}
+
+void LAPD_NT::local_activate()
+{
+    line() << "activate" << std::endl;
+    check_all_Tei();
+    on_activate();
+}
+
+void LAPD_NT::local_deactivate()
+{
+    line() << "deactivate" << std::endl;
+    check_timer_.reset();
+    for (LAPD_NT_user& user : users_)
+        user.unassign();
+}
+
+void LAPD_NT::check_all_Tei()
+{
+    line() << "Checking Tei values...." << std::endl;
+    check_timer_.reset();
+    for (LAPD_NT_user& user : users_)
+        user.checking();
+    tx_identity(0, group_tei, identity_check_request);
+    check_timer_.set(check_cycle_ms, &LAPD_NT::check_all_Tei, this);
+}
+
+LAPD_NT_user* LAPD_NT::find_Tei(unsigned char tei)
+{
+    for (LAPD_NT_user& user : users_)
+        if (user.tei() == tei && user.state() != LAPD_NT_user::unassigned)
+            return &user;
+    return nullptr;
+}
+
+LAPD_NT_user* LAPD_NT::find_free_Tei(unsigned char tei)
+{
+    LAPD_NT_user* free = nullptr;
+    for (LAPD_NT_user& user : users_)
+        if (user.state() == LAPD_NT_user::unassigned) {
+            free = &user;
+            break;
+        }
+    if (!free)
+        return nullptr;
+    if (tei != group_tei) {
+        free->set_tei(tei);
+        return free;
+    }
+    for (unsigned value = first_automatic_tei; value < group_tei; ++value)
+        if (!find_Tei(uint8_t(value))) {
+            free->set_tei(uint8_t(value));
+            return free;
+        }
+    return nullptr;
+}
+
+void LAPD_NT::tx_identity(unsigned short Ri, int Ai, unsigned char type)
+{
+    try {
+        Packet frame;
+        frame.reserve_head(0);
+        for (uint8_t octet : {0xFE, 0xFF, int(ui), int(management_entity), Ri & 0xFF, Ri >> 8, int(type),
+                              (Ai << 1 | 1) & 0xFF})
+            frame.put(octet);
+        send_to_layer1(frame);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void LAPD_NT::remove_twice(unsigned ai)
+{
+    tx_identity(0, int(ai), identity_remove);
+    tx_identity(0, int(ai), identity_remove);
+}
+
+void LAPD_NT::message(Packet& p)
+{
+    if (p.length() <= 3)
+        return;
+    if (p[3] == setup) {
+        try {
+            make_head_room(p, 3);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        p.push(ui);
+        p.push(0xFF);
+        p.push(0x02);
+        return send_to_layer1(p);
+    }
+    for (LAPD_NT_user& user : users_)
+        if (user.message(p))
+            return;
+}
+
+void LAPD_NT::receive(Packet& frame)
+{
+    if (frame.length() <= 2 || (frame[0] & 1) || !(frame[1] & 1))
+        return;
+    const unsigned sapi = frame[0] >> 2, tei = frame[1] >> 1;
+    const bool response = frame[0] & 2;
+    if (tei == group_tei) {
+        if (frame[2] != ui)
+            return;
+        if (sapi == management_sapi)
+            return tei_management(frame);
+        frame.pull(3);
+        return send_to_layer3(frame);
+    }
+    LAPD_NT_user* user = find_Tei(uint8_t(tei));
+    if (!user) {
+        user = find_free_Tei(uint8_t(tei));
+        if (!user) {
+            line() << "recieved packet with unassigned TEI=" << tei << ",removed" << std::endl;
+            return remove_twice(tei);
+        }
+        line() << "Warning:recieved packet with unassigned TEI=" << tei << std::endl;
+        user->assign();
+    }
+    user->receive(frame, response);
+}
+
+void LAPD_NT::tei_management(const Packet& frame)
+{
+    if (frame.length() < 3 + 5 || frame[3] != management_entity)
+        return;
+    const unsigned ri = frame[4] | frame[5] << 8, type = frame[6], ai = frame[7] >> 1;
+    switch (type) {
+    case identity_request:
+        if (ai < first_automatic_tei) {
+            line() << "recieved identity request with wrong Ai=" << ai << ",ignored" << std::endl;
+        } else if (ai < group_tei) {
+            line() << "recieved identity request with wrong Ai=" << ai << ",denied" << std::endl;
+            tx_identity(uint16_t(ri), int(ai), identity_denied);
+        } else if (LAPD_NT_user* user = find_free_Tei(group_tei)) {
+            line() << "recieved identity request,TEI assigned:" << unsigned(user->tei()) << std::endl;
+            tx_identity(uint16_t(ri), user->tei(), identity_assigned);
+            user->assign();
+        } else {
+            line() << "recieved identity request, but all TEI values is ussigned" << std::endl;
+            tx_identity(uint16_t(ri), group_tei, identity_denied);
+        }
+        break;
+    case identity_check_response:
+        on_check_response(ri, ai);
+        break;
+    case identity_verify:
+        line() << "recieved verify request" << std::endl;
+        check_all_Tei();
+        break;
+    }
+}
+
+void LAPD_NT::on_check_response(unsigned ri, unsigned ai)
+{
+    if (ai == group_tei) {
+        line() << "recieved check response with wrong Ai=" << ai << ",removed" << std::endl;
+        return remove_twice(ai);
+    }
+    LAPD_NT_user* user = find_Tei(uint8_t(ai));
+    if (!user && !(user = find_free_Tei(uint8_t(ai)))) {
+        line() << "recieved check response with wrong Ai=" << ai << ",removed" << std::endl;
+        return remove_twice(ai);
+    }
+    if (user->state() != LAPD_NT_user::unassigned && !user->is_checking()) {
+        if (ri == user->ri())
+            return;
+        // A second terminal answers for the same TEI: both lose it.
+        line() << "recieved check response with dublicated Ai=" << ai << ",removed" << std::endl;
+        user->unassign();
+        return remove_twice(ai);
+    }
+    line() << "TEI " << ai << " checked" << std::endl;
+    user->assign();
+    user->set_ri(uint16_t(ri));
+}
+
+}  // namespace ISDN

@@ -1,0 +1,62 @@
+#pragma once
+
+// The network side of the D-channel data link of a basic-rate line in point-to-multipoint
+// operation: up to eight terminals share the channel, each under a TEI this side hands out
+// (64 to 126), checks once a minute and takes back from duplicates. Each assigned TEI is served by
+// one LAPD_NT_user. Q.931 messages pass through: a SETUP goes to every terminal as a broadcast UI
+// frame, every other message to the terminal that owns its call reference.
+//
+// One protocol layer: frames arrive through receive() and leave through transmit(); messages go up
+// through on_message() and come down through message().
+
+#include "foundation/protocol/protocol.h"
+#include "foundation/reactor/timer.h"
+#include "signalling/isdn/lapd_nt_user.h"
+
+#include <cstdint>
+#include <iosfwd>
+
+namespace ISDN {
+
+class LAPD_NT : public Protocol {
+public:
+    static constexpr unsigned terminals = 8;
+
+    LAPD_NT();
+
+    const Protocol_name& name() const override { return name_; }
+    void local_prepare_head(Packet& p) override;
+    void local_prepare_tail(Packet& p) override;
+    // Starts checking the TEIs and is active at once.
+    void local_activate() override;
+    // Stops the checks and takes every TEI back; reports nothing.
+    void local_deactivate() override;
+    void message(Packet& p) override;
+    void receive(Packet& frame) override;
+
+    void set_log(unsigned int level);
+    void send_to_layer3(Packet& p) { on_message(p); }
+    void send_to_layer1(Packet& p) { transmit(p); }
+    // The terminal entity holding the TEI, or none.
+    LAPD_NT_user* find_Tei(unsigned char tei);
+    // An unassigned entity for the TEI, or for 127 the lowest automatic TEI that no terminal holds.
+    LAPD_NT_user* find_free_Tei(unsigned char tei);
+    void tx_identity(unsigned short Ri, int Ai, unsigned char type);
+    // A check cycle: every assigned TEI must answer an identity check within 2 s.
+    void check_all_Tei();
+
+    unsigned int log_level() const { return log_; }
+
+private:
+    void tei_management(const Packet& frame);
+    void on_check_response(unsigned ri, unsigned ai);
+    void remove_twice(unsigned ai);
+    std::ostream& line() const;
+
+    Timer check_timer_;
+    LAPD_NT_user users_[terminals];
+    unsigned int log_ = 0;
+    Protocol_name_str name_{"ISDN::LAPD_NT"};
+};
+
+}  // namespace ISDN

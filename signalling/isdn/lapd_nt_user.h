@@ -1,0 +1,90 @@
+#pragma once
+
+// One terminal of a basic-rate line in point-to-multipoint operation as the network side serves it:
+// a small multiple-frame data link for SAPI 0 under the TEI the network gave the terminal. It
+// carries the terminal's Q.931 messages up and the messages of the calls it took part in down, at
+// most seven unacknowledged at a time; the others wait until acknowledgements make room.
+
+#include "foundation/packet/packet.h"
+#include "foundation/reactor/timer.h"
+#include "signalling/clean_queue.h"
+
+#include <cstdint>
+#include <iosfwd>
+
+namespace ISDN {
+
+class LAPD_NT;
+
+class LAPD_NT_user {
+public:
+    enum State { unassigned = 0, assigned = 1, wait_answer = 2 };
+
+    // Takes the TEI (again): a new link is set up with SABME; during a check it only ends the check.
+    void assign();
+    // Gives the TEI back: nothing more is sent or taken.
+    void unassign();
+    // Starts a check of the TEI: unless the terminal answers within 2 s, it is unassigned.
+    void checking();
+    void receive(Packet& frame, bool response);
+    // A message for a call this terminal takes part in; false when it is not for this terminal.
+    bool message(Packet& p);
+    void on_timer();
+    void set_log(unsigned int level) { log_ = level; }
+    void set_lapd(LAPD_NT* lapd) { lapd_ = lapd; }
+
+    State state() const { return state_; }
+    uint8_t tei() const { return tei_; }
+    void set_tei(uint8_t tei) { tei_ = tei; }
+    bool is_checking() const { return checking_; }
+    uint16_t ri() const { return ri_; }
+    void set_ri(uint16_t ri) { ri_ = ri; }
+
+private:
+    void on_I(Packet& frame, unsigned ns, unsigned nr, bool p);
+    void on_RR(bool command, bool pf, unsigned nr);
+    void on_RNR(bool command, bool pf, unsigned nr);
+    void on_REJ(bool command, bool pf, unsigned nr);
+    void on_SABME(bool p);
+    void on_DM();
+    void on_DISC(bool p);
+    void on_FRMR();
+    void on_XID();
+
+    void tx_U(uint8_t control, bool pf, bool command);
+    void tx_S(uint8_t type, bool pf, bool command);
+    // Sends the message as an I frame and keeps it for retransmission; false when the pool is dry.
+    bool tx_I(Packet& p, unsigned nr, unsigned ns);
+    void retransmit();
+    // Whether the terminal's N(R) acknowledges only what was sent; frames it acknowledges leave the
+    // acknowledgement queue.
+    bool ack_queue(unsigned nr);
+    void set_busy();
+    void set_unbusy();
+    // Sends waiting messages while the terminal is not busy and fewer than seven are unacknowledged.
+    bool send_waiting();
+    // The terminal acknowledged something: idle again, or waiting for the rest.
+    void acknowledged();
+    void start_link_timer(unsigned ms);
+    void on_check_timer();
+    std::ostream& line() const;
+
+    bool checking_ = false;
+    LAPD_NT* lapd_ = nullptr;
+    uint8_t vr_ = 0;
+    uint8_t mark_ = 0;  // the last N(R) accepted, minus one
+    uint8_t vs_ = 0;
+    uint8_t tei_ = 0;
+    State state_ = unassigned;
+    Timer link_timer_;  // idle poll in state assigned, T200 in state wait_answer
+    Timer check_timer_;
+    uint32_t retransmissions_ = 0;
+    int call_reference_ = -1;  // of the last I frame received with a message; none yet
+    bool busy_ = false;
+    unsigned int log_ = 0;
+    CleanQueue<Packet, 135> send_queue_;  // messages waiting for the terminal
+    CleanQueue<Packet, 7> ack_queue_;     // I frames sent and not yet acknowledged, header included
+    uint16_t ri_ = 0;  // of the last identity check response accepted
+};
+
+}  // namespace ISDN
