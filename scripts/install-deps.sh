@@ -9,6 +9,7 @@ packages=(
   erlang-base erlang-asn1 erlang-dev
   tshark
   libpri-dev libss7-dev
+  snmptrapd
   clang libclang-rt-14-dev
 )
 
