@@ -1,0 +1,182 @@
+#include "monitoring/snmp_agent_ctrl.h"
+
+#include "monitoring/i_snmp_agent_notify.h"
+
+#include "foundation/tshark_fields.h"
+#include "support/controller_pair.h"
+#include "support/daemon_process.h"
+#include "../foundation/reactor/reactor_test_support.h"
+
+#include "asn1/runtime/coder_env.h"
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// An agent process as the link meets it: a loopback listener, bound and listening before its
+// port is handed to the link, and the connection the link makes.
+struct FakeAgent {
+    FakeAgent()
+    {
+        const sockaddr_in loopback = testsupport::loopback(0);
+        EXPECT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&loopback), sizeof loopback), 0);
+        listen(listener, 1), NonBlockMode(listener);
+    }
+    ~FakeAgent() { close(listener), close(peer); }
+    std::string host() const { return "127.0.0.1:" + std::to_string(reactortest::local_port(listener)); }
+
+    // The messages received so far, in collapsed value notation; the frames as they came.
+    const Strings& messages()
+    {
+        if (peer < 0)
+            peer = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        uint8_t buffer[4096];
+        for (ssize_t n; !closed && (n = recv(peer, buffer, sizeof buffer, MSG_DONTWAIT)) != -1;)
+            closed = n == 0, pending.insert(pending.end(), buffer, buffer + n);
+        while (auto frame = testsupport::take_frame(pending)) {
+            MON::Message message;
+            ASN1::CoderEnv environment;
+            const char* payload = reinterpret_cast<const char*>(frame->data() + 4);
+            EXPECT_TRUE(ASN1::decode(payload, payload + frame->size() - 4, &environment, message, true));
+            texts.push_back(testsupport::collapse(message.asValueNotation()));
+            frames.push_back(*frame);
+        }
+        return texts;
+    }
+
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), peer = -1;
+    bool closed = false;
+    std::vector<uint8_t> pending;
+    std::vector<std::vector<uint8_t>> frames;
+    Strings texts;
+};
+
+class SnmpLink : public reactortest::ReactorTest, public ISnmpAgentNotify {
+protected:
+    void OnSnmpAgentConnect(const std::string& name) override { names.push_back(name); }
+
+    // Runs reactor passes with the clock frozen at `ms` after the start, until done() holds or
+    // ten seconds of real time have gone.
+    bool at(unsigned ms, const std::function<bool()>& done)
+    {
+        Mux::timeval now = start;
+        Mux::timevaladd(now, Mux::make_from_msec(ms));
+        Mux::set_cached_time_for_tests(now);
+        struct Check {
+            void run() { (held = done()) || std::chrono::steady_clock::now() > end ? multiplexer.terminate() : void(); }
+            std::function<bool()> done;
+            std::chrono::steady_clock::time_point end;
+            bool held = false;
+        } check{done, std::chrono::steady_clock::now() + std::chrono::seconds(10)};
+        // Never due on the frozen clock: it keeps each poll to a millisecond.
+        Timer tick;
+        tick.set(1, [] {});
+        Dpc dpc;
+        dpc.Bind(&check, &Check::run);
+        dpc.Activate();
+        multiplexer.run(false, true);
+        return check.held;
+    }
+
+    static std::string set(int uniq, const std::string& table, const std::string& object, int index, const char* value)
+    {
+        return "{ uniq " + std::to_string(uniq) + ", id name : { section \"" + table + "\", name \"" + object +
+               "\", index " + std::to_string(index) + " }, value \"" + value + "\" }";
+    }
+
+    Mux::timeval start = [] { Mux::timeval now; Mux::gettimeval(now); return now; }();
+    reactortest::CaptureStream debug{std::clog}, errors{std::cerr}, out{std::cout};
+    FakeAgent vask, qx, lemzgw;
+    IniFile::File file;
+    Strings names;
+    SnmpAgentCtrl link;
+};
+
+TEST_F(SnmpLink, ItemsReachTheAgentsOfTheirTypesPingsKeepThemAndSilentOnesAreDropped)
+{
+    std::istringstream("[snmpagent]\nhost=" + vask.host() + "\nname=vask\n[snmpagent]\nhost=" + qx.host() +
+                       "\nname=4\n[snmpagent]\nhost=" + lemzgw.host() + "\nname=lemzgw\n[snmpagent]\nhost=10.0.0.5\n"
+                       "name=vask\n[snmpagent]\nhost=10.0.0.256:705\nname=vask\n[snmpagent]\nhost=127.0.0.1:0\n"
+                       "name=vask\n[snmpagent]\nhost=127.0.0.1:705\nname=vask2\n") >> file;
+    link.Bind(this);
+    link.CreateInstances(file["snmpagent"]);
+    for (size_t i = 0; i < 7; ++i)
+        EXPECT_EQ(link.agents().at(i)->state(), i < 3 ? SnmpAgentInstance::started : SnmpAgentInstance::not_started);
+    EXPECT_THAT(errors.text(), testing::ContainsRegex("^(snmpagent: [^\n]*\n){3}$"));
+    ASSERT_TRUE(at(0, [&] { return names.size() == 3; }));
+    EXPECT_THAT(names, testing::UnorderedElementsAre("vask", "4", "lemzgw"));
+
+    // Trap receivers and ready lists go to every agent at once, queued items in one batch per type.
+    link.SendTrapsink({"10.1.1.1", "10.1.1.2:162"});
+    MON::SnmpSetCommands ready;
+    ASSERT_TRUE(ready.setFromValueNotation("{ commands { " + set(77, "../x", "a/b", 0, "v") + " } }"));
+    link.Send(ready);
+    link.Send(SnmpAgentCtrl::powerStatus, "3");
+    link.Send(SnmpAgentCtrl::temperature, "45");
+    link.Send(SnmpAgentCtrl::sgBuildVersion, 2, std::string("b7\0x", 4));
+    link.Send(SnmpAgentCtrl::MonitoringItemType(35), "lost");
+    link.Send(MON::SnmpSetCommands()), link.SendTrapsink({});
+    ASSERT_TRUE(at(0, [&] { return vask.messages().size() + qx.messages().size() + lemzgw.messages().size() == 8; }));
+    const std::string batch = "{ pdu command : snmp-set : { commands { ";
+    const Strings both{
+        "{ pdu command : snmp-trapsink-set : { trapsinks { { host \"10.1.1.1\" }, { host \"10.1.1.2:162\" } } } }",
+        batch + set(77, "../x", "a/b", 0, "v") + " } } }"};
+    EXPECT_THAT(vask.texts, testing::ElementsAre(both[0], both[1],
+                                                 batch + set(1, "gatewayCommon", "powerStatus", 0, "3") + ", " +
+                                                     set(3, "gatewayCommon", "temperature", 0, "45") + " } } }"));
+    EXPECT_THAT(qx.texts, testing::ElementsAre(both[0], both[1],
+                                               batch + set(2, "gatewayCommon", "powerStatus", 0, "3") + ", " +
+                                                   set(4, "statusGeneral", "sgBuildVersion", 2, "b7") + " } } }"));
+    EXPECT_EQ(lemzgw.texts, both);
+
+    // Every 5 s a ping; "lemzgw.qx" answers each with bytes that do not decode, still a sign of life.
+    const std::string ping = "{ pdu command : ping : NULL }";
+    for (unsigned ms = 5000; ms <= 35000; ms += 5000) {
+        ASSERT_TRUE(at(ms, [&] { return qx.messages().size() + vask.messages().size() == 6 + ms / 2500; })) << ms;
+        EXPECT_EQ(qx.texts.back() + vask.texts.back(), ping + ping);
+        // Exactly 30 s of silence is not yet too much.
+        EXPECT_TRUE(ms == 35000 || !vask.closed) << ms;
+        const size_t reported = errors.text().size();
+        ASSERT_EQ(send(qx.peer, "\3\0\0\5\xFF", 5, MSG_NOSIGNAL), 5);
+        ASSERT_TRUE(at(ms, [&] { return errors.text().size() > reported; }));
+    }
+    ASSERT_TRUE(at(35000, [&] { return vask.messages(), lemzgw.messages(), vask.closed && lemzgw.closed &&
+                                       link.agents()[0]->state() == SnmpAgentInstance::connection_lost; }));
+    EXPECT_EQ(link.agents()[1]->state(), SnmpAgentInstance::connected);
+    EXPECT_EQ(std::count(lemzgw.texts.begin(), lemzgw.texts.end(), ping), 7);
+
+    // The TPKT frames as they came, read by tshark as segments of one TCP stream to the TPKT port
+    // (their payloads are no transport PDUs, which tshark would look for inside).
+    if (foundationtest::tshark_available()) {
+        std::string framing;
+        for (const auto& frame : vask.frames)
+            framing += "3|" + std::to_string(frame.size()) + "||\n";
+        EXPECT_EQ(foundationtest::tshark_fields(vask.frames, "-T 40000,102",
+                                                "--disable-protocol cotp -T fields -E separator='|' -e tpkt.version "
+                                                "-e tpkt.length -e _ws.expert -e _ws.malformed"),
+                  framing);
+    }
+
+    // The bytes of the batch, read by an independent decoder: Erlang/OTP's ASN.1 coder.
+    const std::string export_file = testsupport::build_program("asn1/gen/export/MON.asn");
+    if (std::system("command -v escript >/dev/null 2>&1") != 0 || !std::filesystem::exists(export_file))
+        GTEST_SKIP() << "escript (Erlang/OTP) or the plain ASN.1 export of MON is missing";
+    testsupport::TempRoot work;
+    std::filesystem::copy_file(export_file, work / "/MON.asn");
+    std::string hex;
+    for (auto byte = vask.frames[2].begin() + 4; byte != vask.frames[2].end(); ++byte)
+        hex += {"0123456789ABCDEF"[*byte >> 4], "0123456789ABCDEF"[*byte & 15]};
+    std::ofstream(work / "/cases")
+        << "{1, 'MON', 'Message', <<16#" << hex << ":" << hex.size() * 4 << ">>, {'Message', {command, {'snmp-set', "
+        << "{'SnmpSetCommands', [{'SnmpSetCommand', 1, {name, {'IniName', \"gatewayCommon\", \"powerStatus\", 0}}, "
+        << "\"3\"}, {'SnmpSetCommand', 3, {name, {'IniName', \"gatewayCommon\", \"temperature\", 0}}, \"45\"}]}}}}}.\n";
+    const std::string escript =
+        std::filesystem::path(__FILE__).parent_path().parent_path() / "asn1/crosscheck/erlang_per.escript";
+    ASSERT_EQ(std::system(("escript " + escript + " crosscheck " + work.path() + " " + (work / "/beam") + " " +
+                           (work / "/cases") + " " + (work / "/results") + " >/dev/null").c_str()), 0);
+    EXPECT_EQ(work.read_file("/results"), "1 " + hex + " ok\n");
+}
+
+}  // namespace
