@@ -207,6 +207,7 @@ int main(int argc, char** argv)
     HdlcSlotFactory::instance();
 
     HwMux::instance();
+    MonitoringCtl::instance()->Configure(file);
 
     if (daemon)
         RunDaemon();

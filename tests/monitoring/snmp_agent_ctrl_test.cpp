@@ -3,11 +3,8 @@
 #include "monitoring/i_snmp_agent_notify.h"
 
 #include "foundation/tshark_fields.h"
-#include "support/controller_pair.h"
-#include "support/daemon_process.h"
+#include "support/fake_snmp_agent.h"
 #include "../foundation/reactor/reactor_test_support.h"
-
-#include "asn1/runtime/coder_env.h"
 
 #include <gmock/gmock.h>
 
@@ -15,43 +12,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// An agent process as the link meets it: a loopback listener, bound and listening before its
-// port is handed to the link, and the connection the link makes.
-struct FakeAgent {
-    FakeAgent()
-    {
-        const sockaddr_in loopback = testsupport::loopback(0);
-        EXPECT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&loopback), sizeof loopback), 0);
-        listen(listener, 1), NonBlockMode(listener);
-    }
-    ~FakeAgent() { close(listener), close(peer); }
-    std::string host() const { return "127.0.0.1:" + std::to_string(reactortest::local_port(listener)); }
-
-    // The messages received so far, in collapsed value notation; the frames as they came.
-    const Strings& messages()
-    {
-        if (peer < 0)
-            peer = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        uint8_t buffer[4096];
-        for (ssize_t n; !closed && (n = recv(peer, buffer, sizeof buffer, MSG_DONTWAIT)) != -1;)
-            closed = n == 0, pending.insert(pending.end(), buffer, buffer + n);
-        while (auto frame = testsupport::take_frame(pending)) {
-            MON::Message message;
-            ASN1::CoderEnv environment;
-            const char* payload = reinterpret_cast<const char*>(frame->data() + 4);
-            EXPECT_TRUE(ASN1::decode(payload, payload + frame->size() - 4, &environment, message, true));
-            texts.push_back(testsupport::collapse(message.asValueNotation()));
-            frames.push_back(*frame);
-        }
-        return texts;
-    }
-
-    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), peer = -1;
-    bool closed = false;
-    std::vector<uint8_t> pending;
-    std::vector<std::vector<uint8_t>> frames;
-    Strings texts;
-};
+using FakeAgent = testsupport::FakeSnmpAgent;
 
 class SnmpLink : public reactortest::ReactorTest, public ISnmpAgentNotify {
 protected:

@@ -36,6 +36,8 @@ std::vector<std::string> ControllerProcess::printed()
             message.clear();
         }
     }
+    if (!skipped_.empty() && !messages.empty() && messages.front() == skipped_)
+        messages.erase(messages.begin());
     return messages;
 }
 

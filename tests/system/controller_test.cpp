@@ -95,9 +95,12 @@ TEST(Controller, EndsTheTimeOutAfterTheAnswerWhileSignalsGoOn)
 
 TEST(RawAnswers, AnswersCarryTheSeqAndSlotOfTheirCommandAndWhatNoServiceTakesIsAnError)
 {
-    // No trunk status reports: every frame that comes back is an answer.
+    // No trunk status reports: after the power state at connect, every frame that comes back is an
+    // answer.
     Gateway gateway{Gateway::quiet()};
     TpktClient client(gateway.port);
+    std::optional<Bytes> power = client.receive_frame(milliseconds(10000));
+    EXPECT_EQ(power ? hex(*power) : "none", "03 00 00 06 24 40");
     const std::vector<std::pair<Bytes, std::string>> exchanges{
         {ping_frame, ping_answer},
         // ping without seq

@@ -49,7 +49,7 @@ TEST(DefaultBoard, QueryListsItsMixerUnitsVoiceChannelsAndModemsAndThePlayerPlay
     // Text items keep their spaces.
     EXPECT_EQ(gateway.root.read_file("/proc/driver/hdlc/peb22554/3").substr(0, 39),
               "Current state           : Synchronized\n");
-    EXPECT_EQ(gateway.board.state("/dev/hal", "status"), std::vector<std::string>{"leds=0 dip=21 power=3"});
+    EXPECT_EQ(gateway.board.state("/dev/hal", "sensors"), std::vector<std::string>{"power=3 dip=21 leds=0"});
 }
 
 TEST(BoardDescription, TheEmulatorDoesNotStartOnALineItCannotApplyAndNamesIt)

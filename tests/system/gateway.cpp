@@ -15,13 +15,14 @@ std::string daemon_version(const std::string& directory)
     return line.substr(prefix.size(), line.size() - prefix.size() - 1);
 }
 
-Gateway::Gateway(const Options& options) : board(root, options.board), arguments_(options.arguments)
+Gateway::Gateway(const Options& options) : board(root, options.board), arguments_(options.arguments), quiet_(options.quiet_board)
 {
     if (options.quiet_board) {
         // Refused with ENODEV, the SPI register write switches the BRI chips off for good.
         const uint32_t spi_write = 0xC0034204;
         board.set_absent("/dev/maintenance", true);
         board.fail("/dev/hal", spi_write, ENODEV);
+        board.set("/dev/hal", "power none");
     }
     if (options.configuration)
         root.write_file("/usr/local/etc/server.conf", options.configuration);

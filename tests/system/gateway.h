@@ -42,8 +42,10 @@ public:
                                     "signalling.events = false\nsignalling.isdn = false\nmonitoring.internal = false\n";
         bool start = true;  // false: the test sets the board up and calls start() itself
         // The board without its unasked-for reports: "/dev/maintenance" absent (no E1 trunk
-        // status) and SPI refused on "/dev/hal" (no BRI chips), so that a controller hears only
-        // the answers and signals it asks for. For tests that are not about the board.
+        // status), SPI refused on "/dev/hal" (no BRI chips) and its power request refused (no
+        // power changes), so that a controller hears only the answers and signals it asks for,
+        // besides the power state "unknown" at connect, which its controller() takes off. For
+        // tests that are not about the board.
         bool quiet_board = false;
         // A board description file for the emulator; empty, the bare board that the test fits.
         std::string board;
@@ -72,10 +74,14 @@ public:
         std::string state = watchdog();
         return state.rfind("running pings=", 0) == 0 && state != "running pings=0";
     }
-    // A controller on the daemon's port, its files named after `name`.
-    std::unique_ptr<ControllerProcess> controller(const std::string& name = "controller")
+    // A controller on the daemon's port, its files named after `name`, the arguments after the port.
+    std::unique_ptr<ControllerProcess> controller(const std::string& name = "controller",
+                                                  const std::vector<std::string>& arguments = {})
     {
-        return std::make_unique<ControllerProcess>(port, root.path(), name);
+        auto controller = std::make_unique<ControllerProcess>(port, root.path(), name, arguments);
+        if (quiet_)
+            controller->skip_first(quiet_power_signal);
+        return controller;
     }
     // Stops the daemon with the signal and returns its wait status (-1 when it did not end in time).
     int stop(int signal_number = SIGTERM)
@@ -89,8 +95,12 @@ public:
     int port = 0;
     std::unique_ptr<ProgramProcess> daemon;
 
+    // What every controller of a quiet board hears first.
+    static constexpr const char* quiet_power_signal = "{ pdu signal : power : unknown }";
+
 private:
     std::vector<std::string> arguments_;
+    bool quiet_ = false;
 };
 
 }  // namespace systemtest

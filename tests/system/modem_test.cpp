@@ -98,8 +98,7 @@ protected:
         behave("wait");
         gateway->board.set("/dev/mctl", "modems 2");
         gateway->start();
-        controller = std::make_unique<ControllerProcess>(gateway->port, gateway->root.path(), "controller",
-                                                         Lines{"--timeout", "60000"});
+        controller = gateway->controller("controller", Lines{"--timeout", "60000"});
     }
     void behave(const std::string& behaviour) { gateway->root.write_file("/stand-in/behaviour", behaviour); }
     // The arguments the stand-in wrote for the n-th program started, once it has started.

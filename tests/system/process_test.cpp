@@ -100,7 +100,8 @@ TEST(ProcessControl, StartUpAnnouncesItselfWritesItsPidAndSigusr2RewritesTheStat
     EXPECT_TRUE(gateway.daemon->wait_for_errors(update, milliseconds(10000)));
     gateway.daemon->signal(SIGHUP);
     EXPECT_TRUE(gateway.daemon->wait_for_errors(update + "Control::Service::Send() ignore Send request in Connecting "
-                                                "state.\n" + update, milliseconds(10000)));
+                                                "state.\n" + update, milliseconds(10000)))
+        << gateway.daemon->errors();
 
     gateway.root.write_file("/var/log/server-status", "stale line\n");
     gateway.daemon->signal(SIGUSR2);

@@ -1,0 +1,195 @@
+// The monitoring service in the running gateway: the power signal and files the controller and
+// local tools see, the framer LEDs of the display command, and what the SNMP agents receive.
+
+#include "gateway.h"
+
+#include "support/fake_snmp_agent.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+namespace {
+
+using namespace systemtest;
+using Strings = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+const milliseconds answer_time(10000);
+
+// The items of the snmp-set messages among the texts, as "object[index]=value", in order; the
+// uniq numbers left out. The rows of the interfaces' table depend on the host and are left out
+// too.
+Strings set_items(const Strings& texts)
+{
+    static const std::regex item(
+        "\\{ uniq [0-9]+, id name : \\{ section \"([^\"]*)\", name \"([^\"]*)\", index (-?[0-9]+) \\}, "
+        "value \"([^\"]*)\" \\}");
+    Strings items;
+    for (const std::string& text : texts) {
+        if (text.find("snmp-set") == std::string::npos)
+            continue;
+        for (std::sregex_iterator found(text.begin(), text.end(), item), end; found != end; ++found)
+            if ((*found)[1] != "ifTable")
+                items.push_back((*found)[2].str() + "[" + (*found)[3].str() + "]=" + (*found)[4].str());
+    }
+    return items;
+}
+
+Strings set_messages(const Strings& texts)
+{
+    Strings sets;
+    for (const std::string& text : texts)
+        if (text.find("snmp-set") != std::string::npos)
+            sets.push_back(text);
+    return sets;
+}
+
+class Monitoring : public ::testing::Test {
+protected:
+    Monitoring()
+    {
+        Gateway::Options options = Gateway::quiet();
+        options.start = false;
+        gateway = std::make_unique<Gateway>(options);
+    }
+    void start(const std::string& agents = "")
+    {
+        gateway->root.write_file("/usr/local/etc/server.conf", agents);
+        gateway->start();
+    }
+    std::string file(const std::string& name) { return gateway->root.read_file("/var/monitoring/" + name); }
+    bool file_reads(const std::string& name, const std::string& content)
+    {
+        return eventually([&] { return file(name) == content; }, answer_time);
+    }
+
+    std::unique_ptr<Gateway> gateway;
+};
+
+TEST_F(Monitoring, TheControllerHearsThePowerAtConnectAndOnEveryChangeWhichThePowerFileFollows)
+{
+    gateway->board.set("/dev/hal", "power 1");
+    start();
+    ASSERT_TRUE(file_reads("powerstatus", "1"));
+    auto controller = gateway->controller();
+    controller->send("{ seq 1, pdu command : ping : NULL }");
+    EXPECT_EQ(controller->next(answer_time), "{ pdu signal : power : standby }");
+    EXPECT_EQ(controller->next(answer_time), "{ seq 1, pdu response : success : NULL }");
+
+    // Raw power bytes as the driver gives them: 0 is both supplies, above 3 nothing known.
+    for (const auto& [raw, status, digit] : std::vector<std::tuple<const char*, const char*, const char*>>{
+             {"0", "both", "3"}, {"2", "main", "2"}, {"7", "unknown", "0"}, {"3", "both", "3"}}) {
+        gateway->board.set("/dev/hal", std::string("power ") + raw);
+        EXPECT_EQ(controller->next(answer_time), std::string("{ pdu signal : power : ") + status + " }") << raw;
+        EXPECT_TRUE(file_reads("powerstatus", digit)) << raw;
+    }
+}
+
+TEST_F(Monitoring, TheDisplayCommandDrivesTheFramerLeds)
+{
+    start();
+    auto controller = gateway->controller();
+    const struct {
+        const char* info;
+        int leds;
+    } steps[] = {
+        // A line that comes up shows its link down until the link reports.
+        {"e1 2, info line : TRUE", 0x30}, {"e1 2, info link : TRUE", 0x20}, {"e1 0, info link : FALSE", 0x21},
+        {"e1 0, info line : TRUE", 0x23}, {"e1 2, info line : FALSE", 0x03}, {"e1 3, info link : TRUE", 0x03},
+    };
+    int seq = 0;
+    for (const auto& step : steps) {
+        controller->send("{ seq " + std::to_string(++seq) + ", pdu command : display : framer : { " + step.info + " } }");
+        EXPECT_EQ(controller->next(answer_time), "{ seq " + std::to_string(seq) + ", pdu response : success : NULL }");
+        EXPECT_EQ(gateway->board.state("/dev/hal", "leds"), Strings{std::to_string(step.leds)}) << step.info;
+    }
+}
+
+TEST_F(Monitoring, AnAgentThatComesUpGetsTheWholeStateAndThenEachChange)
+{
+    // A board with every file the service reads, and a process named "controller" beside it.
+    auto& root = gateway->root;
+    root.write_file("/proc/voice/version", "voice 2.1.0 build7 extra\n");
+    root.write_file("/proc/temperature", "45 C\n");
+    root.write_file("/var/version", "b7");
+    root.write_file("/var/u-boot-version", "u1");
+    root.write_file("/var/fpga-version", "f2");
+    root.write_file("/var/board-version", "r3");
+    root.write_file("/proc/driver/hdlc/peb22554/0", "Current state           : Synchronized\n"
+                                                    "Loss of Signal          : no\n"
+                                                    "Loss of Frame Alignment : no\n"
+                                                    "Receive Slip Negative   : 2\n");
+    root.write_file("/usr/local/etc/config.2save.tar.bz2", "");
+    root.write_file("/usr/local/etc/config.0000000a-00000000000000ff.tar.bz2", "");
+    fs::copy_file("/bin/sleep", root.prepare("/bin/controller"));
+    ProgramProcess stand_in(root / "/bin/controller", {"600"}, root.path(), "stand-in");
+    gateway->board.set("/dev/hal", "dip 5");
+    // Refused until they listen: they come up once the polls have found everything.
+    testsupport::FakeSnmpAgent vask(false), qx(false);
+    start("[snmpagent]\nhost=" + vask.host() + "\nname=vask\n[snmpagent]\nhost=" + qx.host() + "\nname=lemzgw.qx\n");
+
+    // A process named "controller" runs and no controller is connected.
+    ASSERT_TRUE(file_reads("controller/self/status", "4"));
+    EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(gateway->daemon->pid()) + "/cwd"),
+              fs::canonical(root / "/usr/local/etc"));
+    EXPECT_EQ(file("config_version"), "0000000a-00000000000000ff");
+    ASSERT_TRUE(file_reads("dip", "5"));
+
+    listen(vask.listener, 1), listen(qx.listener, 1);
+    ASSERT_TRUE(eventually([&] { return !set_messages(vask.messages()).empty() && !set_messages(qx.messages()).empty(); },
+                           milliseconds(30000)));
+    const std::string software = daemon_version(root.path());
+    const Strings common{"driverBuild[0]=2.1.0 [build7 extra]",
+                         "softwareBuild[0]=" + software,
+                         "powerStatus[0]=0",
+                         "controllerStatus[0]=4",
+                         "gatewayDip[0]=5",
+                         "gatewayConfigVersion[0]=10"};
+    Strings to_vask = common, to_qx = common;
+    for (const char* item : {"temperature[0]=45", "e1Connected[1]=1", "e1StatusDsc[1]=Synchronized",
+                             "e1SignalLoss[1]=0", "e1FrameAlignLoss[1]=0", "e1NegSlipCount[1]=2",
+                             "e1PosSlipCount[1]=0"})
+        to_vask.push_back(item);
+    for (const char* item : {"sgBuildVersion[0]=b7", "sgFPGAVersion[0]=f2", "sgBootVersion[0]=u1",
+                             "sgBoardVersion[0]=r3"})
+        to_qx.push_back(item);
+    EXPECT_EQ(set_items({set_messages(vask.texts).front()}), to_vask);
+    EXPECT_EQ(set_items({set_messages(qx.texts).front()}), to_qx);
+
+    // A change of the DIP switch: its file, and one item to each agent.
+    gateway->board.set("/dev/hal", "dip 9");
+    ASSERT_TRUE(file_reads("dip", "9"));
+    ASSERT_TRUE(eventually([&] { return set_messages(vask.messages()).size() == 2 && set_messages(qx.messages()).size() == 2; },
+                           answer_time));
+    EXPECT_EQ(set_items({set_messages(vask.texts).back()}), Strings{"gatewayDip[0]=9"});
+    EXPECT_EQ(set_items({set_messages(qx.texts).back()}), Strings{"gatewayDip[0]=9"});
+
+    // A controller's trap receivers and set commands reach both agents at once, and again before
+    // the whole state when an agent comes back.
+    auto controller = gateway->controller();
+    controller->send("{ seq 1, pdu command : display : snmpTrapReceivers : { \"10.1.1.1\" } }");
+    controller->send("{ seq 2, pdu command : display : snmp-set : { commands { { uniq 7, id name : { section \"s\", "
+                     "name \"n\", index 1 }, value \"v\" } } } }");
+    EXPECT_EQ(controller->next(answer_time), "{ seq 1, pdu response : success : NULL }");
+    EXPECT_EQ(controller->next(answer_time), "{ seq 2, pdu response : success : NULL }");
+    EXPECT_EQ(file("s/1/n"), "v");
+    const std::string trapsinks = "{ pdu command : snmp-trapsink-set : { trapsinks { { host \"10.1.1.1\" } } } }";
+    ASSERT_TRUE(eventually([&] { return set_messages(qx.messages()).size() == 3; }, answer_time));
+    EXPECT_NE(std::find(qx.texts.begin(), qx.texts.end(), trapsinks), qx.texts.end());
+    EXPECT_EQ(set_items({set_messages(qx.texts).back()}), Strings{"n[1]=v"});
+}
+
+TEST_F(Monitoring, WithoutTheBoardDeviceAndConfigurationTheirItemsGoOutAsAllOnes)
+{
+    gateway->board.set("/dev/hal", "dip none");
+    testsupport::FakeSnmpAgent vask;
+    start("[snmpagent]\nhost=" + vask.host() + "\nname=vask\n");
+    ASSERT_TRUE(eventually([&] { return !set_messages(vask.messages()).empty(); }, answer_time));
+    const Strings items = set_items({set_messages(vask.texts).front()});
+    for (const char* item : {"gatewayDip[0]=4294967295", "gatewayConfigVersion[0]=4294967295"})
+        EXPECT_NE(std::find(items.begin(), items.end(), item), items.end()) << item;
+}
+
+}  // namespace
