@@ -1,9 +1,11 @@
 #include "monitoring/snmp_agent_ctrl.h"
 
 #include "monitoring/i_snmp_agent_notify.h"
+#include "monitoring/monitoring_ctl.h"
 
 #include "foundation/tshark_fields.h"
 #include "support/fake_snmp_agent.h"
+#include "support/temp_root.h"
 #include "../foundation/reactor/reactor_test_support.h"
 
 #include <gmock/gmock.h>
@@ -138,6 +140,73 @@ TEST_F(SnmpLink, ItemsReachTheAgentsOfTheirTypesPingsKeepThemAndSilentOnesAreDro
     ASSERT_EQ(std::system(("escript " + escript + " crosscheck " + work.path() + " " + (work / "/beam") + " " +
                            (work / "/cases") + " " + (work / "/results") + " >/dev/null").c_str()), 0);
     EXPECT_EQ(work.read_file("/results"), "1 " + hex + " ok\n");
+}
+
+}  // namespace
+
+namespace {
+
+size_t pushes(FakeAgent& agent)
+{
+    const Strings& texts = agent.messages();
+    return std::count_if(texts.begin(), texts.end(),
+                         [](const std::string& text) { return text.find("snmp-set") != std::string::npos; });
+}
+
+TEST_F(SnmpLink, TheMonitoringServicePushesItsWholeStateOncePerPassOfAgentsComingUpOrFramerChanges)
+{
+    // Made before the service, the root outlives it: it lasts as long as the process. Later tests
+    // move TOVRASEL_ROOT; the service empties its tree at exit, so it is put back first.
+    static testsupport::TempRoot root;
+    root.write_file("/proc/driver/hdlc/peb22554/0", "");
+    MonitoringCtl& service = *MonitoringCtl::instance();
+    std::atexit([] { setenv("TOVRASEL_ROOT", root.path().c_str(), 1); });
+    std::istringstream("[snmpagent]\nhost=" + vask.host() + "\nname=vask\n[snmpagent]\nhost=" + qx.host() +
+                       "\nname=vask\n") >> file;
+    service.Configure(file);
+    ASSERT_TRUE(at(0, [&] { return pushes(vask) > 0 && pushes(qx) > 0; }));
+    // Everything the service had to send is out once a few passes have run and something it sends
+    // at once, the trap receivers, has come after it.
+    LGCP::DisplayParams receivers;
+    ASSERT_TRUE(receivers.setFromValueNotation("snmpTrapReceivers : { \"10.1.1.1\" }"));
+    const std::string sinks = "{ pdu command : snmp-trapsink-set : { trapsinks { { host \"10.1.1.1\" } } } }";
+    auto settled = [&] {
+        auto sent = [&](FakeAgent& agent) {
+            const Strings& texts = agent.messages();
+            return std::count(texts.begin(), texts.end(), sinks);
+        };
+        const auto before = sent(vask);
+        int checks = 0;
+        at(0, [&] { return ++checks > 8; });
+        service.OnDisplayCMD(receivers);
+        return at(0, [&] { return sent(vask) > before && sent(qx) > before; });
+    };
+    ASSERT_TRUE(settled());
+    const size_t first = pushes(vask);
+    EXPECT_EQ(pushes(qx), first);
+
+    // Two agents coming up in one pass: one push, which every agent gets.
+    service.OnSnmpAgentConnect("vask"), service.OnSnmpAgentConnect("vask");
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(pushes(vask), first + 1);
+    EXPECT_EQ(pushes(qx), first + 1);
+
+    // A trunk without a framer changes nothing; a framer's trunk state pushes once, on the next pass.
+    LGCP::Signal signal;
+    ASSERT_TRUE(signal.setFromValueNotation(
+        "trunkStatus : { trunk 3, state lossCarrier, slips 0, lossBF 0, lossCarrier 0, lossAIS 0, lossRAI 0, "
+        "name \"e1\", clockMaster FALSE, type e1 }"));
+    service.OnSignal(signal);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(pushes(vask), first + 1);
+    signal.get_trunkStatus()->set_trunk(0);
+    service.OnSignal(signal);
+    service.OnSignal(signal);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(pushes(vask), first + 2);
+    EXPECT_EQ(pushes(qx), first + 2);
+    EXPECT_NE(vask.texts[vask.texts.size() - 2].find("name \"e1StatusDsc\", index 1 }, value \"No Carrier\""),
+              std::string::npos);
 }
 
 }  // namespace
