@@ -219,6 +219,10 @@ void RadioControl::ReadPackets(short revents)
             ++statistics.infoAnswered;
         } else if (answered < 0) {
             statistics.infoErrno = errno;
+            // Nothing waits: a payload that arrives before a read now would pass for the previous
+            // sender's. It is read in the next batch, with its own information.
+            if (errno == EAGAIN)
+                break;
             // The sender of this payload is unknown, not that of the one before.
             packetInfo.fill(0);
         }
