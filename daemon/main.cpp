@@ -23,6 +23,7 @@
 #include "slots/circuit/voice_factory.h"
 #include "slots/pending_factories.h"
 #include "slots/rtp/rtp_factory.h"
+#include "slots/rtp/rtp_lemz_factory.h"
 
 #include "foundation/config/ini_file.h"
 #include "foundation/control/acceptor_net_check_connection.h"
