@@ -22,6 +22,7 @@
 #include "slots/circuit/trunk_factory.h"
 #include "slots/circuit/voice_factory.h"
 #include "slots/pending_factories.h"
+#include "slots/rtp/rtp_ed137_factory.h"
 #include "slots/rtp/rtp_factory.h"
 #include "slots/rtp/rtp_lemz_factory.h"
 

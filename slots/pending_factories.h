@@ -37,7 +37,6 @@ struct Pstn { static constexpr const char* text = "PSTN"; };
 struct Mcc { static constexpr const char* text = "MCC"; };
 struct T38Soft { static constexpr const char* text = "T.38 soft"; };
 struct Isdn { static constexpr const char* text = "ISDN"; };
-struct RtpED137 { static constexpr const char* text = "RTP Ext ED137"; };
 struct HdlcSlot { static constexpr const char* text = "HdlcSlotFactory"; };
 }  // namespace PendingName
 
@@ -45,5 +44,4 @@ using PstnFactory = PendingSingleton<PendingName::Pstn>;
 using MccFactory = PendingSingleton<PendingName::Mcc>;
 using T38SoftFactory = PendingSingleton<PendingName::T38Soft>;
 using IsdnFactory = PendingSingleton<PendingName::Isdn>;
-using RtpED137Factory = PendingSingleton<PendingName::RtpED137>;
 using HdlcSlotFactory = PendingSingleton<PendingName::HdlcSlot>;

@@ -17,8 +17,10 @@ RtpExtSlot::~RtpExtSlot()
 void RtpExtSlot::IAfterCreate()
 {
     RtpSlot::IAfterCreate();
-    if (control)
+    if (control) {
         control->SendASNToChan(radioStatus);
+        FollowSquelch();
+    }
 }
 
 bool RtpExtSlot::IBeforeDestroy()
@@ -50,17 +52,22 @@ bool RtpExtSlot::Ioctl(const LGCP::IoctlParams& params)
             result = result && restarted;
         }
     }
-    if (inputGated) {
-        const bool squelch = control->GetSQU();
-        if (squelch && !inputStarted) {
-            Device::request(session, RtpDriver::start_input);
-            inputStarted = true;
-        } else if (!squelch && inputStarted) {
-            Device::request(session, RtpDriver::stop_input);
-            inputStarted = false;
-        }
-    }
+    FollowSquelch();
     return result;
+}
+
+void RtpExtSlot::FollowSquelch()
+{
+    if (!inputGated)
+        return;
+    const bool squelch = control->GetSQU();
+    if (squelch && !inputStarted) {
+        Device::request(session, RtpDriver::start_input);
+        inputStarted = true;
+    } else if (!squelch && inputStarted) {
+        Device::request(session, RtpDriver::stop_input);
+        inputStarted = false;
+    }
 }
 
 void RtpExtSlot::RadioControlNotify(const TERM::RtpRadioRequest& request) { OnRtpRadioEvent(request); }

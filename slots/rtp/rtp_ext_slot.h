@@ -34,7 +34,8 @@ public:
     // Takes the control's reports away, stops its timer and deletes it.
     ~RtpExtSlot() override;
 
-    // The radio status of the creation is the first state the control sends.
+    // The radio status of the creation is the first state the control sends; a gated input
+    // follows its squelch from then on.
     void IAfterCreate() override;
     bool IBeforeDestroy() override;
     bool Ioctl(const LGCP::IoctlParams& params) override;
@@ -49,4 +50,8 @@ public:
 protected:
     // Created by the derived slot.
     RTPSignalling::RadioControl* control = nullptr;
+
+private:
+    // A gated input runs while the radio squelch is on.
+    void FollowSquelch();
 };
