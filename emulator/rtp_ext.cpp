@@ -7,7 +7,9 @@
 // payload with
 //     set /dev/rtp_ext packet <ssrc> <address> <hex> [file=<n>]
 // (to the latest open unless named), which the source filter may drop, and "RTP_EXT_INFO" answers
-// the SSRC, source address and length of the next payload to be read, or fails with EAGAIN.
+// the SSRC, source address and length of the next payload to be read, or fails with EAGAIN when
+// none waits. An SSRC of "-" hands over a payload whose information the driver cannot give: the
+// request about it fails with EIO.
 //
 // Every payload written or handed over also goes, as an RTP packet whose header extension it is,
 // into "<root>/rtp_ext.pcap" (raw IPv4), with the addresses, ports, payload type and SSRC of the
@@ -37,6 +39,7 @@ constexpr size_t max_payload = 1024;
 constexpr uint32_t linktype_raw = 101;
 
 struct Packet {
+    bool known;  // whether the information request about it is answered
     uint32_t ssrc;
     uint32_t address;  // host order
     uint32_t length;
@@ -194,11 +197,12 @@ public:
     // "packet <ssrc> <address> <hex> [file=<n>]" (above).
     bool set(const Words& arguments) override
     {
-        long long ssrc, file = 0;
+        long long ssrc = 0, file = 0;
         in_addr address;
         std::vector<uint8_t> payload;
+        const bool known = arguments.size() < 2 || arguments[1] != "-";
         if (arguments.size() < 4 || arguments.size() > 5 || arguments[0] != "packet" ||
-            !parse_number(arguments[1], ssrc) || ssrc < 0 || ssrc > 0xFFFFFFFFLL ||
+            (known && (!parse_number(arguments[1], ssrc) || ssrc < 0 || ssrc > 0xFFFFFFFFLL)) ||
             inet_aton(arguments[2].c_str(), &address) == 0 || !parse_bytes(arguments[3], payload) ||
             payload.size() > max_payload || (arguments.size() == 5 && !parse_option(arguments[4], "file", file)))
             return false;
@@ -213,7 +217,7 @@ public:
             ++session.filtered;
             return true;
         }
-        session.pending.push_back({static_cast<uint32_t>(ssrc), source, static_cast<uint32_t>(payload.size())});
+        session.pending.push_back({known, static_cast<uint32_t>(ssrc), source, static_cast<uint32_t>(payload.size())});
         const Stream rtp = stream(session);
         capture_.add(datagram(source, rtp.remote_port, rtp.local, rtp.local_port, rtp.rx_payload, session.sequence++,
                               static_cast<uint32_t>(ssrc), session.type, payload.data(), payload.size()));
@@ -281,6 +285,8 @@ private:
             return Answer::failure(EAGAIN);
         const Packet next = found->pending.front();
         found->pending.pop_front();
+        if (!next.known)
+            return Answer::failure(EIO);
         BigEndian::put_u32(call.record, 0, next.ssrc);
         BigEndian::put_u32(call.record, 4, next.address);
         BigEndian::put_u32(call.record, 8, next.length);
