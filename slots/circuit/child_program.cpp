@@ -3,6 +3,7 @@
 #include "foundation/os/fixed_path.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,6 +11,20 @@ namespace {
 
 // The exit status of a child whose exec failed.
 constexpr int exec_failure_status = 2;
+
+// In the child, before anything else runs: every signal the daemon catches goes back to its
+// default action (ignored ones stay ignored, as exec keeps them), then the daemon's own mask comes
+// back. A signal sent between fork and exec, while everything was blocked, is then acted on as the
+// program itself would: a hang-up ends it instead of reaching the daemon's handler in the child.
+void restore_signals(const sigset_t& daemon_mask)
+{
+    for (int sig = 1; sig < NSIG; ++sig) {
+        struct sigaction action;
+        if (sigaction(sig, nullptr, &action) == 0 && action.sa_handler != SIG_DFL && action.sa_handler != SIG_IGN)
+            std::signal(sig, SIG_DFL);
+    }
+    sigprocmask(SIG_SETMASK, &daemon_mask, nullptr);
+}
 
 }  // namespace
 
@@ -32,8 +47,13 @@ int ChildProgram::Start(const std::string& program, const std::vector<std::strin
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         return -1;
+    // Blocked around the fork, so that no signal reaches the child before its handlers are reset.
+    sigset_t all, daemon_mask;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &daemon_mask);
     int pid = fork();
     if (pid == 0) {
+        restore_signals(daemon_mask);
         if (before_exec)
             before_exec();
         execv(path.c_str(), argv.data());
@@ -45,6 +65,7 @@ int ChildProgram::Start(const std::string& program, const std::vector<std::strin
         _exit(exec_failure_status);
     }
     int error = errno;
+    sigprocmask(SIG_SETMASK, &daemon_mask, nullptr);
     ::close(ends[1]);
     if (pid < 0) {
         ::close(ends[0]);
