@@ -1,6 +1,8 @@
 #include "foundation/util/inet4_addr.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,8 +23,9 @@ bool Addr::Assign(const char* text, int* port)
     if (colon) {
         long number = std::strtol(colon + 1, nullptr, 10);
         sin_.sin_port = htons(static_cast<uint16_t>(number));
+        // Held whole where it fits, else at int's nearest end, so that no number wraps into range.
         if (port)
-            *port = static_cast<int>(number);
+            *port = static_cast<int>(std::clamp<long>(number, INT_MIN, INT_MAX));
         address_text.assign(text, colon);
     } else {
         if (port)

@@ -20,7 +20,8 @@ public:
     void Reset();
 
     // Parses a dotted address with an optional ":" and decimal port. With a colon the number's
-    // low 16 bits become the port and the whole number goes to *port; without one *port gets -1
+    // low 16 bits become the port and the whole number goes to *port (one beyond int's range as
+    // its nearest end, INT_MIN or INT_MAX); without one *port gets -1
     // and the stored port stays. The address is stored only when it parses, which is the result.
     bool Assign(const char* text, int* port = nullptr);
     bool Assign(const std::string& text, int* port = nullptr);

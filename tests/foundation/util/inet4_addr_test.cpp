@@ -31,7 +31,8 @@ TEST(INet4Addr, ParsesAddressAndPortABadAddressFailsButTakesThePortAndAPeerWithA
     EXPECT_TRUE(addr.Assign("10.0.0.3:70000", &port));
     EXPECT_EQ(port, 70000);
     EXPECT_EQ(addr.GetString(), "10.0.0.3:4464");
-    for (const char* refused : {"10.0.0.3:0", "10.0.0.3:-1", "10.0.0.3:65536", "10.0.0.3:70000", "10.0.0.3:x", "x:80"})
+    for (const char* refused : {"10.0.0.3:0", "10.0.0.3:-1", "10.0.0.3:65536", "10.0.0.3:70000", "10.0.0.3:x", "x:80",
+                                "1.2.3.4:4294967297", "1.2.3.4:-4294967295", "1.2.3.4:99999999999999999999"})
         EXPECT_FALSE(INet4::AssignPeer(addr, refused)) << refused;
     for (const char* taken : {"10.0.0.3:65535", "10.0.0.3"})
         EXPECT_TRUE(INet4::AssignPeer(addr, taken)) << taken;
