@@ -2,7 +2,10 @@
 
 #include "server/ctrl_service.h"
 
+#include "asn1/runtime/abstract_string.h"
 #include "asn1/runtime/coder_env.h"
+#include "asn1/runtime/sequence.h"
+#include "asn1/runtime/value_notation_writer.h"
 #include "foundation/control/service.h"
 #include "foundation/util/ext_header.h"
 #include "foundation/util/ext_hex.h"
@@ -10,6 +13,8 @@
 #include <algorithm>
 #include <iostream>
 #include <iterator>
+#include <sstream>
+#include <string_view>
 
 CtrlSrv::Server ctrlServer;
 
@@ -22,6 +27,40 @@ constexpr unsigned highest_slot = 1023;
 constexpr int logged_payload = 256;
 constexpr const char support_address[] = "support@tovrasel.invalid";
 constexpr unsigned avg_stat_ms = 5000;
+
+// Value notation for the log, in which the text of every field named "password" is hidden.
+class LogWriter : public ASN1::AVNEncoder {
+public:
+    using AVNEncoder::AVNEncoder;
+
+protected:
+    bool visitExtensionRoot(const ASN1::SEQUENCE& seq, int index) override
+    {
+        hiding_ = std::string_view(seq.info()->fieldNames[index]) == "password";
+        bool written = AVNEncoder::visitExtensionRoot(seq, index);
+        hiding_ = false;
+        return written;
+    }
+    bool do_visit(const ASN1::AbstractString& value) override
+    {
+        if (!hiding_)
+            return AVNEncoder::do_visit(value);
+        ASN1::IA5String hidden;
+        hidden.setValue("...");
+        return AVNEncoder::do_visit(hidden);
+    }
+
+private:
+    bool hiding_ = false;
+};
+
+std::string log_text(const ASN1::AbstractData& value)
+{
+    std::ostringstream text;
+    LogWriter writer(text);
+    value.accept(writer);
+    return text.str();
+}
 
 }  // namespace
 
@@ -208,7 +247,7 @@ void Server::SendMsg(const LGCP::Message& message)
     octets.reserve(200);
     if (!ASN1::encode(message, &environment, std::back_inserter(octets))) {
         // Printed from a string: a value that cannot be written would leave the error stream failed.
-        std::cerr << ext::header(this) << "send fail: encode error! " << message.asValueNotation() << std::endl;
+        std::cerr << ext::header(this) << "send fail: encode error! " << log_text(message) << std::endl;
         return;
     }
     if (!connection_) {

@@ -100,6 +100,17 @@ TEST_F(ControlServer, AfterTheControllerHasGoneNothingIsSentAndTheLogStaysUsable
     first.SendSignal(activated);
     EXPECT_EQ(errors.text().rfind("ctrl [null]: send fail: encode error! {", 0), 0u);
     EXPECT_EQ(errors.text().substr(errors.text().size() - 47), "\nctrl [null]: send fail: Service not attached!\n");
+
+    // A password never reaches the log, not even one that cannot be encoded.
+    LGCP::Signal auth;
+    TERM::MdmRequestUserAuth& credentials = auth.select_modemProceeding().select_auth();
+    credentials.set_username("bob");
+    credentials.set_password("s\xE9cret");
+    CaptureStream refused(std::cerr);
+    first.SendSignal(auth);
+    EXPECT_NE(refused.text().find("username \"bob\",\n"), std::string::npos) << refused.text();
+    EXPECT_NE(refused.text().find("password \"...\"\n"), std::string::npos) << refused.text();
+    EXPECT_EQ(refused.text().find("cret"), std::string::npos);
 }
 
 }  // namespace
