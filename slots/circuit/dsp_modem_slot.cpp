@@ -56,17 +56,18 @@ void DspModemSlot::Fail(const char* step)
     OnAbort(error);
 }
 
-void DspModemSlot::InitModem()
+bool DspModemSlot::InitModem()
 {
     if (modem >= 0)
-        return;
+        return true;
     Fd fd = Device::open(GetModemDevName(), O_RDONLY);
     if (!fd) {
         Fail("fail to open device: ");
-        return;
+        return false;
     }
     Configure(fd);
     fd.close();
+    return modem >= 0;
 }
 
 void DspModemSlot::Configure(Fd fd)

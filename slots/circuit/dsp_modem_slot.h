@@ -23,7 +23,8 @@ public:
 
     // Until a modem is allocated and stored: allocates, configures and starts it. A failure that
     // stops the start is logged and sent as abort with the errno; the next stream tries again.
-    void InitModem() override;
+    bool InitModem() override;
+    bool started() const override { return modem >= 0; }
 
 protected:
     Fd control;

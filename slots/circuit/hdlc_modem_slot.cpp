@@ -49,13 +49,13 @@ HdlcModemSlot::~HdlcModemSlot()
 
 void HdlcModemSlot::unbind() { ModemFactory::instance()->ReleaseModemSlot(this); }
 
-void HdlcModemSlot::InitModem()
+bool HdlcModemSlot::InitModem()
 {
     if (child.pid() >= 0)
-        return;
+        return true;
     Fd socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (!socket)
-        return;
+        return started();
     std::array<uint8_t, iface_size> iface{};
     if (Device::interface_request(socket, wan_device_code, interfaceName.c_str(), get_iface, iface.data(),
                                   iface.size()) < 0) {
@@ -68,6 +68,7 @@ void HdlcModemSlot::InitModem()
             pppd_exec(interfaceName.c_str(), "/usr/local/etc/ppp/ioptions");
     }
     socket.close();
+    return started();
 }
 
 void HdlcModemSlot::RestoreHdlc()

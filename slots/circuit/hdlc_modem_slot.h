@@ -21,7 +21,8 @@ public:
     int modem_id() const override { return -1; }
     void unbind() override;
     // Unless a child runs: the channel, PPP framing and pppd. Failures are only logged.
-    void InitModem() override;
+    bool InitModem() override;
+    bool started() const override { return channel >= 0; }
 
     const std::string& interface_name() const { return interfaceName; }
 

@@ -26,7 +26,11 @@
 namespace {
 
 constexpr uint32_t enumerate_code = 0xBB0C;
+// No board fits more DSP modems: a driver that never ends its list is not asked for ever.
+constexpr int max_dsp_modems = 64;
 constexpr int max_interfaces = 256;
+// Each connection holds descriptors: beyond this many, idle ones would starve the modem starts.
+constexpr size_t max_auth_clients = 32;
 constexpr uint16_t auth_port = 52000;
 constexpr int auth_backlog = 64;
 constexpr unsigned reopen_ms = 1000;
@@ -104,7 +108,7 @@ void ModemFactory::ReleaseModemSlot(HdlcModemSlot* slot)
 ModemSlot* ModemFactory::FindModemByDsp(int id) const
 {
     for (ModemSlot* slot : modemSlots)
-        if (slot->modem_id() == id)
+        if (slot->started() && slot->modem_id() == id)
             return slot;
     return nullptr;
 }
@@ -119,9 +123,11 @@ void ModemFactory::EnumerateModems()
                   << std::strerror(error) << std::endl;
         return;
     }
-    for (int index = -1; (index = Device::request_value(fd, enumerate_code, static_cast<uint32_t>(index))) >= 0;)
+    int index = -1;
+    while (dspModems < max_dsp_modems &&
+           (index = Device::request_value(fd, enumerate_code, static_cast<uint32_t>(index))) >= 0)
         ++dspModems;
-    if (errno != ENODEV) {
+    if (index < 0 && errno != ENODEV) {
         int error = errno;
         std::cerr << ext::header(this) << "enum fail: " << std::strerror(error) << std::endl;
     }
@@ -213,6 +219,12 @@ void ModemFactory::OnSocketEvent(int, short revents)
         fd.close();
         errno = error;
         acceptPause.Check(authEvent, "", false);
+        return;
+    }
+    if (clients.size() >= max_auth_clients) {
+        std::cerr << ext::header(this) << "auth connection from " << peer << " refused: too many connections."
+                  << std::endl;
+        fd.close();
         return;
     }
     auto* client = new AuthClient(fd, peer, *this);

@@ -6,7 +6,7 @@
 // "/dev/mctl" and the point-to-point interfaces "hdlc<n>" that no live digital modem holds.
 //
 // It also runs the authentication server of portslave: it listens on 127.0.0.1 port 52000, keeps
-// one AuthClient per connection, hands the records they read to the modem slot of the record's
+// one AuthClient per connection (a few dozen at most), hands the records they read to the modem slot of the record's
 // modem id and sends the slots' records to the connection of their modem id.
 
 #include "server/slot_factory.h"
@@ -39,7 +39,8 @@ public:
     void ReleaseModemSlot(DspModemSlot* slot);
     // Also puts the slot's interface back, at the end of the list.
     void ReleaseModemSlot(HdlcModemSlot* slot);
-    // The first live modem slot, in creation order, with the modem id; null when none has it.
+    // The first live modem slot that has started, in creation order, with the modem id; null
+    // when none has it.
     ModemSlot* FindModemByDsp(int id) const;
 
     // Opens the listening socket; false after logging why.

@@ -7,7 +7,9 @@
 #include "foundation/util/ext_header.h"
 #include "foundation/util/ext_quoted.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <iostream>
@@ -50,23 +52,20 @@ bool ModemSlot::IBeforeDestroy()
     return false;
 }
 
-bool ModemSlot::IOnOutputStream()
-{
-    InitModem();
-    return true;
-}
+bool ModemSlot::IOnOutputStream() { return InitModem(); }
 
-bool ModemSlot::IOnInputStream()
-{
-    InitModem();
-    return true;
-}
+bool ModemSlot::IOnInputStream() { return InitModem(); }
 
 bool ModemSlot::IActivate(const TERM::TermActivateParams& activation)
 {
     const TERM::ModemUserParameters* user = activation.get_modem();
     if (!user) {
         std::cerr << ext::header(this) << "modem's activation requests parameter." << std::endl;
+        return false;
+    }
+    // Before its start a DSP modem has the modem id of the digital calls, -1.
+    if (!started()) {
+        std::cerr << ext::header(this) << "modem's activation: modem not started." << std::endl;
         return false;
     }
     std::array<uint32_t, 4> addresses;
@@ -119,8 +118,9 @@ void ModemSlot::pppd_exec(const char* device, const char* options)
 
 void ModemSlot::pppd_kill()
 {
-    if (child.pid() < 0)
+    if (child.pid() < 0 || child.pid() == killed)
         return;
+    killed = child.pid();
     std::cerr << ext::header(this) << "pppd isn't terminated, killing ..." << std::endl;
     kill(child.pid(), SIGKILL);
 }
@@ -183,10 +183,22 @@ void ModemSlot::OnAuth(const attr* record)
 
 void ModemSlot::OnAuthRequest(const voauth* request)
 {
+    std::string username = request->username();
+    std::string password = request->password();
+    // The controller's IA5String carries 7-bit characters only: the credentials could not reach
+    // it and portslave would wait for ever. Neither text goes to the log.
+    auto ia5 = [](const std::string& text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    if (!ia5(username) || !ia5(password)) {
+        std::cerr << ext::header(this) << "auth request refused: credentials beyond 7-bit characters." << std::endl;
+        OnAbort(EINVAL);
+        return;
+    }
     TERM::ModemProceeding proceeding;
     TERM::MdmRequestUserAuth& auth = proceeding.select_auth();
-    auth.set_username(request->username());
-    auth.set_password(request->password());
+    auth.set_username(username);
+    auth.set_password(password);
     OnModem(proceeding);
 }
 

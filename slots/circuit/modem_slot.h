@@ -28,9 +28,10 @@ public:
     // With a child: SIGHUP, and the destroy waits for its end. Without: unbinds, done at once.
     bool IBeforeDestroy() override;
     // Sends portslave the acceptance and the IP parameters of the call; false for other
-    // parameters, an address that is not dotted IPv4, or no connection that took both records.
+    // parameters, a modem not started, an address that is not dotted IPv4, or no connection that
+    // took both records.
     bool IActivate(const TERM::TermActivateParams& params) override;
-    // Whichever stream comes first starts the modem; the slot always has both.
+    // Whichever stream comes first starts the modem; the slot has both streams once it started.
     bool IOnOutputStream() override;
     bool IOnInputStream() override;
 
@@ -38,12 +39,15 @@ public:
     virtual int modem_id() const = 0;
     // Tells the factory the slot is gone; may be called again.
     virtual void unbind() = 0;
-    // Starts the modem and its call, as far as the slot's kind and state allow.
-    virtual void InitModem() = 0;
+    // Starts the modem and its call, as far as the slot's kind and state allow; whether the modem
+    // has started (it has its channel).
+    virtual bool InitModem() = 0;
+    // Until then, the slot has no call: portslave's records are not for it.
+    virtual bool started() const = 0;
 
     // Starts pppd on the device with the options file, unless a child runs.
     void pppd_exec(const char* device, const char* options);
-    // SIGKILL to a child that runs; it stays recorded until its end is reported.
+    // SIGKILL, once, to a child that runs; it stays recorded until its end is reported.
     void pppd_kill();
 
     // A record of portslave for this slot's modem id.
@@ -64,4 +68,5 @@ private:
     void on_stop_timeout();
 
     Timer stopTimer;
+    int killed = -1;  // the child that was sent SIGKILL
 };

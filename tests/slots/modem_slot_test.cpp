@@ -4,6 +4,7 @@
 #include "slots/circuit/modem_slot.h"
 
 #include "server/slots.h"
+#include "../foundation/reactor/reactor_test_support.h"
 
 #include "foundation/reactor/clock.h"
 #include "foundation/reactor/dpc.h"
@@ -22,13 +23,15 @@ public:
     ~TestModem() override { pppd_kill(); }
     int modem_id() const override { return -1; }
     void unbind() override { ++unbound; }
-    void InitModem() override {}
+    bool InitModem() override { return true; }
+    bool started() const override { return true; }
     int pid() const { return child.pid(); }
     static inline int unbound = 0;
 };
 
-TEST(ModemSlot, APppdIgnoringHangUpIsKilledAt5000MsOfTheDestroyAndTheSlotEndsThen)
+TEST(ModemSlot, APppdIgnoringHangUpIsKilledOnceAt5000MsOfTheDestroyAndTheSlotEndsThen)
 {
+    reactortest::CaptureStream errors(std::cerr);
     Mux::timeval start;
     Mux::gettimeval(start);
     Mux::set_cached_time_for_tests(start);
@@ -58,6 +61,9 @@ TEST(ModemSlot, APppdIgnoringHangUpIsKilledAt5000MsOfTheDestroyAndTheSlotEndsThe
         EXPECT_EQ(TestModem::unbound, ms == 5000) << ms;
     }
     stop.Deactivate();
+    // The slot, gone with the time-out, does not kill again.
+    EXPECT_EQ(errors.text(), "na:generic-modem: sent HUP to pppd.\nna:generic-modem: pppd terminate timeout!\n"
+                             "na:generic-modem: pppd isn't terminated, killing ...\n");
     int status = 0;
     EXPECT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);

@@ -10,16 +10,11 @@
 
 #include "support/daemon_process.h"
 #include "support/journal_requests.h"
+#include "support/own_network.h"
 
 #include "foundation/os/big_endian.h"
 
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <linux/if_tun.h>
-#include <net/if.h>
-#include <sched.h>
-#include <sys/ioctl.h>
 
 namespace {
 
@@ -29,24 +24,6 @@ using Bytes = std::vector<uint8_t>;
 
 const milliseconds answer_time(10000);
 const std::string plain = "cid \"\", cdid \"\"";
-
-// Moves this process, and the programs it starts from now on, into a network namespace of its
-// own with the loopback up and a tun interface of each name (their descriptors, and so the
-// interfaces, go with the process).
-bool own_network(const Lines& interfaces)
-{
-    ifreq request{};
-    std::strcpy(request.ifr_name, "lo");
-    request.ifr_flags = IFF_UP;
-    bool made = unshare(CLONE_NEWNET) == 0 &&
-                ioctl(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0), SIOCSIFFLAGS, &request) == 0;
-    for (const std::string& name : interfaces) {
-        std::strncpy(request.ifr_name, name.c_str(), IFNAMSIZ - 1);
-        request.ifr_flags = IFF_TUN | IFF_NO_PI;
-        made = made && ioctl(open("/dev/net/tun", O_RDWR | O_CLOEXEC), TUNSETIFF, &request) == 0;
-    }
-    return made;
-}
 
 // A portslave record of the length with its header; an authentication request carries the texts.
 Bytes record(size_t length, uint32_t type, int modem, const std::string& user = "", const std::string& password = "")
@@ -59,6 +36,19 @@ Bytes record(size_t length, uint32_t type, int modem, const std::string& user = 
     std::copy(password.begin(), password.end(), bytes.begin() + 76);
     bytes.resize(length);
     return bytes;
+}
+
+// What an activation with the test's addresses sends portslave for the modem: the acceptance and
+// the IP parameters.
+Bytes activation(int modem)
+{
+    Bytes accept = record(16, 2, modem), ip = record(36, 3, modem);
+    BigEndian::put_u32(accept.data(), 12, 1);
+    size_t at = 12;
+    for (uint32_t word : {0x0A000002u, 0xFFFFFF00u, 0x0A000001u, 0x0A000035u, 1500u})
+        BigEndian::put_u32(ip.data(), at += 4, word);
+    accept.insert(accept.end(), ip.begin(), ip.end());
+    return accept;
 }
 
 // A connection of portslave to the daemon's authentication server.
@@ -88,7 +78,7 @@ class Modems : public ::testing::Test {
 protected:
     void start(const Lines& interfaces = {})
     {
-        if (!own_network(interfaces))
+        if (!testsupport::own_network(interfaces))
             GTEST_SKIP() << "no network namespace of its own for this test: " << std::strerror(errno);
         Gateway::Options options = Gateway::quiet();
         options.start = false;
@@ -195,6 +185,8 @@ TEST_F(Modems, PppdIgnoringHangUpIsKilledAfterFiveSecondsAndOneEndingByItselfAbo
     EXPECT_GE(std::chrono::steady_clock::now() - destroyed, milliseconds(5000));
     EXPECT_TRUE(logged("01:dsp-modem: pppd terminate timeout!\n01:dsp-modem: pppd isn't terminated, killing ...\n"));
     EXPECT_TRUE(logged(" status=9\n"));
+    std::string errors = gateway->daemon->errors();
+    EXPECT_EQ(errors.find("killing"), errors.rfind("killing"));
 
     // Outside a destroy, the raw wait status: exit code 3, and 2 from a program that never ran.
     behave("exit 3");
@@ -213,6 +205,27 @@ TEST_F(Modems, PppdIgnoringHangUpIsKilledAfterFiveSecondsAndOneEndingByItselfAbo
     EXPECT_TRUE(logged("05:dsp-modem: fail to exec pppd: No such file or directory\n"));
 }
 
+TEST_F(Modems, AModemWhoseStartFailedHasNoStreamTakesNoRecordAndCannotBeActivated)
+{
+    if (start(); IsSkipped())
+        return;
+    gateway->board.fail("/dev/mctl", 0xBB0B, EBUSY);
+    Lines made = create(1, 1, plain, 1, 6);
+    EXPECT_EQ(Lines(made.begin() + 4, made.end()), (Lines{signal(1, "abort : 16"), answer(3, 2, "error : connectFail")}));
+    // Until its start its modem id is that of the digital calls.
+    Portslave portslave;
+    portslave.send(record(140, 1, -1, "bob", "pw"));
+    EXPECT_TRUE(logged("receive auth request for unknown session -1\n"));
+    send(4, 1, "activate : modem : { remoteAddr \"10.0.0.2\", netmask \"255.255.255.0\", gateway \"10.0.0.1\", dns "
+               "\"10.0.0.53\", mtu 1500 }");
+    EXPECT_EQ(next(1), Lines{answer(4, 1, "error : unsupported")});
+    EXPECT_TRUE(logged("01:dsp-modem: modem's activation: modem not started.\n"));
+    // The next stream starts it.
+    send(5, 2, "connect : 1");
+    EXPECT_EQ(next(3), (Lines{signal(1, "transmitter : active : 480"), signal(1, "receiver : active : 480"),
+                              answer(5, 2)}));
+}
+
 TEST_F(Modems, PortslaveRecordsBecomeSignalsAndTheActivationSendsAcceptanceAndAddresses)
 {
     if (start(); IsSkipped())
@@ -228,17 +241,24 @@ TEST_F(Modems, PortslaveRecordsBecomeSignalsAndTheActivationSendsAcceptanceAndAd
     BigEndian::put_u32(accounting.data(), 56, 60);  // connection time
     both.insert(both.end(), accounting.begin(), accounting.end());
     portslave.send(both);
-    // A record too short for its header is dropped and the connection stays.
+    // A record too short for its header is dropped and the connection stays, as are records of a
+    // wrong size for their type; credentials that the controller could not be sent end the call.
     portslave.send(record(8, 1, 0));
+    portslave.send(record(141, 1, 0));
+    portslave.send(record(12, 4, 0));
+    portslave.send(record(140, 1, 0, "bob", "p\xE4ss"));
     Bytes split = record(140, 1, 0, "bob", "pw");
     for (auto [from, to] : {std::pair{0, 3}, {3, 100}, {100, 140}})
         portslave.send(Bytes(split.begin() + from, split.begin() + to));
     std::string auth = "modemProceeding : auth : { username \"";
-    EXPECT_EQ(next(3), (Lines{signal(1, auth + std::string(64, 'a') + "\", password \"secret\" }"),
+    EXPECT_EQ(next(4), (Lines{signal(1, auth + std::string(64, 'a') + "\", password \"secret\" }"),
                                 signal(1, "modemProceeding : acct : { octetsOut { low 0, high 1 }, octetsIn { low 7, "
                                           "high 0 }, packetsOut { low 0, high 0 }, packetsIn { low 0, high 0 }, time "
                                           "{ low 60, high 0 } }"),
-                                signal(1, auth + "bob\", password \"pw\" }")}));
+                                signal(1, "abort : 22"), signal(1, auth + "bob\", password \"pw\" }")}));
+    EXPECT_TRUE(logged("01:dsp-modem: auth request, invalid size: 141\n01:dsp-modem: auth accounting, invalid size: 12\n"
+                       "01:dsp-modem: auth request refused: credentials beyond 7-bit characters.\n"));
+    EXPECT_EQ(gateway->daemon->errors().find("p\xE4ss"), std::string::npos);
 
     // Slot 3's modem has no connection yet.
     const std::string addresses = "{ remoteAddr \"10.0.0.2\", netmask \"255.255.255.0\", gateway \"10.0.0.1\", dns ";
@@ -246,13 +266,19 @@ TEST_F(Modems, PortslaveRecordsBecomeSignalsAndTheActivationSendsAcceptanceAndAd
     send(8, 1, "activate : modem : " + addresses + "\"10.0.53\", mtu 1500 }");
     send(9, 3, "activate : modem : " + addresses + "\"10.0.0.53\", mtu 1500 }");
     EXPECT_EQ(next(3), (Lines{answer(7, 1), answer(8, 1, "error : unsupported"), answer(9, 3, "error : unsupported")}));
-    Bytes accept = record(16, 2, 0), ip = record(36, 3, 0);
-    BigEndian::put_u32(accept.data(), 12, 1);
-    size_t at = 12;
-    for (uint32_t word : {0x0A000002u, 0xFFFFFF00u, 0x0A000001u, 0x0A000035u, 1500u})
-        BigEndian::put_u32(ip.data(), at += 4, word);
-    accept.insert(accept.end(), ip.begin(), ip.end());
-    EXPECT_EQ(portslave.receive(52), accept);
+    EXPECT_EQ(portslave.receive(52), activation(0));
+
+    // A second connection gets the records of the modem it sent one for; the first gets no more.
+    Portslave second;
+    second.send(record(64, 4, 1));
+    EXPECT_EQ(next(1), Lines{signal(3, "modemProceeding : acct : { octetsOut { low 0, high 0 }, octetsIn { low 0, high "
+                                       "0 }, packetsOut { low 0, high 0 }, packetsIn { low 0, high 0 }, time { low 0, "
+                                       "high 0 } }")});
+    send(10, 3, "activate : modem : " + addresses + "\"10.0.0.53\", mtu 1500 }");
+    EXPECT_EQ(next(1), Lines{answer(10, 3)});
+    EXPECT_EQ(second.receive(52), activation(1));
+    char byte;
+    EXPECT_EQ(recv(portslave.fd(), &byte, 1, MSG_DONTWAIT), -1);
 
     // A length word outside 4 to 512 ends the connection.
     for (size_t length : {3, 513}) {
@@ -263,6 +289,29 @@ TEST_F(Modems, PortslaveRecordsBecomeSignalsAndTheActivationSendsAcceptanceAndAd
         EXPECT_EQ(bad.receive(1), Bytes{});
         EXPECT_TRUE(logged("auth client " + bad.local() + " disconnected.\n"));
     }
+}
+
+TEST_F(Modems, PortslaveConnectionsAndTheModemEnumerationAreBounded)
+{
+    if (start(); IsSkipped())
+        return;
+    std::vector<std::unique_ptr<Portslave>> connections;
+    for (int n = 0; n < 33; ++n)
+        connections.push_back(std::make_unique<Portslave>());
+    // The last one is refused, with one line; the others stay.
+    EXPECT_EQ(connections.back()->receive(1), Bytes{});
+    EXPECT_TRUE(logged("modem[2,0]: auth connection from " + connections.back()->local() +
+                       " refused: too many connections.\n"));
+    connections.front()->send(record(64, 4, 0));
+    EXPECT_TRUE(logged("receive auth request for unknown session 0\n"));
+    std::string errors = gateway->daemon->errors();
+    EXPECT_EQ(errors.find("refused: too many"), errors.rfind("refused: too many"));
+
+    // A driver that never ends its list of modems is asked no further than a board's largest count.
+    for (int n = 0; n < 70; ++n)
+        gateway->board.command("script /dev/mctl 0xBB0C 1");
+    controller->send("{ seq 1, pdu command : query : NULL }");
+    EXPECT_NE(next(2).at(1).find(" modem 64,"), std::string::npos);
 }
 
 TEST_F(Modems, DigitalModemsTakeTheFreeHdlcInterfacesSwitchedToPppAndGiveThemBackAtTheEnd)
@@ -277,17 +326,26 @@ TEST_F(Modems, DigitalModemsTakeTheFreeHdlcInterfacesSwitchedToPppAndGiveThemBac
     Lines made = create(2, 1, plain + ", ddm { ddm8BIT }", 5, 6);
     EXPECT_EQ(Lines(made.begin() + 4, made.end()), (Lines{signal(1, "receiver : active : 1"), answer(4, 2)}));
     EXPECT_EQ(started(1), pppd({"file", "/usr/local/etc/ppp/ioptions", "hdlc0"}));
-    send(5, 1, "destroy : NULL");
-    EXPECT_EQ(next(1), Lines{answer(5, 1)});
+    // A rescan leaves out the interface that a live modem holds.
+    controller->send("{ seq 5, pdu command : query : NULL }");
+    EXPECT_NE(next(2).at(1).find("digital-modems 1,"), std::string::npos);
+    create(6, 3, plain + ", ddm { ddmV110 }", 6, 6);
+    EXPECT_EQ(started(2), pppd({"file", "/usr/local/etc/ppp/ioptions", "hdlc1"}));
+    // With none left, a DSP modem, which cannot start here.
+    made = create(9, 5, plain + ", ddm { ddmV110 }", 7, 6);
+    EXPECT_EQ(Lines(made.begin() + 4, made.end()), (Lines{signal(5, "abort : 2"), answer(11, 6, "error : connectFail")}));
+
+    send(12, 1, "destroy : NULL");
+    EXPECT_EQ(next(1), Lines{answer(12, 1)});
     // The interface goes back to HDLC framing once the destroy is answered.
     Lines requests;
     eventually([&] { return (requests = testsupport::device_requests(gateway->board, "hdlc0")).size() == 3; },
                answer_time);
     EXPECT_EQ(requests, (Lines{"SIOCWANDEV type=IF_GET_IFACE size=128 -> 0", "SIOCWANDEV type=IF_PROTO_PPP size=4 -> 0",
                                  "SIOCWANDEV type=IF_PROTO_HDLC size=4 -> 0"}));
-    // The interface given back goes behind the one still free.
-    create(6, 3, plain + ", ddm { ddmV110 }", 6, 6);
-    EXPECT_EQ(started(2), pppd({"file", "/usr/local/etc/ppp/ioptions", "hdlc1"}));
+    // The interface given back is free again.
+    create(13, 7, plain + ", ddm { ddmV110 }", 8, 6);
+    EXPECT_EQ(started(3), pppd({"file", "/usr/local/etc/ppp/ioptions", "hdlc0"}));
 }
 
 }  // namespace
