@@ -4,6 +4,7 @@
 #include "server/slot_connection.h"
 #include "server/slot_factory.h"
 
+#include <algorithm>
 #include <iostream>
 #include <unistd.h>
 
@@ -25,6 +26,15 @@ void Detach(Slot& slot)
 }
 
 }  // namespace
+
+struct Slots::ResourceReport {
+    LGCP::Signal signal;
+    unsigned holds = 0;
+};
+
+Slots::Slots() = default;
+
+Slots::~Slots() = default;
 
 Slots* Slots::instance()
 {
@@ -276,10 +286,31 @@ void Slots::OnSignal(const LGCP::Signal& signal)
 
 void Slots::UpdateHardwareResources()
 {
-    LGCP::Signal signal;
-    LGCP::Resources& resources = signal.select_query();
+    ResourceReport& report = *reports.emplace_back(std::make_unique<ResourceReport>());
+    LGCP::Resources& resources = report.signal.select_query();
     resources.set_mux(true);
+    report.holds = 1;
+    filling = &report;
     for (SlotFactory* factory = firstFactory; factory; factory = factory->next)
         factory->Query(resources);
-    SendSignal(signal);
+    filling = nullptr;
+    ReleaseResourceReport(&resources);
+}
+
+LGCP::Resources* Slots::HoldResourceReport()
+{
+    if (!filling)
+        return nullptr;
+    ++filling->holds;
+    return filling->signal.get_query();
+}
+
+void Slots::ReleaseResourceReport(LGCP::Resources* resources)
+{
+    auto report = std::find_if(reports.begin(), reports.end(),
+                               [resources](const auto& held) { return held->signal.get_query() == resources; });
+    if (report == reports.end() || --(*report)->holds > 0)
+        return;
+    SendSignal((*report)->signal);
+    reports.erase(report);
 }

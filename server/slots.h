@@ -13,6 +13,7 @@
 
 #include <array>
 #include <list>
+#include <memory>
 
 class Slot;
 
@@ -38,15 +39,22 @@ public:
     // deletes it.
     void on_release(Slot* slot);
 
-    // The hardware-resource report, sent as the signal "query".
+    // The hardware-resource report, sent as the signal "query" once every factory has added its
+    // part.
     void UpdateHardwareResources();
+    // For a factory whose part of the report takes time (a program's answer), from inside its
+    // Query: the report waits, its resources staying where they are, until the factory has added
+    // its part and hands them back with ReleaseResourceReport. Null outside a report's Query.
+    LGCP::Resources* HoldResourceReport();
+    void ReleaseResourceReport(LGCP::Resources* resources);
     static bool CheckSlot(unsigned n) { return n < slot_count; }
 
     // The slot of the number, or null.
     Slot* Find(unsigned n) const { return CheckSlot(n) ? table[n] : nullptr; }
 
 private:
-    Slots() = default;
+    Slots();
+    ~Slots() override;
 
     bool OnBaseCommand(const LGCP::Command& command);
     bool OnSlotCommand(const LGCP::Command& command);
@@ -70,4 +78,9 @@ private:
     std::list<Slot*> slots;
     // While the controller's loss is being handled: the slots that end later, deleted unfinished.
     std::list<Slot*> pending;
+
+    struct ResourceReport;
+    // The reports still waiting for a factory's part, the one being filled in included.
+    std::list<std::unique_ptr<ResourceReport>> reports;
+    ResourceReport* filling = nullptr;
 };
