@@ -5,14 +5,17 @@
 #include "board/device_names.h"
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
+#include "foundation/os/fixed_path.h"
 #include "foundation/util/ext_header.h"
 
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +27,13 @@ constexpr uint32_t reset_parameters_code = 0xBB3A;
 constexpr uint32_t parameter_code = 0xBB38;
 constexpr uint32_t answer_code = 0xBB03;
 constexpr uint32_t originate_code = 0xBB04;
+constexpr uint32_t fax_originate_code = 0xBB40;
+
+// The program, "-m" and the modem index leave room for this many of the controller's arguments
+// in the board's vector of 64 entries with its terminating null.
+constexpr size_t max_fax_execargs = 60;
+const char fax_transfer_program[] = "/usr/local/sbin/fax";
+const char fax_receiver_program[] = "/usr/local/bin/fax";
 
 // Bits of the data-mode mask, by TERM::DigitalDataModeEnum; V.120 has none.
 constexpr uint32_t data_mode_bits[] = {0x1, 0x2, 0x4, 0x0};
@@ -70,7 +80,7 @@ bool DspModemSlot::InitModem()
     return modem >= 0;
 }
 
-void DspModemSlot::Configure(Fd fd)
+void DspModemSlot::Configure(Fd& fd)
 {
     int index = Device::request_value(fd, allocate_code, 0);
     if (index < 0) {
@@ -113,7 +123,9 @@ void DspModemSlot::Configure(Fd fd)
     control = fd.dup();
     OnChangeOutputStream(true);
     OnChangeInputStream(true);
-    if (!params.hasOptionalField(Optional::fax))
+    if (params.hasOptionalField(Optional::fax))
+        StartFax(fd);
+    else
         StartPppd(fd);
 }
 
@@ -130,4 +142,70 @@ void DspModemSlot::StartPppd(Fd fd)
     } else {
         pppd_exec(device.c_str(), "/usr/local/etc/ppp/aoptions");
     }
+}
+
+void DspModemSlot::StartFax(Fd& fd)
+{
+    using Optional = TERM::ModemParams::Optional;
+    if (params.hasOptionalField(Optional::execargs)) {
+        std::vector<std::string> arguments{"-m", std::to_string(modem)};
+        for (const ASN1::IA5String& argument : params.get_execargs()) {
+            if (arguments.size() == 2 + max_fax_execargs)
+                break;
+            arguments.push_back(argument.getValue());
+        }
+        // The program reaches the modem by its number.
+        control.close();
+        fd.close();
+        RunFax(params.hasOptionalField(Optional::execfile) ? params.get_execfile().getValue() : fax_transfer_program,
+               arguments, 0, "executing fax transfer\n", "fax transfer executed");
+    } else if (params.hasOptionalField(Optional::originate)) {
+        if (Device::request_in(fd, fax_originate_code, words({modem, -1})) < 0)
+            Fail("originate failed : ");
+    } else {
+        fd.close();
+        RunFaxReceiver();
+    }
+}
+
+void DspModemSlot::RunFaxReceiver()
+{
+    control.close();
+    std::time_t now = std::time(nullptr);
+    char name[64];
+    std::strftime(name, sizeof name, "/var/fax-%H-%M-%S.g3", std::localtime(&now));
+    // Named like the board's fixed paths, so that off the board the program writes under the root.
+    RunFax(fax_receiver_program, {"-m", std::to_string(modem), "receive", fixed_path(name)}, 1, "executing\n",
+           "fax receiver executed");
+}
+
+void DspModemSlot::RunFax(const std::string& program, const std::vector<std::string>& arguments, unsigned delay,
+                          const char* executing, const char* started)
+{
+    child.Bind(this, &DspModemSlot::on_fax_terminate);
+    auto announce = [delay, executing] {
+        sleep(delay);
+        ssize_t ignored = write(STDOUT_FILENO, executing, std::strlen(executing));
+        (void)ignored;
+    };
+    if (StartChild(program, arguments, announce, "fail to exec!") >= 0)
+        std::clog << ext::header(this) << started << " modem=" << modem << " ts=" << channel << std::endl;
+}
+
+void DspModemSlot::on_fax_terminate(int status)
+{
+    std::clog << ext::header(this) << "fax terminated with code " << status << std::endl;
+    // A program that never ran handled no page.
+    if (int error = child.exec_error()) {
+        std::cerr << ext::header(this) << "fail to exec fax: " << std::strerror(error) << std::endl;
+    } else {
+        if (status & 0xFF)
+            std::cerr << ext::header(this) << "fax transfer failed" << std::endl;
+        int pages = (status >> 8) & 0xFF;
+        std::clog << ext::header(this) << "pages received: " << pages << std::endl;
+        TERM::ModemProceeding proceeding;
+        proceeding.select_acct().get_octetsIn().set_low(pages);
+        OnModem(proceeding);
+    }
+    OnChildEnd(status);
 }

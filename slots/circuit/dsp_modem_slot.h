@@ -4,6 +4,11 @@
 // first stream it allocates a modem on the control device "/dev/mctl", configures it, reports
 // both streams on the modem's TDM channel and starts the call, pppd on the modem's data device
 // "/dev/mdm<index>". The open on which the modem was allocated is kept for the slot's life.
+//
+// A fax call instead hands the modem to a fax program, which reaches it by its number: the
+// transfer program with the controller's arguments, or the reception program writing
+// "/var/fax-<time>.g3"; an outgoing fax without arguments only starts the call in the driver. The
+// program's exit code is the number of pages it handled, reported as accounting.
 
 #include "slots/circuit/modem_slot.h"
 
@@ -26,16 +31,28 @@ public:
     bool InitModem() override;
     bool started() const override { return modem >= 0; }
 
+    // Closes the control descriptor and starts the fax reception program.
+    void RunFaxReceiver();
+    // The end of a fax program: the pages as accounting (unless it never ran), then as any end.
+    void on_fax_terminate(int status);
+
 protected:
     Fd control;
     int channel = -1;
     int modem = -1;
 
 private:
-    // The steps after the open of the control device, on its descriptor.
-    void Configure(Fd fd);
+    // The steps after the open of the control device, on its descriptor (closed here when a fax
+    // program takes the modem).
+    void Configure(Fd& fd);
     // Answers or originates the call and starts pppd on the modem's data device.
     void StartPppd(Fd fd);
+    // The fax program for the call, or the outgoing fax call alone.
+    void StartFax(Fd& fd);
+    // Starts a fax program watched by on_fax_terminate; the child first waits `delay` seconds and
+    // writes `executing` on its standard output. Logs `started` with the modem and its channel.
+    void RunFax(const std::string& program, const std::vector<std::string>& arguments, unsigned delay,
+                const char* executing, const char* started);
     // Logs the failed step with the system error text and aborts with its errno.
     void Fail(const char* step);
 };

@@ -106,14 +106,22 @@ void ModemSlot::pppd_exec(const char* device, const char* options)
             arguments.push_back(cid);
         }
     }
-    int pid = child.Start(program, arguments);
+    int pid = StartChild(program, arguments);
+    if (pid < 0)
+        return;
+    std::clog << ext::header(this) << "pppd executed" << " cid=" << ext::quoted(cid) << " pid=" << pid << std::endl;
+}
+
+int ModemSlot::StartChild(const std::string& program, const std::vector<std::string>& arguments,
+                          const std::function<void()>& before_exec, const std::string& exec_failed)
+{
+    int pid = child.Start(program, arguments, before_exec, exec_failed);
     if (pid < 0) {
         int error = errno;
         std::cerr << ext::header(this) << "vfork fail: " << std::strerror(error) << std::endl;
         OnAbort(error);
-        return;
     }
-    std::clog << ext::header(this) << "pppd executed" << " cid=" << ext::quoted(cid) << " pid=" << pid << std::endl;
+    return pid;
 }
 
 void ModemSlot::pppd_kill()
@@ -131,6 +139,11 @@ void ModemSlot::on_pppd_terminate(int status)
     // Reported like any end, but the log says that the program never ran.
     if (int error = child.exec_error())
         std::cerr << ext::header(this) << "fail to exec pppd: " << std::strerror(error) << std::endl;
+    OnChildEnd(status);
+}
+
+void ModemSlot::OnChildEnd(int status)
+{
     if (!destroying) {
         OnAbort(status);
         return;

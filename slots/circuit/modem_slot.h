@@ -59,6 +59,14 @@ public:
     void PutHeader(std::ostream& out) const;
 
 protected:
+    // Starts the slot's child program (ChildProgram::Start); -1 after logging a failed start and
+    // aborting with its errno.
+    int StartChild(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::function<void()>& before_exec = {}, const std::string& exec_failed = {});
+    // The child's end outside a destroy aborts with its wait status; during one it lets the
+    // waiting destroy complete.
+    void OnChildEnd(int status);
+
     // What the slot was created with.
     TERM::ModemParams params;
     ChildProgram child;

@@ -1,0 +1,144 @@
+// Fax programs and the software T.38 program driven by the test controller, with stand-in
+// programs in the root: what they are started with (the argument lines the stand-ins write), what
+// the controller hears of their ends, what the T.38 program's channel carries and its instance
+// count.
+
+#include "gateway.h"
+
+#include "support/journal_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+
+namespace {
+
+using namespace systemtest;
+using Lines = std::vector<std::string>;
+
+const milliseconds answer_time(10000);
+
+// The texts, then `count` more: the prefix followed by 0, 1, ...
+Lines numbered(Lines texts, const std::string& prefix, int count)
+{
+    for (int n = 0; n < count; ++n)
+        texts.push_back(prefix + std::to_string(n));
+    return texts;
+}
+
+std::string answer(int seq, int slot, const std::string& text = "success : NULL")
+{
+    return "{ seq " + std::to_string(seq) + ", slot " + std::to_string(slot) + ", pdu response : " + text + " }";
+}
+
+std::string signal(int slot, const std::string& signal)
+{
+    return "{ slot " + std::to_string(slot) + ", pdu signal : " + signal + " }";
+}
+
+// The accounting of a fax program that handled the pages.
+std::string pages(int slot, int count)
+{
+    return signal(slot, "modemProceeding : acct : { octetsOut { low 0, high 0 }, octetsIn { low " +
+                            std::to_string(count) + ", high 0 }, packetsOut { low 0, high 0 }, packetsIn { low 0, "
+                                                    "high 0 }, time { low 0, high 0 } }");
+}
+
+class FaxT38 : public ::testing::Test {
+protected:
+    // The stand-in becomes the program and does what the behaviour says.
+    void stand_in(const std::string& program, const std::string& behaviour)
+    {
+        std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path() / "stand_in_program.sh",
+                                   gateway.root.prepare(program), std::filesystem::copy_options::overwrite_existing);
+        gateway.root.write_file("/stand-in/behaviour", behaviour);
+    }
+    // The texts quoted, as a stand-in's argument line (`json`: paths under the root) or as a
+    // list in value notation.
+    std::string quoted(const Lines& texts, bool json = true)
+    {
+        std::string line;
+        for (const std::string& text : texts)
+            line += (line.empty() ? "" : json ? "," : ", ") + ('"' + (json && text[0] == '/' ? gateway.root / text : text) + '"');
+        return json ? "[" + line + "]\n" : "{ " + line + " }";
+    }
+    // Sends the command for the slot (none when negative); the next `count` messages the
+    // controller hears.
+    Lines send(int slot, const std::string& command, size_t count = 0)
+    {
+        controller->send("{ seq " + std::to_string(++seq) + (slot < 0 ? "" : ", slot " + std::to_string(slot)) +
+                         ", pdu command : " + command + " }");
+        return next(count);
+    }
+    Lines next(size_t count)
+    {
+        Lines taken;
+        for (std::optional<std::string> message; taken.size() < count && (message = controller->next(answer_time));)
+            taken.push_back(*message);
+        return taken;
+    }
+    // A fax call (the modem parameters after `cdid`) on the next modem, fed by slot 1: once the
+    // modem has reported its streams on its channel, the `count` messages the controller hears.
+    Lines fax(int slot, int channel, const std::string& params, size_t count)
+    {
+        send(slot, "create : modem : { cid \"\", cdid \"\", " + params + " }", 1);
+        Lines heard = send(1, "connect : " + std::to_string(slot), 3 + count);
+        const std::string stream = " : active : " + std::to_string(channel);
+        EXPECT_EQ(Lines(heard.begin(), heard.begin() + std::min<size_t>(3, heard.size())),
+                  (Lines{signal(slot, "transmitter" + stream), signal(slot, "receiver" + stream), answer(seq, 1)}));
+        return Lines(heard.begin() + std::min<size_t>(3, heard.size()), heard.end());
+    }
+    // The arguments the stand-ins have written, once there are `count` lines.
+    std::string started(long count)
+    {
+        std::string text;
+        eventually(
+            [&] {
+                text = gateway.root.read_file("/stand-in/argv");
+                return std::count(text.begin(), text.end(), '\n') >= count;
+            },
+            answer_time);
+        return text;
+    }
+
+    Gateway gateway{Gateway::quiet()};
+    std::unique_ptr<ControllerProcess> controller = gateway.controller();
+    int seq = 0;
+};
+
+TEST_F(FaxT38, FaxProgramsReportTheirPagesAsAccountingAndOneThatNeverRanOnlyAborts)
+{
+    gateway.board.set("/dev/mctl", "modems 4");
+    send(1, "create : trunk : { trunk 0, timeslot 1 }", 3);
+    // A transfer with the controller's arguments, at most 60 of them; its exit code counts the pages.
+    stand_in("/usr/local/sbin/fax", "exit 3");
+    EXPECT_EQ(fax(2, 480, "fax NULL, execargs " + quoted(numbered({}, "", 65), false), 2), (Lines{pages(2, 3), signal(2, "abort : 768")}));
+    EXPECT_EQ(started(1), quoted(numbered({"/usr/local/sbin/fax", "-m", "0"}, "", 60)));
+    // One that never ran handled no page.
+    EXPECT_EQ(fax(3, 481, "fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1), Lines{signal(3, "abort : 512")});
+
+    // A reception names its file by the local time of its start; a destroy hangs it up, and the
+    // end of the program, after its accounting, answers the destroy.
+    stand_in("/usr/local/bin/fax", "wait");
+    std::time_t before = std::time(nullptr);
+    EXPECT_EQ(fax(4, 482, "fax NULL", 0), Lines{});
+    std::string received = started(2);
+    received.erase(0, received.find('\n') + 1);
+    Lines expected;
+    for (std::time_t at = before; at <= std::time(nullptr); ++at) {
+        char name[64];
+        std::strftime(name, sizeof name, "/var/fax-%H-%M-%S.g3", std::localtime(&at));
+        expected.push_back(quoted({"/usr/local/bin/fax", "-m", "2", "receive", name}));
+    }
+    EXPECT_NE(std::find(expected.begin(), expected.end(), received), expected.end()) << received;
+    EXPECT_EQ(send(4, "destroy : NULL", 2), (Lines{pages(4, 0), answer(8, 4)}));
+
+    // An outgoing fax without arguments only starts the call in the driver; its slot goes at once.
+    EXPECT_EQ(fax(5, 483, "originate NULL, fax NULL", 0), Lines{});
+    EXPECT_EQ(testsupport::device_requests(gateway.board, "/dev/mctl", "fax-originate"),
+              Lines{"fax-originate modem=3 arg=-1 -> 0"});
+    EXPECT_EQ(send(5, "destroy : NULL", 1), Lines{answer(11, 5)});
+}
+
+}  // namespace
