@@ -19,6 +19,7 @@
 #include "slots/circuit/map_factory.h"
 #include "slots/circuit/mixer_factory.h"
 #include "slots/circuit/modem_factory.h"
+#include "slots/circuit/t38_soft_factory.h"
 #include "slots/circuit/trunk_factory.h"
 #include "slots/circuit/voice_factory.h"
 #include "slots/pending_factories.h"

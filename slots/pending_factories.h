@@ -35,13 +35,11 @@ private:
 namespace PendingName {
 struct Pstn { static constexpr const char* text = "PSTN"; };
 struct Mcc { static constexpr const char* text = "MCC"; };
-struct T38Soft { static constexpr const char* text = "T.38 soft"; };
 struct Isdn { static constexpr const char* text = "ISDN"; };
 struct HdlcSlot { static constexpr const char* text = "HdlcSlotFactory"; };
 }  // namespace PendingName
 
 using PstnFactory = PendingSingleton<PendingName::Pstn>;
 using MccFactory = PendingSingleton<PendingName::Mcc>;
-using T38SoftFactory = PendingSingleton<PendingName::T38Soft>;
 using IsdnFactory = PendingSingleton<PendingName::Isdn>;
 using HdlcSlotFactory = PendingSingleton<PendingName::HdlcSlot>;

@@ -9,9 +9,6 @@
 
 namespace {
 
-// The exit status of a child whose exec failed.
-constexpr int exec_failure_status = 2;
-
 // In the child, before anything else runs: every signal the daemon catches goes back to its
 // default action (ignored ones stay ignored, as exec keeps them), then the daemon's own mask comes
 // back. A signal sent between fork and exec, while everything was blocked, is then acted on as the
@@ -33,7 +30,7 @@ ChildProgram::ChildProgram() { wait.Bind(this, &ChildProgram::OnExit); }
 ChildProgram::~ChildProgram() { status.close(); }
 
 int ChildProgram::Start(const std::string& program, const std::vector<std::string>& arguments,
-                        const std::function<void()>& before_exec, const std::string& exec_failed)
+                        const std::function<void()>& before_exec, const std::string& exec_failed, int failed_code)
 {
     std::string path = fixed_path(program);
     std::vector<std::string> texts{path};
@@ -62,7 +59,7 @@ int ChildProgram::Start(const std::string& program, const std::vector<std::strin
         if (!exec_failed.empty())
             ignored = write(STDOUT_FILENO, failed_line.data(), failed_line.size());
         (void)ignored;
-        _exit(exec_failure_status);
+        _exit(failed_code);
     }
     int error = errno;
     sigprocmask(SIG_SETMASK, &daemon_mask, nullptr);

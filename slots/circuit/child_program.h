@@ -7,9 +7,10 @@
 // dispositions and the mask of a fresh program, not the daemon's handlers: a signal sent right
 // after the start acts on the program, however early it comes.
 //
-// A program that could not be executed ends with status 2 like one that failed; whether it ran at
-// all shows through a close-on-exec pipe, which a successful exec closes empty and a failed one
-// leaves holding its errno: the exit handler may ask exec_error().
+// A program that could not be executed ends with exit code 2 (or the one its starter names) like
+// one that failed; whether it ran at all shows through a close-on-exec pipe, which a successful
+// exec closes empty and a failed one leaves holding its errno: the exit handler may ask
+// exec_error().
 
 #include "foundation/os/fd.h"
 #include "foundation/reactor/child_wait.h"
@@ -34,10 +35,12 @@ public:
     }
 
     // Starts the program with the arguments after argument zero. In the child, `before_exec` runs
-    // first, and `exec_failed` is written as a line on the standard output when the exec fails.
-    // The process id, or -1 with errno set when the program cannot be started.
+    // first, and `exec_failed` is written as a line on the standard output when the exec fails,
+    // before the child ends with `failed_code`. The process id, or -1 with errno set when the
+    // program cannot be started.
     int Start(const std::string& program, const std::vector<std::string>& arguments,
-              const std::function<void()>& before_exec = {}, const std::string& exec_failed = {});
+              const std::function<void()>& before_exec = {}, const std::string& exec_failed = {},
+              int failed_code = 2);
 
     // The id of the program until its end is reported, else -1.
     int pid() const { return pid_; }

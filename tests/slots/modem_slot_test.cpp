@@ -3,12 +3,10 @@
 
 #include "slots/circuit/modem_slot.h"
 
-#include "server/slots.h"
+#include "frozen_clock.h"
 #include "../foundation/reactor/reactor_test_support.h"
 
-#include "foundation/reactor/clock.h"
-#include "foundation/reactor/dpc.h"
-#include "foundation/reactor/multiplexer.h"
+#include "server/slots.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +30,7 @@ public:
 TEST(ModemSlot, APppdIgnoringHangUpIsKilledOnceAt5000MsOfTheDestroyAndTheSlotEndsThen)
 {
     reactortest::CaptureStream errors(std::cerr);
-    Mux::timeval start;
-    Mux::gettimeval(start);
-    Mux::set_cached_time_for_tests(start);
+    FrozenClock clock;
     // Ignored from the start, in the program too.
     std::signal(SIGHUP, SIG_IGN);
     TERM::ModemParams params;
@@ -48,26 +44,16 @@ TEST(ModemSlot, APppdIgnoringHangUpIsKilledOnceAt5000MsOfTheDestroyAndTheSlotEnd
     const int pid = slot->pid();
     ASSERT_GT(pid, 0);
     EXPECT_FALSE(Slots::instance()->Destroy(slot));
-    // Each run is one reactor pass on the frozen clock: the timers due fire, then the deferred
-    // call ends the loop before it would wait.
-    Dpc stop;
-    stop.Bind(new DpcHandler1([] { multiplexer.terminate(); }));
-    stop.Activate();
     for (unsigned ms : {4999, 5000}) {
-        Mux::timeval now = start;
-        Mux::timevaladd(now, Mux::make_from_msec(ms));
-        Mux::set_cached_time_for_tests(now);
-        multiplexer.run(false, true);
+        clock.pass_at(ms);
         EXPECT_EQ(TestModem::unbound, ms == 5000) << ms;
     }
-    stop.Deactivate();
     // The slot, gone with the time-out, does not kill again.
     EXPECT_EQ(errors.text(), "na:generic-modem: sent HUP to pppd.\nna:generic-modem: pppd terminate timeout!\n"
                              "na:generic-modem: pppd isn't terminated, killing ...\n");
     int status = 0;
     EXPECT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-    Mux::clear_cached_time_for_tests();
 }
 
 }  // namespace

@@ -141,4 +141,47 @@ TEST_F(FaxT38, FaxProgramsReportTheirPagesAsAccountingAndOneThatNeverRanOnlyAbor
     EXPECT_EQ(send(5, "destroy : NULL", 1), Lines{answer(11, 5)});
 }
 
+TEST_F(FaxT38, TheT38ProgramRunsOnItsChannelWithTheAddressesAndIsAskedForItsInstancesWithATimeLimit)
+{
+    const std::string create = "create : t38soft : { dhost { iaddr \"10.0.0.5\", port 4000 }, shost { iaddr "
+                               "\"10.0.0.9\", port 5000 }, rx-packet-size 160, rx-threshold 1, tx-threshold 2, args ";
+    // Missing, the program ends with 1005, of which the wait status keeps 237.
+    EXPECT_EQ(send(1, create + "{ } }", 4),
+              (Lines{answer(1, 1), signal(1, "transmitter : active : 256"), signal(1, "receiver : active : 256"),
+                     signal(1, "abort : 60672")}));
+    // At most 27 of the controller's arguments; the channel is its standard input.
+    stand_in("/usr/local/sbin/t38", "write t38-frame");
+    gateway.board.set("/dev/mcc/ctl", "next-timeslot 300");
+    EXPECT_EQ(send(2, create + quoted(numbered({}, "-", 28), false) + " }", 3),
+              (Lines{answer(2, 2), signal(2, "transmitter : active : 300"), signal(2, "receiver : active : 300")}));
+    EXPECT_EQ(started(1), quoted(numbered({"/usr/local/sbin/t38", "--child", "--remote", "10.0.0.5/4000/5000"}, "-", 27)));
+    EXPECT_TRUE(eventually([&] { return gateway.board.capture(300) == "t38-frame"; }, answer_time));
+    EXPECT_NE(gateway.board.state("/dev/mcc/ctl").back().find(" timeslot=300 words=160,0,1,2 "), std::string::npos);
+    // The destroy is answered at once, and SIGTERM ends the program and so its channel.
+    EXPECT_EQ(send(2, "destroy : NULL", 1), Lines{answer(3, 2)});
+    EXPECT_TRUE(eventually([&] { return gateway.board.state("/dev/mcc/ctl").empty(); }, answer_time));
+
+    // A program killed by a signal is reported with it.
+    stand_in("/usr/local/sbin/t38", "wait");
+    EXPECT_EQ(send(3, create + "{ } }", 3).at(0), answer(4, 3));
+    std::string errors = gateway.daemon->errors();
+    size_t at = errors.rfind("t38 daemon[") + 11;
+    kill(std::stoi(errors.substr(at)), SIGKILL);
+    EXPECT_EQ(next(1), Lines{signal(3, "abort : 9")});
+    EXPECT_TRUE(gateway.daemon->wait_for_errors("03:t38 soft: t38 daemon terminated by signal=9\n", answer_time));
+
+    stand_in("/usr/local/sbin/t38", "count 4");
+    Lines report = send(-1, "query : NULL", 2);
+    EXPECT_NE(report.at(1).find(" t38-instances 4,"), std::string::npos) << report.at(1);
+    // One that prints nothing is given up after 2 s; the heartbeat is answered meanwhile.
+    stand_in("/usr/local/sbin/t38", "sleep 30");
+    auto asked = std::chrono::steady_clock::now();
+    send(-1, "query : NULL", 1);
+    Lines answers = send(-1, "ping : NULL", 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, milliseconds(3000));
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers.at(0), "{ seq 7, pdu response : success : NULL }");
+    EXPECT_NE(answers.at(1).find(" t38-instances 0,"), std::string::npos) << answers.at(1);
+}
+
 }  // namespace
