@@ -1,11 +1,11 @@
 #pragma once
 
-// A program that a data-call slot starts as the daemon's child (pppd, the fax programs): forked
-// and executed at once, its end reported from the reactor through a ChildWait with the raw wait
-// status. The program is named by its path on the board, which resolves under TOVRASEL_ROOT
-// (fixed_path); its argument zero is the path it runs from. The program starts with the signal
-// dispositions and the mask of a fresh program, not the daemon's handlers: a signal sent right
-// after the start acts on the program, however early it comes.
+// A program that a data-call slot starts as the daemon's child (pppd, the fax programs, the T.38
+// program and its instance count): forked and executed at once, its end reported from the reactor
+// through a ChildWait with the raw wait status. The program is named by its path on the board,
+// which resolves under TOVRASEL_ROOT (fixed_path); its argument zero is the path it runs from. It
+// starts with the signal dispositions and the mask of a fresh program, not the daemon's handlers:
+// a signal sent right after the start acts on the program, however early it comes.
 //
 // A program that could not be executed ends with exit code 2 (or the one its starter names) like
 // one that failed; whether it ran at all shows through a close-on-exec pipe, which a successful
