@@ -2,6 +2,8 @@
 
 #include "slots/circuit/t38_soft_slot.h"
 
+#include "foundation/os/fixed_path.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -23,6 +25,11 @@ constexpr size_t max_line = 31;
 void T38InstanceCount::Start(std::function<void(int)> counted_)
 {
     counted = std::move(counted_);
+    // A board without the program counts at once: the report need not wait for a run.
+    if (access(fixed_path(T38SoftSlot::program).c_str(), X_OK) != 0) {
+        Finish(false);
+        return;
+    }
     int ends[2];
     int pid = -1;
     if (pipe2(ends, O_CLOEXEC) == 0) {
