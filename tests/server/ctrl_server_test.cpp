@@ -105,7 +105,7 @@ TEST_F(ControlServer, AfterTheControllerHasGoneNothingIsSentAndTheLogStaysUsable
     LGCP::Signal auth;
     TERM::MdmRequestUserAuth& credentials = auth.select_modemProceeding().select_auth();
     credentials.set_username("bob");
-    credentials.set_password("s\xE9cret");
+    credentials.set_password("s\xE9" "cret");
     CaptureStream refused(std::cerr);
     first.SendSignal(auth);
     EXPECT_NE(refused.text().find("username \"bob\",\n"), std::string::npos) << refused.text();
