@@ -2,6 +2,7 @@
 
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
+#include "foundation/util/process_wide.h"
 #include "foundation/util/ext_hex.h"
 
 #include <cerrno>
@@ -23,11 +24,7 @@ constexpr int trace_frames = 10;
 
 }  // namespace
 
-HwMux* HwMux::instance()
-{
-    static HwMux mux;
-    return &mux;
-}
+HwMux* HwMux::instance() { return &ProcessWide<HwMux>::get(); }
 
 HwMux::HwMux()
 {

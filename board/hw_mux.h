@@ -28,7 +28,7 @@ public:
     // Outputs refreshed per run of the deferred call: the whole map every 16 runs.
     static constexpr int refresh_batch = 128;
 
-    // The process's one switch, opened on first use.
+    // The process's one switch, opened on first use (see ProcessWide).
     static HwMux* instance();
 
     // Used by instance(); tests make their own.

@@ -2,6 +2,7 @@
 
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
+#include "foundation/util/process_wide.h"
 #include "foundation/util/ext_hex.h"
 #include "board/device_names.h"
 #include "server/trace_ctl.h"
@@ -111,11 +112,7 @@ void trace_payload(uint32_t type, const uint8_t* record)
 
 }  // namespace
 
-DSProcReceiverService* DSProcReceiverService::instance()
-{
-    static DSProcReceiverService service;
-    return &service;
-}
+DSProcReceiverService* DSProcReceiverService::instance() { return &ProcessWide<DSProcReceiverService>::get(); }
 
 DSProcReceiverService::DSProcReceiverService()
 {

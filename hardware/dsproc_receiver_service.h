@@ -6,6 +6,7 @@
 // others to the oldest receiver of the time slot.
 
 #include "foundation/reactor/event.h"
+#include "foundation/util/process_wide.h"
 #include "hardware/dsproc_receiver.h"
 #include "hardware/tonec_driver.h"
 
@@ -15,7 +16,7 @@ namespace Hardware {
 
 class DSProcReceiverService {
 public:
-    // Built, and the device opened, on first use.
+    // Built, and the device opened, on first use (see ProcessWide).
     static DSProcReceiverService* instance();
 
     // Opens the device when it is closed; a failure is logged and leaves the service closed.
@@ -42,6 +43,8 @@ public:
     void OnEvent(int fd, short revents);
 
 private:
+    friend class ProcessWide<DSProcReceiverService>;
+
     DSProcReceiverService();
     DSProcReceiverService(const DSProcReceiverService&) = delete;
     DSProcReceiverService& operator=(const DSProcReceiverService&) = delete;

@@ -2,6 +2,7 @@
 
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
+#include "foundation/util/process_wide.h"
 #include "board/device_names.h"
 
 #include <array>
@@ -50,11 +51,7 @@ uint16_t u16_field(int value, const char* request, const char* field, unsigned t
 
 }  // namespace
 
-TonecReceiverService* TonecReceiverService::instance()
-{
-    static TonecReceiverService service;
-    return &service;
-}
+TonecReceiverService* TonecReceiverService::instance() { return &ProcessWide<TonecReceiverService>::get(); }
 
 TonecReceiverService::TonecReceiverService()
 {

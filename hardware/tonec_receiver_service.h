@@ -5,6 +5,7 @@
 // DTMF detector was enabled under the record's event id.
 
 #include "foundation/reactor/event.h"
+#include "foundation/util/process_wide.h"
 #include "hardware/tonec_driver.h"
 #include "hardware/tonec_receiver.h"
 
@@ -14,7 +15,7 @@ namespace Hardware {
 
 class TonecReceiverService {
 public:
-    // Built, and the device opened, on first use.
+    // Built, and the device opened, on first use (see ProcessWide).
     static TonecReceiverService* instance();
 
     // Opens the device when it is closed; a failure is logged and leaves the service closed.
@@ -37,6 +38,8 @@ public:
     void OnEvent(int fd, short revents);
 
 private:
+    friend class ProcessWide<TonecReceiverService>;
+
     TonecReceiverService();
     TonecReceiverService(const TonecReceiverService&) = delete;
     TonecReceiverService& operator=(const TonecReceiverService&) = delete;

@@ -1,10 +1,16 @@
 #pragma once
 
 // The fixtures of board front ends tested on the real reactor against the board emulator, in a
-// fresh root, with what they log to the debug and error streams captured.
+// fresh root, with what they log to the debug and error streams captured. Each test leaves the
+// process-wide switch and receiver services unmade, as it found them.
 
 #include "support/board_emulator.h"
 #include "support/journal_requests.h"
+
+#include "board/hw_mux.h"
+#include "foundation/util/process_wide.h"
+#include "hardware/dsproc_receiver_service.h"
+#include "hardware/tonec_receiver_service.h"
 #include "../foundation/reactor/reactor_test_support.h"
 
 #include <functional>
@@ -17,6 +23,14 @@ using Strings = std::vector<std::string>;
 
 class BoardTest : public reactortest::ReactorTest {
 protected:
+    // The process-wide front ends of the board that the test used go with its emulator.
+    ~BoardTest() override
+    {
+        ProcessWide<HwMux>::end();
+        ProcessWide<Hardware::TonecReceiverService>::end();
+        ProcessWide<Hardware::DSProcReceiverService>::end();
+    }
+
     // The requests of the device in the journal since it was last cleared whose name starts with
     // the prefix, opens and closes included.
     Strings requests(const std::string& device, const std::string& prefix = "")

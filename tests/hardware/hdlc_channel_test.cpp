@@ -1,6 +1,5 @@
 // HDLC channels on the real reactor against the emulated channel controller and TDM switch. The
-// switch is the process's one HwMux, bound to the emulator of the first test that uses it: each
-// test runs in a process of its own, as CTest runs them.
+// switch is the process's one HwMux, made afresh by each test and bound to that test's emulator.
 
 #include "emulated_device_test.h"
 

@@ -1,6 +1,6 @@
 // Tone receivers and their service on the real reactor against the emulated tone processor. The
-// service is the process's one, bound to the emulator of the first test that uses it: each test
-// runs in a process of its own, as CTest runs them, so event ids count from 1 in every test.
+// service is the process's one, made afresh by each test that uses it and bound to that test's
+// emulator, so event ids count from 1 in every test.
 
 #include "emulated_device_test.h"
 

@@ -3,8 +3,8 @@
 
 #include "slots/circuit/child_program.h"
 
-#include "support/reactor_until.h"
 #include "support/temp_root.h"
+#include "../foundation/reactor/reactor_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ struct End {
 
 class ChildProgramTest : public ::testing::Test {
 protected:
-    void SetUp() override { ChildWait::Activate(); }
+    reactortest::ChildWaitScope service;
     // A shell script at the fixed path.
     void install(const std::string& program, const std::string& script)
     {

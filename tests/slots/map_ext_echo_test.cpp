@@ -3,6 +3,7 @@
 // the switch is asked, the system tests show).
 
 #include "server/server_harness.h"
+#include "../hardware/emulated_device_test.h"
 
 #include "server/slots.h"
 #include "slots/circuit/echo_factory.h"
@@ -13,11 +14,14 @@
 
 #include <regex>
 
-TEST(MapExtEchoFactories, CreatesTakeTheirChannelsFromOldHoldersAndOutOfRangeChannelsAreRefused)
+namespace {
+
+using MapExtEchoFactories = boardtest::BoardTest;
+
+TEST_F(MapExtEchoFactories, CreatesTakeTheirChannelsFromOldHoldersAndOutOfRangeChannelsAreRefused)
 {
     EchoFactory::instance(), ExtFactory::instance(), MapFactory::instance();
     static auto* controller = new servertest::ServerHarness{Slots::instance()};
-    reactortest::CaptureStream errors(std::cerr), debug(std::clog);
     const std::regex noise("\\{ [^{]*pdu \\w+ : | \\}| : NULL| : active :");
     // Slot, command, then what the controller hears ("|" after each message) and the live slots.
     const std::tuple<unsigned, const char*, const char*> rows[] = {
@@ -53,3 +57,5 @@ TEST(MapExtEchoFactories, CreatesTakeTheirChannelsFromOldHoldersAndOutOfRangeCha
     controller->deliver("{ seq 3, pdu command : query : NULL }");
     EXPECT_NE(controller->received().back().find(" echoBus { }, "), std::string::npos);
 }
+
+}  // namespace

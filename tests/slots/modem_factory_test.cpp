@@ -21,7 +21,8 @@ bool accepts()
 
 TEST_F(ModemFactoryTest, AnErrorOnTheListenerClosesItAndItListensAgainSoonAfter)
 {
-    if (!testsupport::own_network())
+    testsupport::OwnNetwork network;
+    if (!network.enter())
         GTEST_SKIP() << "no network namespace of its own for this test: " << std::strerror(errno);
     ModemFactory* factory = ModemFactory::instance();
     ASSERT_TRUE(accepts());

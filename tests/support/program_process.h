@@ -2,7 +2,9 @@
 
 // A program of the build tree run by a test: its standard output and error go to files that the
 // test reads while it runs, its standard input is a pipe the test writes (or /dev/null). The
-// program goes with the test process however that ends, and the object kills what is left.
+// program goes with the test process however that ends. It leads a process group of its own, and
+// the object kills what is left of that group: the program and what it started that stayed in
+// it, such as the stand-ins of the daemon's child programs.
 // Header-only, so that the benchmarks, which are built without the test support library, use it.
 
 #include "temp_root.h"
@@ -72,6 +74,7 @@ public:
         if (pid_ < 0)
             throw std::runtime_error("cannot start " + program + ": " + std::strerror(errno));
         if (pid_ == 0) {
+            setpgid(0, 0);
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             sigset_t none;
             sigemptyset(&none);
@@ -81,6 +84,8 @@ public:
             execv(program.c_str(), argv.data());
             _exit(127);
         }
+        // Here too, so that the group exists whichever of the two runs first.
+        setpgid(pid_, 0);
         for (int fd : {input[0], out, err})
             close(fd);
         input_ = input[1];
@@ -88,10 +93,9 @@ public:
     ~ProgramProcess()
     {
         close_input();
-        if (running()) {
-            kill(pid_, SIGKILL);
+        kill(-pid_, SIGKILL);
+        if (running())
             waitpid(pid_, &status_, 0);
-        }
     }
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;

@@ -78,7 +78,7 @@ class Modems : public ::testing::Test {
 protected:
     void start(const Lines& interfaces = {})
     {
-        if (!testsupport::own_network(interfaces))
+        if (!network.enter(interfaces))
             GTEST_SKIP() << "no network namespace of its own for this test: " << std::strerror(errno);
         Gateway::Options options = Gateway::quiet();
         options.start = false;
@@ -145,6 +145,8 @@ protected:
     }
     bool logged(const std::string& text) { return gateway->daemon->wait_for_errors(text, answer_time); }
 
+    // Left last, once the daemon has gone.
+    testsupport::OwnNetwork network;
     std::unique_ptr<Gateway> gateway;
     std::unique_ptr<ControllerProcess> controller;
 };

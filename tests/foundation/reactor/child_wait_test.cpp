@@ -1,6 +1,5 @@
 #include "foundation/reactor/child_wait.h"
 
-#include "foundation/os/ipc_signal.h"
 #include "foundation/reactor/child_wait_service.h"
 #include "reactor_test_support.h"
 
@@ -9,7 +8,6 @@
 #include <memory>
 
 #include <spawn.h>
-#include <sys/wait.h>
 
 extern char** environ;
 
@@ -36,20 +34,9 @@ struct Watch {
     void Ended(int status) { reports->emplace(wait.pid(), status); }
 };
 
+// The service is wired to SIGCHLD for each test and left as other tests in this process expect it.
 class ChildWaitTest : public reactortest::ReactorTest {
 protected:
-    void SetUp() override { ChildWait::Activate(); }
-    void TearDown() override
-    {
-        // Leave the reactor and SIGCHLD as other tests in this process expect them.
-        ChildWait::Cleanup();
-        ChildWait::Initialize();
-        IPC::Signal::system(SIGCHLD);
-        while (waitpid(-1, nullptr, WNOHANG) > 0) {
-        }
-        reactortest::ReactorTest::TearDown();
-    }
-
     // The ends the log reports.
     Ends logged() const
     {
@@ -64,6 +51,7 @@ protected:
 
 private:
     reactortest::CaptureStream clog_{std::clog};
+    reactortest::ChildWaitScope service_;
 };
 
 TEST_F(ChildWaitTest, ChildrenEndingTogetherAreReapedInOnePassAndOnlyTheFirstWaiterIsTold)

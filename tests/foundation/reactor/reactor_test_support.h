@@ -3,6 +3,8 @@
 // Helpers of the reactor tests: the global multiplexer is shared, so every test leaves it as it
 // found it (no handler, timer or deferred call left behind) and restores the clock.
 
+#include "foundation/os/ipc_signal.h"
+#include "foundation/reactor/child_wait.h"
 #include "foundation/reactor/clock.h"
 #include "foundation/reactor/multiplexer.h"
 #include "foundation/reactor/timer.h"
@@ -18,6 +20,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace reactortest {
@@ -97,6 +100,23 @@ inline int bound_socket()
     EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     return fd;
 }
+
+// The process's child-wait service wired to the reactor and SIGCHLD while the object lives;
+// afterwards both are as other tests in this process expect them, and every ended child reaped.
+class ChildWaitScope {
+public:
+    ChildWaitScope() { ChildWait::Activate(); }
+    ~ChildWaitScope()
+    {
+        ChildWait::Cleanup();
+        ChildWait::Initialize();
+        IPC::Signal::system(SIGCHLD);
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+    }
+    ChildWaitScope(const ChildWaitScope&) = delete;
+    ChildWaitScope& operator=(const ChildWaitScope&) = delete;
+};
 
 class ReactorTest : public ::testing::Test {
 protected:
