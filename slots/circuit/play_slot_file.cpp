@@ -61,6 +61,7 @@ bool PlaySlotFile::IOnOutputStream()
 bool PlaySlotFile::restart()
 {
     next = names.begin();
+    passOctets = 0;
     return next_phrase();
 }
 
@@ -88,10 +89,11 @@ void PlaySlotFile::OnPlayComplete(ASync::Copy::Status::Type status)
         Release();
         return;
     }
+    passOctets += copy->copied();
     if (next_phrase())
         return;
     // The pass is over. Counting stops at 0, so that endless play cannot overflow.
-    if (repeat > 0 && --repeat == 0) {
+    if (passOctets == 0 || (repeat > 0 && --repeat == 0)) {
         Release();
         return;
     }

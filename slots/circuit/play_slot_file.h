@@ -34,6 +34,9 @@ private:
     Fd file;
     // Passes still to play; 0 or less plays until the slot is destroyed.
     int repeat;
+    // Octets the current pass has played: a pass of empty files ends the play, which would
+    // otherwise start pass after pass at once.
+    uint64_t passOctets = 0;
     bool started = false;
     // The `abort` of a first connect that found nothing to play, sent once the connect is answered.
     Dpc abortCall;
