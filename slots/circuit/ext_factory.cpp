@@ -5,7 +5,6 @@
 #include "asn1/modules/LGCP.h"
 #include "board/hw_mux.h"
 
-#include <climits>
 #include <iostream>
 
 ExtFactory* ExtFactory::instance()
@@ -21,10 +20,12 @@ Slot* ExtFactory::INewSlot(const LGCP::CreateParams& params)
         return nullptr;
     int transmitter = ext->get_transmitter().getValue();
     int receiver = ext->get_receiver().getValue();
-    if (receiver < 0 || receiver >= HwMux::output_count || transmitter > INT_MAX - HwMux::first_output) {
+    // The receive channel must be an output of the switch, the transmit channel any channel of it.
+    long long tx = static_cast<long long>(transmitter) + HwMux::first_output;
+    if (receiver < 0 || receiver >= HwMux::output_count || tx < 0 || tx >= HwMux::channel_count) {
         std::cerr << "ext-slot: no switch channel for transmitter " << transmitter << ", receiver " << receiver
                   << std::endl;
         return nullptr;
     }
-    return new ExtSlot(transmitter + HwMux::first_output, receiver + HwMux::first_output);
+    return new ExtSlot(static_cast<int>(tx), receiver + HwMux::first_output);
 }

@@ -11,7 +11,7 @@ public:
 
     const char* GetName() const override { return "Ext"; }
     // No slot for a receiver outside 0 to 2047, which would not be a switch output, or a
-    // transmitter whose switch channel is beyond an int.
+    // transmitter outside -8192 to 2047, which would be no channel of the switch.
     Slot* INewSlot(const LGCP::CreateParams& params) override;
     void Query(LGCP::Resources&) override {}
 

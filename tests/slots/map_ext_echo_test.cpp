@@ -38,6 +38,8 @@ TEST_F(MapExtEchoFactories, CreatesTakeTheirChannelsFromOldHoldersAndOutOfRangeC
         {7, "create : ext : { transmitter 0, receiver 2048 }", "error : insufficientResources|13456"},
         {7, "create : ext : { transmitter 0, receiver -1 }", "error : insufficientResources|13456"},
         {7, "create : ext : { transmitter 2147483647, receiver 0 }", "error : insufficientResources|13456"},
+        {7, "create : ext : { transmitter 2048, receiver 0 }", "error : insufficientResources|13456"},
+        {7, "create : ext : { transmitter -8193, receiver 0 }", "error : insufficientResources|13456"},
         {7, "create : echo : { bus 0, channel 0 }", "error : insufficientResources|13456"},
     };
     for (auto [slot, command, expected] : rows) {
