@@ -49,9 +49,21 @@ int Mixer::channel2timeslot(int channel)
     return timeslot;
 }
 
+bool Mixer::Held(int channel) const
+{
+    for (const MixerSlot* slot : slots)
+        if (slot->Channel() == channel) {
+            std::cerr << ext::header(this) << "channel " << channel << " is held by a live slot" << std::endl;
+            return true;
+        }
+    return false;
+}
+
 Slot* Mixer::New(const LGCP::MixerInParams& params)
 {
     int channel = TdmChannel(params.get_channel());
+    if (channel >= 0 && Held(channel))
+        return nullptr;
     int timeslot = channel < 0 ? -1 : channel2timeslot(channel);
     if (timeslot < 0)
         return nullptr;
@@ -76,9 +88,12 @@ Slot* Mixer::New(const LGCP::MixerInParams& params)
 
 Slot* Mixer::New(const LGCP::MixerOutParams& params)
 {
+    int channel = TdmChannel(params.get_channel());
+    // Setting the sum up would rewrite the one of the slot that holds the channel.
+    if (channel >= 0 && Held(channel))
+        return nullptr;
     if (!SetTX(params))
         return nullptr;
-    int channel = TdmChannel(params.get_channel());
     int timeslot = channel < 0 ? -1 : channel2timeslot(channel);
     if (timeslot < 0) {
         // The sum set up for it would go on sounding on a channel nobody owns.
@@ -138,7 +153,7 @@ bool Mixer::SetTX(const LGCP::MixerOutParams& params)
 void Mixer::Release(TdmInput& input)
 {
     input.StopDialing();
-    if (input.summator >= 0) {
+    if (input.summator >= 0 && !vanished) {
         // The driver does not read the weight of a removal; it goes as zero, not as stack garbage.
         mix_input record{tdm_slot(input.summator), tdm_slot(input.channel), 0};
         if (mixer_ctl(MIX_RX_REMOVE, record) < 0)
@@ -151,8 +166,10 @@ void Mixer::Release(TdmInput& input)
 void Mixer::Release(TdmOutput& output)
 {
     output.StopDialing();
-    std::clog << ext::header(this) << "clear tdm output " << output.channel << std::endl;
-    mixer_ctl(MIX_RX_CLEAR, tdm_slot(output.channel));
+    if (!vanished) {
+        std::clog << ext::header(this) << "clear tdm output " << output.channel << std::endl;
+        mixer_ctl(MIX_RX_CLEAR, tdm_slot(output.channel));
+    }
     UnRegister(&output);
 }
 

@@ -28,11 +28,14 @@ public:
 
     int GetUnit() const { return unit; }
 
-    // A new slot, registered; null when the channel is not a TDM channel of the unit or the
-    // driver refuses it. An output's sum is set up first and left empty when the create fails.
+    // A new slot, registered; null when the channel is not a TDM channel of the unit, a live
+    // slot of the unit holds it, or the driver refuses it. An output's sum is set up first and
+    // left empty when the create fails.
     Slot* New(const LGCP::MixerInParams& params);
     Slot* New(const LGCP::MixerOutParams& params);
     // The driver work of a slot's destroy; failures are logged and the slot goes all the same.
+    // A vanished unit asks the driver nothing: the returning unit is reset, and its slots may
+    // hold the channels by now.
     void Release(TdmInput& input);
     void Release(TdmOutput& output);
 
@@ -59,6 +62,8 @@ public:
     bool vanished = false;  // the last enumeration did not report the unit
 
 private:
+    // Whether a live slot of the unit holds the channel, which then serves no other slot; logged.
+    bool Held(int channel) const;
     // A TDM channel of the unit's range; -1 for any other.
     int TdmChannel(const LGCP::MixerChannel& channel) const;
     mix_slot tdm_slot(int number) const { return {unit, 0, number}; }

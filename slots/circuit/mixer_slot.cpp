@@ -2,6 +2,8 @@
 
 #include "slots/circuit/mixer.h"
 
+#include "board/hw_mux.h"
+
 #include "foundation/util/ext_header.h"
 
 #include <iostream>
@@ -20,6 +22,12 @@ void MixerSlot::StopDialing()
         return;
     enableSilence();
     StopToneGenerator(true);
+}
+
+void MixerSlot::LeaveSwitch()
+{
+    if (!mixer.vanished)
+        HwMux::instance()->Disable(timeslot);
 }
 
 bool MixerSlot::StopToneGenerator(bool force)

@@ -20,6 +20,8 @@ class MixerSlot : public Slot, protected Hardware::TonecReceiver, protected Hard
 public:
     // Silences and stops a DTMF dialling that is still running.
     void StopDialing();
+    // The channel within the unit.
+    int Channel() const { return channel; }
 
 protected:
     MixerSlot(Mixer& mixer, int channel, int timeslot) : mixer(mixer), channel(channel), timeslot(timeslot) {}
@@ -30,6 +32,9 @@ protected:
     std::optional<bool> SharedIoctl(const LGCP::IoctlParams& params);
     // Both stop a running dialling; the force of Hardware::TonecReceiver::disableToneGenerator.
     bool StopToneGenerator(bool force);
+    // Floats the switch channel, unless the unit has vanished: the returning unit's slots may
+    // use that switch channel by now.
+    void LeaveSwitch();
 
     int tonec_timeslot() const override { return timeslot; }
     int dsproc_timeslot() const override { return timeslot; }

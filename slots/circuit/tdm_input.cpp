@@ -2,13 +2,11 @@
 
 #include "slots/circuit/mixer.h"
 
-#include "board/hw_mux.h"
-
 namespace Mixer {
 
 bool TdmInput::IBeforeDestroy()
 {
-    HwMux::instance()->Disable(timeslot);
+    LeaveSwitch();
     mixer.Release(*this);
     return true;
 }

@@ -12,7 +12,8 @@ class TdmInput : public MixerSlot {
 public:
     TdmInput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
-    // Floats the switch channel and leaves the summator and the unit.
+    // Floats the switch channel and leaves the summator and the unit (of a vanished unit, only
+    // the unit).
     bool IBeforeDestroy() override;
     bool Ioctl(const LGCP::IoctlParams& params) override;
     bool IOnInputStream() override { return true; }

@@ -12,7 +12,8 @@ class TdmOutput : private MixerSlot {
 public:
     TdmOutput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
-    // Floats the switch channel, empties the sum and leaves the unit.
+    // Floats the switch channel, empties the sum and leaves the unit (of a vanished unit, only
+    // the unit).
     bool IBeforeDestroy() override;
     bool Ioctl(const LGCP::IoctlParams& params) override;
     bool IOnOutputStream() override { return true; }

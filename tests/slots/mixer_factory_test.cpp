@@ -149,6 +149,54 @@ TEST_F(MixerFactoryTest, EachSlotTypeServesItsOwnIoctlsAndBothTheShared)
     EXPECT_TRUE(logged(errors, "mixer [0]: error: selcal delay isn't supported for mixer!!! Set to zero."));
 }
 
+TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveTheReturnedUnitAlone)
+{
+    send(-1, "query : NULL");
+    mixer_requests();
+    // Slot, the command, what the controller hears, the mixer and the switch requests.
+    using Row = std::tuple<int, const char*, const char*, const char*, Strings>;
+    auto check = [this](std::initializer_list<Row> rows) {
+        for (auto [slot, command, heard, made, switched] : rows) {
+            EXPECT_EQ(send(slot, command), heard) << slot << " " << command;
+            EXPECT_EQ(testsupport::switch_requests(board), switched) << slot << " " << command;
+            EXPECT_EQ(mixer_requests(), made) << slot << " " << command;
+        }
+    };
+    const char* refused = "error : insufficientResources|";
+    const char* success = "success : NULL|";
+    check({
+        {1, "create : mixerOut : { unit 0, channel tdm : 3, inputs { } }", success, "CLEAR ADD3*32767 TDM", {}},
+        // The sum of the live output stays as it is.
+        {2, "create : mixerOut : { unit 0, channel tdm : 3, inputs { { channel tdm : 5, gain 1 } } }", refused, "", {}},
+        {2, "create : mixerIn : { unit 0, channel tdm : 3 }", refused, "", {}},
+        {2, "create : mixerIn : { unit 0, channel tdm : 4, summator tdm : 3 }", success, "TDM ADD4*32767", {}},
+        {3, "create : mixerIn : { unit 0, channel tdm : 4 }", refused, "", {}},
+        {3, "create : mixerOut : { unit 0, channel tdm : 4, inputs { } }", refused, "", {}},
+        {3, "create : mixerIn : { unit 1, channel tdm : 4 }", success, "TDM", {}},
+    });
+    EXPECT_TRUE(logged(errors, "mixer [0]: channel 3 is held by a live slot"));
+    EXPECT_TRUE(logged(errors, "mixer [0]: channel 4 is held by a live slot"));
+
+    // Unit 0 vanishes and comes back, reset, with new slots on the channels of the old ones.
+    board.set(mixer, "unit 0 none");
+    std::string report = send(-1, "query : NULL");
+    EXPECT_EQ(report.rfind("success : NULL|abort : 0|abort : 0|query : ", 0), 0u) << report;
+    board.set(mixer, "unit 0 channels=32 inputs=4");
+    send(-1, "query : NULL");
+    mixer_requests();
+    check({
+        {4, "create : mixerOut : { unit 0, channel tdm : 3, inputs { } }", success, "CLEAR ADD3*32767 TDM", {}},
+        {5, "create : mixerIn : { unit 0, channel tdm : 4, summator tdm : 3 }", success, "TDM ADD4*32767", {}},
+        {4, "connect : 5", "transmitter : active : 1027|receiver : active : 1028|success : NULL|", "",
+         {"connect output=1028 source=1027 -> 0"}},
+        // The old slots go without touching the driver or the switch channels of the new ones.
+        {1, "destroy : NULL", success, "", {}},
+        {2, "destroy : NULL", success, "", {}},
+        {5, "destroy : NULL", success, "REMOVE4*0", {"write output=1028 value=213 -> 0", "disable output=1028 -> 0"}},
+        {4, "destroy : NULL", success, "CLEAR", {}},
+    });
+}
+
 TEST_F(MixerFactoryTest, AReportListsAtMostAHundredUnitsWithTheSmallestCountsAndLearnsAReplacement)
 {
     for (int unit = 0; unit <= 100; ++unit)
