@@ -149,6 +149,42 @@ TEST_F(MixerFactoryTest, EachSlotTypeServesItsOwnIoctlsAndBothTheShared)
     EXPECT_TRUE(logged(errors, "mixer [0]: error: selcal delay isn't supported for mixer!!! Set to zero."));
 }
 
+TEST_F(MixerFactoryTest, OnlyTheInputReportsVoiceAndSignalDetectionAndDspSettingsTheDriverRefusesFail)
+{
+    send(-1, "query : NULL");
+    send(1, "create : mixerIn : { unit 0, channel tdm : 4 }");
+    send(2, "create : mixerOut : { unit 0, channel tdm : 3, inputs { } }");
+    for (int slot : {1, 2})
+        for (const char* ioctl : {"ioctl : vad-enable : TRUE", "ioctl : sd-enable : TRUE"})
+            EXPECT_EQ(send(slot, ioctl), "success : NULL|") << slot << " " << ioctl;
+    // Each time slot's tone-filter event comes last: the others were read by then.
+    for (const char* timeslot : {"1028", "1027"})
+        for (const char* event : {" vad 3 1 1", " sd 5", " tone 1000 0x01000000"})
+            board.set("/dev/dsp", std::string("event ") + timeslot + event);
+    std::string heard;
+    EXPECT_TRUE(testsupport::run_reactor_until([&] {
+        for (const std::string& message : controller.received())
+            heard += message + "|";
+        return std::count(heard.begin(), heard.end(), '|') >= 4;
+    })) << heard;
+    testsupport::run_reactor_for(50);
+    for (const std::string& message : controller.received())
+        heard += message + "|";
+    const std::string tone = "tonec : { timestamp 0, event tone-presence : { freq 1000, presence TRUE } } }|";
+    EXPECT_EQ(heard, "{ slot 1, pdu signal : vad : { vad-rx TRUE, vad-tx TRUE } }|"
+                     "{ slot 1, pdu signal : sd : { sd-rx TRUE } }|{ slot 1, pdu signal : " + tone +
+                     "{ slot 2, pdu signal : " + tone);
+
+    // A setting the DSP driver refuses is no success.
+    const char* filter = "tone-filter : { freq 1000, enable TRUE, duration-th-msec 50, det-level-dB -20 }";
+    const std::pair<int, const char*> refused[] = {
+        {1, "rx-gain : { gainDB 3 }"}, {1, "delays : { rx 10 }"}, {2, "delays : { rx 10 }"}, {1, filter}, {2, filter}};
+    for (auto [slot, ioctl] : refused) {
+        board.fail("/dev/dsp", 0x40146401, EIO);
+        EXPECT_EQ(send(slot, std::string("ioctl : ") + ioctl), "error : unsupported|") << slot << " " << ioctl;
+    }
+}
+
 TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveTheReturnedUnitAlone)
 {
     send(-1, "query : NULL");

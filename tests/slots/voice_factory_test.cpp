@@ -9,7 +9,10 @@
 #include "slots/circuit/trunk_factory.h"
 #include "slots/circuit/voice_factory.h"
 
+#include <fcntl.h>
 #include <regex>
+#include <sys/socket.h>
+#include <utility>
 
 namespace {
 
@@ -102,6 +105,50 @@ TEST_F(VoiceFactoryTest, AListPlaysWhatOpensInOrderAsOftenAsAskedOrUntilDestroye
         EXPECT_EQ(heard(), "success|");
         ++timeslot;
     }
+}
+
+TEST_F(VoiceFactoryTest, AServerAddressThatFailsAtOnceRefusesTheConnectAndARecordingEndsWithItsCause)
+{
+    controller->deliver("{ seq 1, slot 1, pdu command : create : trunk : { trunk 0, timeslot 1 } }");
+    controller->deliver("{ seq 2, slot 2, pdu command : create : voice : player : network : { host { iaddr "
+                        "\"bogus\", port 9 }, id 7 } }");
+    controller->deliver("{ seq 3, slot 2, pdu command : connect : 1 }");
+    EXPECT_EQ(heard(), "success|transmitter : active : 1|receiver : active : 1|success|abort : 0|error : connectFail|");
+
+    // The server takes the recording; then the channel ends, or the server goes away.
+    const int listener = reactortest::bound_socket();
+    listen(listener, 1);
+    fcntl(listener, F_SETFL, O_NONBLOCK);
+    const std::string host = "{ iaddr \"127.0.0.1\", port " + std::to_string(reactortest::local_port(listener)) + " }";
+    int timeslot = 300;
+    for (bool channel_ends : {true, false}) {
+        board.set("/dev/mcc/ctl", "next-timeslot " + std::to_string(timeslot));
+        controller->deliver("{ seq 4, slot 3, pdu command : create : voice : record : " + host + " }");
+        controller->deliver("{ seq 5, slot 1, pdu command : connect : 3 }");
+        int server = -1;
+        ASSERT_TRUE(testsupport::run_reactor_until(
+            [&] { return (server = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0; }));
+        board.feed(timeslot, "AAAA");
+        char received[2];
+        EXPECT_TRUE(testsupport::run_reactor_until([&] { return recv(server, received, 2, MSG_PEEK) == 2; }));
+        if (channel_ends) {
+            board.end_of_file("/dev/mcc/ctl");
+        } else {
+            close(std::exchange(server, -1));
+            board.feed(timeslot, std::string(8000, 'A'));
+        }
+        std::string text;
+        EXPECT_TRUE(testsupport::run_reactor_until([&] { return (text += heard()).find("stop") != text.npos; }));
+        const std::string cause = channel_ends ? "userRequest" : "connectionAborted";
+        EXPECT_EQ(text, "success|receiver : active : " + std::to_string(timeslot) +
+                            "|success|ioctl : stopRecording : " + cause + "|");
+        if (server >= 0)
+            close(server);
+        controller->deliver("{ seq 6, slot 3, pdu command : destroy : NULL }");
+        heard();
+        ++timeslot;
+    }
+    close(listener);
 }
 
 }  // namespace
