@@ -93,7 +93,8 @@ public:
     ~ProgramProcess()
     {
         close_input();
-        kill(-pid_, SIGKILL);
+        if (pid_ > 0)
+            kill(-pid_, SIGKILL);
         if (running())
             waitpid(pid_, &status_, 0);
     }
