@@ -2,8 +2,8 @@
 
 #include "foundation/os/big_endian.h"
 #include "foundation/os/device.h"
-#include "foundation/util/process_wide.h"
 #include "foundation/util/ext_hex.h"
+#include "foundation/util/process_wide.h"
 #include "board/device_names.h"
 #include "server/trace_ctl.h"
 
