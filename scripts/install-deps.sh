@@ -11,6 +11,7 @@ packages=(
   libpri-dev libss7-dev
   snmptrapd
   clang libclang-rt-14-dev
+  gcovr
 )
 
 missing=()
