@@ -20,6 +20,11 @@ public:
     // name. Extra arguments follow the port.
     ControllerProcess(int port, const std::string& directory, const std::string& name = "controller",
                       const std::vector<std::string>& arguments = {});
+    // Ends its input and lets it end by itself, within its time-out, as in use (a build with
+    // coverage writes its counts then); what is left is ended by the program process.
+    ~ControllerProcess() { finish(milliseconds(3000)); }
+    ControllerProcess(const ControllerProcess&) = delete;
+    ControllerProcess& operator=(const ControllerProcess&) = delete;
 
     // Sends one message (one line of value notation).
     void send(const std::string& message) { process_.write_input(message + "\n"); }
