@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
 namespace {
@@ -103,6 +105,64 @@ TEST_F(DeviceWithEmulator, ADuplicateReachesTheSameDeviceAndOthersDescriptorsAre
     copy.close();
     EXPECT_EQ(board.journal().back().request, "close");
     EXPECT_EQ(board.journal().back().fields, "file=1");
+}
+
+TEST_F(DeviceWithEmulator, LosingTheEmulatorFailsWithEIOAndTheNextOpenFindsItsSuccessor)
+{
+    Fd hal = Device::open("/dev/hal", O_RDWR);
+    ASSERT_TRUE(hal);
+    ASSERT_EQ(switch_write_byte(hal, 9000, 1), 0);
+    board.restart();
+    errno = 0;
+    EXPECT_EQ(switch_write_byte(hal, 9000, 2), -1);
+    EXPECT_EQ(errno, EIO);
+    hal.close();
+    Fd again = Device::open("/dev/hal", O_RDWR);
+    ASSERT_TRUE(again) << strerror(errno);
+    EXPECT_EQ(switch_write_byte(again, 9000, 3), 0);
+    EXPECT_EQ(switch_read_byte(again, 9000), 3);
+
+    // An open over a link that outlived its emulator tries once more on a fresh one; posted
+    // requests that cannot leave are dropped with the link, never sent to the next emulator.
+    Device::post_in(again, testsupport::switch_connect, testsupport::switch_record(35, 69));
+    board.restart();
+    Device::flush_posted();
+    again.close();
+    Fd third = Device::open("/dev/hal", O_RDWR);
+    ASSERT_TRUE(third) << strerror(errno);
+    auto journal = board.journal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0].request, "open");
+    third.close();
+}
+
+TEST_F(DeviceWithEmulator, AnotherRootGetsItsOwnLinkAndABoardSocketNobodyServesRefuses)
+{
+    Fd hal = Device::open("/dev/hal", O_RDWR);
+    ASSERT_TRUE(hal);
+    {
+        testsupport::TempRoot other_root;
+        testsupport::BoardEmulator other_board(other_root);
+        Fd other = Device::open("/dev/hal", O_RDWR);
+        ASSERT_TRUE(other);
+        EXPECT_EQ(switch_write_byte(other, 9000, 7), 0);
+        EXPECT_EQ(other_board.journal().back().request, "write");
+        other.close();
+    }
+    hal.close();
+
+    // The board socket of a root whose emulator died without removing it.
+    testsupport::TempRoot stale;
+    const std::string path = stale.prepare("/dev/board");
+    int socket_fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(socket_fd);
+    errno = 0;
+    EXPECT_FALSE(Device::open("/dev/hal", O_RDWR));
+    EXPECT_EQ(errno, ECONNREFUSED);
 }
 
 TEST_F(DeviceWithEmulator, ConcurrentProcessesEachGetTheirOwnAnswers)
