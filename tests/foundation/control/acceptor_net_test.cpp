@@ -2,7 +2,10 @@
 #include "foundation/control/acceptor_net_check_connection.h"
 #include "control_test_support.h"
 
+#include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace {
 
@@ -90,6 +93,61 @@ TEST_F(AcceptorNetTest, EchoesFramesReportsEndsOnTheNextPassAndDisconnectsAtOnce
     EXPECT_EQ(receiver.events,
               (Strings{"connect", "message", "message", "disconnect", "connect", "message", "disconnect"}));
     EXPECT_EQ(errors.lines.back().text, "control connection " + local_address(second) + " closed.");
+}
+
+// The state of the acceptor's side of the connection from the client's local port, as the
+// kernel's table shows it ("01" established, "08" waiting to close); empty once it is gone.
+std::string accepted_side_state(uint16_t port, uint16_t client_port)
+{
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);
+    auto port_of = [](const std::string& endpoint) { return std::stoul(endpoint.substr(endpoint.find(':') + 1), nullptr, 16); };
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        if (port_of(local) == port && port_of(remote) == client_port)
+            return state;
+    }
+    return "";
+}
+
+TEST_F(AcceptorNetTest, TheCheckDropsAConnectionThatLeftTheEstablishedStateOrFailed)
+{
+    LineLog errors(std::cerr), debug(std::clog);
+    open();
+    // Each peer ends while the reactor stands still; the check, due at once, runs before the
+    // stream reads the end, and drops the connection itself.
+    const int first = client();
+    ASSERT_TRUE(run_until([&] { return receiver.connects == 1; }));
+    const std::string first_name = local_address(first);
+    ASSERT_EQ(shutdown(first, SHUT_WR), 0);
+    ASSERT_TRUE(testsupport::eventually(
+        [&] { return accepted_side_state(port, local_port(first)) == "08"; }, std::chrono::milliseconds(10000)));
+    advance_clock(1500);
+    ASSERT_TRUE(run_until([&] { return receiver.disconnects == 1; }));
+    EXPECT_EQ(errors.texts(), (Strings{"connection from " + first_name + " closed: tcp socket change state.",
+                                       "control connection " + first_name + " closed."}));
+    EXPECT_EQ(debug.count("CheckConnectionState Idle"), 1u);
+    EXPECT_TRUE(sees_end(first));
+
+    // A reset leaves the state and leaves an error on the socket.
+    const int second = connect_client(port);
+    ASSERT_TRUE(run_until([&] { return receiver.connects == 2; }));
+    const std::string second_name = local_address(second);
+    const uint16_t second_port = local_port(second);
+    const linger reset{1, 0};
+    ASSERT_EQ(setsockopt(second, SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+    errors.lines.clear();
+    close(second);
+    ASSERT_TRUE(testsupport::eventually([&] { return accepted_side_state(port, second_port).empty(); },
+                                        std::chrono::milliseconds(10000)));
+    advance_clock(1500);
+    ASSERT_TRUE(run_until([&] { return receiver.disconnects == 2; }));
+    EXPECT_EQ(errors.texts(), (Strings{"connection from " + second_name + " closed: tcp socket change state.",
+                                       "connection from " + second_name + " closed: " + std::strerror(ECONNRESET),
+                                       "control connection " + second_name + " closed."}));
 }
 
 TEST_F(AcceptorNetTest, TakenPortAndLackOfDescriptorsAreWaitedOut)

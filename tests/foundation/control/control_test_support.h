@@ -125,6 +125,13 @@ protected:
         return done();
     }
 
+    // Moves the reactor clock ahead at once, so that what is due then runs on the next pass.
+    void advance_clock(unsigned ms)
+    {
+        offset_us_ += int64_t(ms) * 1000;
+        Mux::set_clock_offset_for_tests(offset_us_);
+    }
+
 private:
     int64_t offset_us_ = 0;
 };
