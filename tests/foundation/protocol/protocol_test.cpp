@@ -28,6 +28,14 @@ public:
         if (!hold_activation)
             on_activate();
     }
+    Status local_initialize() override
+    {
+        journal_.push_back(tag_ + " initialize");
+        if (fail_initialize)
+            return new Protocol_status_error(this, tag_ + " broken");
+        return Protocol::local_initialize();
+    }
+    bool compare_name(const Protocol_name& name) const override { return Protocol_name_str(tag_.c_str()).compare(name); }
     void local_deactivate() override
     {
         journal_.push_back(tag_ + " deactivate");
@@ -47,6 +55,7 @@ public:
 
     bool hold_activation = false;
     bool fail_deactivation = false;
+    bool fail_initialize = false;
 
 private:
     Journal& journal_;
@@ -60,8 +69,10 @@ public:
     void on_deactivated(Protocol* layer, Status status) override { deactivated.emplace_back(layer, status); }
     void on_message(Packet& p) override { received.push_back(p.text()); }
     void transmit(Packet& p) override { sent.push_back(p.text()); }
+    void on_status(Status status) override { statuses.push_back(status); }
 
     std::vector<Protocol*> activated;
+    std::vector<Status> statuses;
     std::vector<std::pair<Protocol*, Status>> deactivated;
     Journal received, sent;
 };
@@ -110,6 +121,44 @@ TEST(ProtocolsFamily, ActsAsOneLayerOfAnOuterStack)
     EXPECT_EQ(outer.deactivated[0].first, family);
     EXPECT_EQ(outer.deactivated[0].second->message(), "b failed");
     EXPECT_EQ(outer.deactivated[0].second->origin(), inner_bottom);
+}
+
+TEST(Protocol, StartUpInitialisesFromTheBottomAndStopsAtTheFirstFailure)
+{
+    Journal journal;
+    Owner outer;
+    auto* below = static_cast<Recorder*>(outer.add_protocol_tail(new Recorder(journal, "L")));
+    auto* family = static_cast<ProtocolsFamily*>(outer.add_protocol_tail(new ProtocolsFamily));
+    auto* inner = static_cast<Recorder*>(family->add_protocol_tail(new Recorder(journal, "b")));
+    auto* top = static_cast<Recorder*>(outer.add_protocol_tail(new Recorder(journal, "T")));
+    Status ok = top->initialize();
+    EXPECT_TRUE(ok->success());
+    EXPECT_EQ(journal, (Journal{"L initialize", "b initialize", "T initialize"}));
+
+    journal.clear();
+    inner->fail_initialize = true;
+    Status failed = top->initialize();
+    EXPECT_FALSE(failed->success());
+    EXPECT_EQ(failed->message(), "b broken");
+    EXPECT_EQ(failed->origin(), inner);
+    EXPECT_EQ(journal, (Journal{"L initialize", "b initialize"}));
+    journal.clear();
+    below->fail_initialize = true;
+    EXPECT_EQ(top->initialize()->message(), "L broken");
+    EXPECT_EQ(journal, Journal{"L initialize"});
+
+    // A family without layers cannot start.
+    ProtocolsFamily empty;
+    Status nothing = empty.initialize();
+    EXPECT_FALSE(nothing->success());
+    EXPECT_EQ(nothing->origin(), &empty);
+
+    // A layer is found by its name from the bottom; a status climbs to the owner.
+    EXPECT_EQ(outer.search(Protocol_name_str("T")), top);
+    EXPECT_EQ(outer.search(Protocol_name_str("X")), nullptr);
+    below->on_status(new Protocol_status_error(below, "note"));
+    ASSERT_EQ(outer.statuses.size(), 1u);
+    EXPECT_EQ(outer.statuses[0]->message(), "note");
 }
 
 TEST(ProtocolsList, DeletesItsLayersTopFirstAndRelinksOnRemoval)
