@@ -206,4 +206,37 @@ TEST_F(SlotGraph, EventTranslatorsMakeSignalsOrLogWhatTheyDrop)
     }
 }
 
+TEST_F(SlotGraph, ASlotsOwnSignalsCarryItsNumberAndItNamesItselfByIt)
+{
+    c.OnActivated();
+    c.OnDeactivated();
+    c.OnAbort(5);
+    c.OnUserData({'h', 'i'});
+    c.OnNumber("123#");
+    LGCP::IoctlResponse stopped;
+    stopped.select_stopRecording().setValue(LGCP::StopRecordingCause::userRequest);
+    c.OnIoctlResponse(stopped);
+    TERM::ModemInformation information;
+    information.set_rxSpeed(33600);
+    information.set_txSpeed(28800);
+    c.OnModem(information);
+    TERM::ModemProceeding proceeding;
+    proceeding.select_auth().set_username("u");
+    c.OnModem(proceeding);
+    Strings made = signals();
+    ASSERT_EQ(made.size(), 8u);
+    EXPECT_EQ(Strings(made.begin(), made.begin() + 6),
+              (Strings{"3 activated : NULL", "3 deactivated : networkError", "3 abort : 5", "3 userData : '68 69'H",
+                       "3 number : \"123#\"", "3 ioctl : stopRecording : userRequest"}));
+    EXPECT_EQ(made[6].rfind("3 modemInformation : { rxSpeed 33600, txSpeed 28800, ", 0), 0u) << made[6];
+    EXPECT_EQ(made[7].rfind("3 modemProceeding : auth : { username \"u\"", 0), 0u) << made[7];
+
+    std::ostringstream names;
+    a.id = 5;
+    b.id = 1500;
+    d.id = Slot::no_id;
+    names << a << ' ' << b << ' ' << d;
+    EXPECT_EQ(names.str(), "05:a i1500:b na:d");
+}
+
 }  // namespace

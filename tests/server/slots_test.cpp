@@ -78,6 +78,27 @@ TEST_F(SlotService, CommandsOnEmptyOrInvalidNumbersAndCreatesNoFactoryTakes)
     EXPECT_EQ(answers(), expected);
 }
 
+TEST_F(SlotService, ActivateUserDataAndIoctlReachTheSlotWhoseAnswerTheResponseCarries)
+{
+    deliver("{ seq 1, slot 4, pdu command : create : ext : { transmitter 5, receiver 6 } }");
+    auto* slot = static_cast<TestSlot*>(Slots::instance()->Find(4));
+    ASSERT_NE(slot, nullptr);
+    const char* requests[] = {"activate : empty : NULL", "userData : '4142'H", "ioctl : echoSuppressor : TRUE"};
+    for (bool accept : {false, true}) {
+        slot->accept_requests = accept;
+        for (const char* request : requests)
+            deliver(std::string("{ seq 2, slot 4, pdu command : ") + request + " }");
+    }
+    deliver("{ seq 3, slot 4, pdu command : destroy : NULL }");
+    EXPECT_EQ(TestSlot::calls, (Strings{"x activate empty : NULL", "x user-data AB", "x ioctl echoSuppressor : TRUE",
+                                        "x activate empty : NULL", "x user-data AB", "x ioctl echoSuppressor : TRUE"}));
+    Strings expected{"{ seq 1, slot 4, pdu response : success : NULL }"};
+    expected.insert(expected.end(), 3, "{ seq 2, slot 4, pdu response : error : unsupported }");
+    expected.insert(expected.end(), 3, "{ seq 2, slot 4, pdu response : success : NULL }");
+    expected.push_back("{ seq 3, slot 4, pdu response : success : NULL }");
+    EXPECT_EQ(answers(), expected);
+}
+
 TEST_F(SlotService, APostponedDestroyIsAnsweredOnceWhenTheSlotEndsAndTheSlotTakesNoCommandMeanwhile)
 {
     deliver("{ seq 1, slot 5, pdu command : create : echo : { bus 0, channel 30 } }");

@@ -37,6 +37,19 @@ public:
     void IOnInputRelease() override { record("input-release", true); }
     int IGetTransmitChannel() override { return transmit; }
     int IGetReceiveChannel() override { return receive; }
+    // Recorded with their parameters, then answered as a slot type that takes none of them.
+    bool IActivate(const TERM::TermActivateParams& params) override
+    {
+        return record("activate " + collapse(params), accept_requests || Slot::IActivate(params));
+    }
+    bool IUserData(const std::vector<char>& data) override
+    {
+        return record("user-data " + std::string(data.begin(), data.end()), accept_requests || Slot::IUserData(data));
+    }
+    bool Ioctl(const LGCP::IoctlParams& params) override
+    {
+        return record("ioctl " + collapse(params), accept_requests || Slot::Ioctl(params));
+    }
     void OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNumber&) override
     {
         record("trunk-status " + std::to_string(trunk), true);
@@ -51,8 +64,11 @@ public:
     bool input = true;
     // The next this many hardware hooks of this slot fail.
     int refuse = 0;
+    // Activate, userData and ioctl succeed.
+    bool accept_requests = false;
 
 private:
+    static std::string collapse(const ASN1::AbstractData& value) { return testsupport::collapse(value.asValueNotation()); }
     bool record(const std::string& hook, bool result)
     {
         calls.push_back(name + " " + hook);
