@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <memory>
 #include <string>
 
 namespace {
@@ -41,6 +44,42 @@ TEST(Asn1GeneralizedTime, MalformedOrOutOfRangeTextsFailAndChangeNothing)
     const std::string buffer = "20240229123456Z-junk";
     EXPECT_FALSE(time.set(std::string_view(buffer.data(), 8)));
     EXPECT_TRUE(time.set(std::string_view(buffer.data(), 15)));
+}
+
+TEST(Asn1GeneralizedTime, SecondsSinceTheEpochSetTheUtcFieldsAndTheFieldsReadAsLocalTime)
+{
+    const char* saved = std::getenv("TZ");
+    const std::string zone = saved ? saved : "";
+    ASN1::GeneralizedTime time("20240229123456.5+0130");
+    time.set_time_t(1709210096);  // 2024-02-29 12:34:56 UTC
+    EXPECT_EQ(time.get(), "20240229123456.500+0130");
+    time.set_time_t(0);
+    EXPECT_EQ(time.get(), "19700101000000.500+0130");
+
+    // Local time two hours east of UTC: the same fields are two hours earlier.
+    for (const auto& [tz, seconds] : {std::pair{"UTC0", 1709210096L}, {"EET-2", 1709210096L - 7200}}) {
+        setenv("TZ", tz, 1);
+        tzset();
+        time.set_time_t(1709210096);
+        EXPECT_EQ(time.get_time_t(), seconds) << tz;
+    }
+    saved ? setenv("TZ", zone.c_str(), 1) : unsetenv("TZ");
+    tzset();
+}
+
+TEST(Asn1GeneralizedTime, CopiesAndComparisonTakeEveryField)
+{
+    const ASN1::GeneralizedTime time("20240229123456.5Z");
+    std::unique_ptr<ASN1::AbstractData> copy(time.clone());
+    EXPECT_EQ(static_cast<ASN1::GeneralizedTime&>(*copy).get(), "20240229123456.500Z");
+    EXPECT_EQ(*copy, time);
+    for (const char* later : {"20250101000000Z", "20240301000000Z", "20240229123457Z", "20240229123456.501Z",
+                              "20240229123456.5+0001"}) {
+        const ASN1::GeneralizedTime other(later);
+        EXPECT_NE(other.compare(time), 0) << later;
+        EXPECT_EQ(other.compare(time) > 0, time.compare(other) < 0) << later;
+    }
+    EXPECT_NE(ASN1::GeneralizedTime("20240229123456.5").compare(time), 0);
 }
 
 }  // namespace

@@ -171,10 +171,52 @@ TEST(Asn1SequenceOf, CopiesAndInsertsClonesAndComparesElementsThenCount)
     list.SEQUENCE_OF_Base::erase(base.begin() + 1, base.begin() + 3);
     EXPECT_EQ(list, two);
 
+    // Copies of one element, each its own.
+    list.insert(base.begin() + 1, 2, read<Inner>("{ flag FALSE, label \"x\" }"));
+    EXPECT_EQ(list, read<InnerList>("{ { flag TRUE }, { flag FALSE, label \"x\" }, { flag FALSE, label \"x\" }, "
+                                    "{ flag FALSE } }"));
+    EXPECT_NE(&list[1], &list[2]);
+    std::unique_ptr<ASN1::AbstractData> cloned(list.clone());
+    EXPECT_EQ(*cloned, list);
+    list.SEQUENCE_OF_Base::erase(base.begin() + 1, base.begin() + 3);
+
     const auto one = read<InnerList>("{ { flag TRUE } }");
     EXPECT_GT(one.compare(read<InnerList>("{ { flag FALSE }, { flag FALSE } }")), 0);
     EXPECT_EQ(two.compare(one), 1);
     EXPECT_EQ(InnerList().compare(two), -2);
+}
+
+TEST(Asn1OpenData, CopiesAreDeepAndCompareByValueThenByOctets)
+{
+    ASN1::OpenData value(&ASN1::OpenData::theInfo, new ASN1::INTEGER(5));
+    ASN1::OpenData copy(value);
+    ASSERT_TRUE(copy.has_data());
+    EXPECT_NE(copy.getData(), value.getData());
+    EXPECT_EQ(copy, value);
+    static_cast<ASN1::INTEGER*>(copy.getData())->setValue(6);
+    EXPECT_LT(value.compare(copy), 0);
+
+    ASN1::OpenData octets;
+    octets.setBuf(bytes({0x02, 0x01, 0x05}));
+    ASN1::OpenData assigned;
+    assigned = octets;
+    ASSERT_TRUE(assigned.has_buf());
+    EXPECT_NE(assigned.getBuf(), octets.getBuf());
+    EXPECT_EQ(assigned, octets);
+    ASN1::OpenData higher;
+    higher.setBuf(bytes({0x02, 0x01, 0x06}));
+    EXPECT_LT(octets.compare(higher), 0);
+    // Decoded before encoded before empty.
+    const ASN1::OpenData empty;
+    EXPECT_GT(value.compare(octets), 0);
+    EXPECT_LT(octets.compare(value), 0);
+    EXPECT_EQ(empty.compare(ASN1::OpenData()), 0);
+    std::unique_ptr<ASN1::AbstractData> clone(value.clone());
+    EXPECT_EQ(*clone, value);
+
+    value.swap(assigned);
+    EXPECT_TRUE(value.has_buf() && !value.has_data());
+    EXPECT_TRUE(assigned.has_data() && !assigned.has_buf());
 }
 
 TEST(Asn1Primitives, CountBitsOfRanges)

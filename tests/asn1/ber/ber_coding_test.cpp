@@ -90,7 +90,63 @@ TEST(BerVectors, KnownEncodingsBothWays)
         expected.insert(expected.end(), size, 'x');
         expectBothWays(ASN1::OCTET_STRING(size, 'x'), expected, ber);
     }
+    // Two octets a character; the time as its text.
+    expectBothWays(ASN1::BMPString(L"A\x0416"), bytes({0x1e, 0x04, 0x00, 0x41, 0x04, 0x16}), ber);
+    expectBothWays(ASN1::GeneralizedTime(2024, 2, 29, 13, 5, 9, 0, 0, true),
+                   bytes({0x18, 0x0f, '2', '0', '2', '4', '0', '2', '2', '9', '1', '3', '0', '5', '0', '9', 'Z'}), ber);
+    expectBothWays(ASN1::GeneralizedTime(1999, 12, 31, 23, 59, 59, 125, -90, false),
+                   bytes({0x18, 0x17, '1', '9', '9', '9', '1', '2', '3', '1', '2', '3', '5', '9', '5', '9', '.', '1', '2',
+                          '5', '-', '0', '1', '3', '0'}),
+                   ber);
     EXPECT_EQ(encode(LGCP::Message(), ber), refused);  // no PDU selected
+    EXPECT_EQ(encode(ASN1::OpenData(), ber), refused);  // holds nothing
+}
+
+// Carrier ::= SEQUENCE { carried InnerCarrier, any OpenData }, each tagged by its place.
+const Info carrierInfos[] = {&TestModule::InnerCarrier_info, &ASN1::OpenData::theInfo};
+const char* const carrierNames[] = {"carried", "any"};
+const ASN1::SEQUENCE::InfoType Carrier = {{&Allocator<ASN1::SEQUENCE>::create, 0x10},
+                                          false, carrierInfos, mandatoryPair, 2, 0, 0, nullptr, nullptr, carrierNames};
+
+TEST(BerOpenTypes, AConstrainedOneDecodesItsTypeAndAnUntypedOneKeepsItsOctetsUntilTheTypeIsKnown)
+{
+    ASN1::SEQUENCE carrier(&Carrier);
+    auto& carried = static_cast<TestModule::Inner&>(*carrier.field<ASN1::OpenData>(0).getData());
+    carried.set_flag(true);
+    carrier.field<ASN1::OpenData>(1).setData(new ASN1::INTEGER(5));
+    const std::vector<char> encoding = encode(carrier, ber);
+    EXPECT_EQ(encoding, bytes({0x30, 0x0c, 0xa0, 0x05, 0x30, 0x03, 0x80, 0x01, 0xff, 0xa1, 0x03, 0x02, 0x01, 0x05}));
+    EXPECT_EQ(ASN1::getObjectLength(carrier, ASN1::ber::OwnTag), encoding.size());
+
+    ASN1::SEQUENCE back(&Carrier);
+    ASSERT_TRUE(decode(encoding, back, ber));
+    EXPECT_EQ(back.field<ASN1::OpenData>(0), carrier.field<ASN1::OpenData>(0));
+    auto& any = back.field<ASN1::OpenData>(1);
+    ASSERT_TRUE(any.has_buf());
+    EXPECT_FALSE(any.has_data());
+    EXPECT_EQ(*any.getBuf(), bytes({0x02, 0x01, 0x05}));
+    // Held octets encode as they came.
+    EXPECT_EQ(encode(back, ber), encoding);
+
+    // The held octets decode once the caller supplies the type; octets of another type do not.
+    any.setData(new ASN1::INTEGER);
+    ASN1::BERDecoder reader(nullptr, nullptr, nullptr);
+    EXPECT_TRUE(reader.revisit(any));
+    EXPECT_EQ(static_cast<ASN1::INTEGER*>(any.getData())->getValue(), 5);
+    any.setData(new ASN1::BOOLEAN);
+    EXPECT_FALSE(reader.revisit(any));
+    ASN1::OpenData empty;
+    EXPECT_FALSE(reader.revisit(empty));
+
+    // An untagged open type keeps the whole encoding of what it holds, and takes any tag.
+    ASN1::OpenData top;
+    EXPECT_TRUE(decode(bytes({0x02, 0x01, 0x05, 0x00}), top, ber));
+    EXPECT_EQ(*top.getBuf(), bytes({0x02, 0x01, 0x05}));
+    EXPECT_TRUE(decode(bytes({0x9f, 0x83, 0xff, 0x7f, 0x00}), top, ber));
+    // A constrained one whose content is not its type, or runs past its wrapper, fails.
+    ASN1::SEQUENCE wrong(&Carrier);
+    EXPECT_FALSE(decode(bytes({0x30, 0x08, 0xa0, 0x03, 0x02, 0x01, 0x05, 0xa1, 0x01, 0x05}), wrong, ber));
+    EXPECT_FALSE(decode(bytes({0x30, 0x0b, 0xa0, 0x02, 0x30, 0x03, 0x80, 0x01, 0xff, 0xa1, 0x02, 0x05, 0x00}), wrong, ber));
 }
 
 // Pair ::= SEQUENCE { inner Inner, note IA5String }: the note carries the tag [1] that Inner's
