@@ -78,6 +78,29 @@ TEST_F(SpiCtrlTest, AtTheEndEveryChipIsDisabledAndClockSlave)
     EXPECT_EQ(requests("/dev/hal"), closing);
 }
 
+TEST_F(SpiCtrlTest, TheClockMasterIsOneChipOrNoneAndAChipBeyondTheBoardChangesNothing)
+{
+    spiCtrl& spi = make<spiCtrl>();
+    board.clear_journal();
+    spi.clock(3);
+    Strings master = every_chip(87, 0x30);
+    master.push_back("spi-write chip=3 reg=87 data=56 -> 0");
+    EXPECT_EQ(requests("/dev/hal", "spi-"), master);
+    EXPECT_TRUE(logged(debug, "spi: set clock master on channel 3"));
+
+    board.clear_journal();
+    spi.clock(-1);
+    EXPECT_EQ(requests("/dev/hal", "spi-"), every_chip(87, 0x30));
+    EXPECT_TRUE(logged(debug, "spi: clock master disabled"));
+
+    board.clear_journal();
+    spi.clock(8);
+    spi.clock(-2);
+    EXPECT_EQ(requests("/dev/hal", "spi-"), Strings{});
+    EXPECT_TRUE(logged(debug, "spi: bad channel for set clock master 8"));
+    EXPECT_TRUE(logged(debug, "spi: bad channel for set clock master -2"));
+}
+
 TEST_F(SpiCtrlTest, RegisterErrorsAreLoggedAFailedReadShowsNoCarrierAndNoSpiStopsThePolling)
 {
     spiCtrl& spi = make<spiCtrl>();
