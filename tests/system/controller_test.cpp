@@ -4,10 +4,16 @@
 #include "gateway.h"
 #include "tpkt_client.h"
 
+#include "foundation/os/fd.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <poll.h>
 #include <utility>
 
 namespace {
@@ -91,6 +97,94 @@ TEST(Controller, EndsTheTimeOutAfterTheAnswerWhileSignalsGoOn)
     // The answer came after the start; the tool had 30 s to end before run_controller gave up.
     EXPECT_GE(took, milliseconds(3000));
     EXPECT_LT(took, milliseconds(25000));
+// A loopback port standing for the gateway, held by this process: listening, it takes one
+// controller at a time to send it bytes; else it refuses connections.
+class StandInGateway {
+public:
+    explicit StandInGateway(bool listening) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in address = testsupport::loopback(0);
+        socklen_t length = sizeof address;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || (listening && listen(fd_, 8) != 0) ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("cannot hold a loopback port");
+        port = ntohs(address.sin_port);
+    }
+    ~StandInGateway() { close(fd_); }
+
+    // Takes the controller's connection and sends it the bytes; the connection stays open until
+    // hang_up().
+    void send_to_next(const Bytes& bytes)
+    {
+        pollfd ready{fd_, POLLIN, 0};
+        ASSERT_EQ(poll(&ready, 1, 10000), 1);
+        connection_ = Fd(accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC));
+        ASSERT_EQ(send(connection_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
+
+    void hang_up() { connection_.close(); }
+
+    int port = 0;
+
+private:
+    int fd_;
+    Fd connection_;
+};
+
+// The controller's exit status once it has ended by itself, and what it wrote to its errors.
+std::pair<int, std::string> ended(testsupport::ProgramProcess& controller)
+{
+    int status = controller.wait(answer_time);
+    return {status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1, controller.errors()};
+}
+
+TEST(ControllerTool, EndsWithOneOnWhatItCannotReadSendDecodeOrReachAndWithTwoOnAWrongCommandLine)
+{
+    testsupport::TempRoot root;
+    const std::string tool = build_program("controller");
+    auto run = [&](std::vector<std::string> arguments) { return run_program(tool, arguments, root.path()); };
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--frobnicate"}, {"--timeout", "soon"},
+                                                   {"--timeout", "-1"}, {"--timeout", "86400001"}, {"-h"}}) {
+        Finished usage = run(wrong);
+        EXPECT_EQ(usage.exit_status, 2) << wrong[0];
+        EXPECT_EQ(usage.errors.rfind("usage: controller [--host H] [--port P] [--timeout MS] ", 0), 0u);
+    }
+
+    StandInGateway refusing(false);
+    Finished refused = run({"--port", std::to_string(refusing.port), "{ seq 1, pdu command : ping : NULL }"});
+    EXPECT_EQ(refused.exit_status, 1);
+    EXPECT_EQ(refused.errors, "controller: cannot connect to 127.0.0.1:" + std::to_string(refusing.port) + ": " +
+                                  std::strerror(ECONNREFUSED) + "\n");
+
+    // Messages it cannot read or encode are skipped with a line, one too long for a frame ends it.
+    StandInGateway gateway(true);
+    const std::string port = std::to_string(gateway.port);
+    Finished skipped = run({"--port", port, "--timeout", "100", "{ seq 1, pdu command : ping",
+                            "{ seq 2, slot 1, pdu command : connect : 2000 }", "  "});
+    EXPECT_EQ(skipped.exit_status, 1);
+    EXPECT_EQ(skipped.errors, "controller: not an LGCP message: { seq 1, pdu command : ping\n"
+                              "controller: cannot encode: { seq 2, slot 1, pdu command : connect : 2000 }\n");
+    std::string receivers;
+    for (int i = 0; i < 80; ++i)
+        receivers += (i ? ", \"" : "\"") + std::string(1000, 'r') + '"';
+    ControllerProcess too_long(gateway.port, root.path(), "too-long");
+    too_long.send("{ seq 3, pdu command : display : snmpTrapReceivers : { " + receivers + " } }");
+    EXPECT_EQ(too_long.finish(answer_time), 1);
+    EXPECT_EQ(too_long.process().errors().substr(0, 100), "controller: message too long for a frame\n");
+
+    // A frame whose message does not decode is shown in hexadecimal; bytes that are no frame end it.
+    StandInGateway undecodable_gateway(true);
+    ProgramProcess undecodable(tool, {"--port", std::to_string(undecodable_gateway.port), "--timeout", "60000"},
+                               root.path(), "undecodable");
+    undecodable_gateway.send_to_next({0x03, 0x00, 0x00, 0x06, 0xFF, 0x00});
+    undecodable_gateway.hang_up();
+    EXPECT_EQ(ended(undecodable),
+              std::pair(1, std::string("controller: cannot decode: FF 00\ncontroller: connection closed by the gateway\n")));
+    StandInGateway garbling_gateway(true);
+    ProgramProcess no_frame(tool, {"--port", std::to_string(garbling_gateway.port), "--timeout", "60000"}, root.path(),
+                            "no-frame");
+    garbling_gateway.send_to_next({'G', 'E', 'T', ' ', '/'});
+    EXPECT_EQ(ended(no_frame), std::pair(1, std::string("controller: not a TPKT frame\n")));
 }
 
 TEST(RawAnswers, AnswersCarryTheSeqAndSlotOfTheirCommandAndWhatNoServiceTakesIsAnError)
