@@ -79,12 +79,52 @@ TEST(Packet, ChangedCopyLeavesTheOriginalHoldingOneMoreBlockStringsAreCutAndSubP
     EXPECT_EQ(q.text(), "0A 0B 0C 0D 0B 0C 0A 0B 0C 0D 0B 0C");
 }
 
+TEST(Packet, SixteenBitFieldsInEitherOrderTrimAndTheDumpsOfAFatalReport)
+{
+    Packet p = make({});
+    p.put16_b(0x1234);
+    p.put16(0x1234);
+    EXPECT_EQ(p.text(), "12 34 34 12");
+    Packet front = make({0xAA});
+    front.push16_b(0x5678);
+    EXPECT_EQ(front.text(), "56 78 AA");
+    EXPECT_EQ(front.pull16_l(), 0x7856);
+    front.push16_b(0x1234);
+    EXPECT_EQ(front.pull16_b(), 0x1234);
+    // A short packet reads as zeros beyond its end.
+    EXPECT_EQ(front.pull16_b(), 0xAA00);
+    EXPECT_EQ(front.pull16_b(), 0);
+
+    // Room at the end of an existing block moves the window towards its start, bytes unmoved.
+    Packet moved = make({0xAA, 0xBB, 0xCC}, 10);
+    moved.reserve_tail(4);
+    EXPECT_EQ(moved.headroom(), 6u);
+    EXPECT_EQ(moved.length(), 3u);
+    moved.reserve_head(4);
+    EXPECT_EQ(moved.text(), "AA BB CC");
+    moved.trim(2);
+    moved.trim(0);
+    EXPECT_EQ(moved.text(), "AA");
+
+    std::ostringstream dump, context, none;
+    EXPECT_TRUE(moved.dump(dump));
+    EXPECT_EQ(dump.str(), "head=10, data=1, tail=" + std::to_string(packet_max_size - 11));
+    EXPECT_TRUE(make({0x01, 0xAB}).dump_context(context));
+    EXPECT_EQ(context.str(), "dump: 1 ab");
+    EXPECT_TRUE(make({}).dump_context(none));
+    EXPECT_FALSE(Packet().dump(none));
+    EXPECT_FALSE(Packet().dump_context(none));
+    EXPECT_EQ(none.str(), "");
+    EXPECT_EQ(Packet().text(), "(null)");
+}
+
 TEST(PacketDeathTest, MisuseIsFatal)
 {
     const std::pair<std::function<void()>, const char*> misuses[] = {
         {[] { Packet().reserve_head(packet_max_size + 1); }, "PACKET ASSERTION FAILED!\nlength>packet_max_size"},
         {[] { Packet().reserve_tail(packet_max_size + 1); }, "len>packet_max_size"},
-        {[] { make({1, 2}, 10).reserve_head(packet_max_size - 11); }, "new_len>packet_max_size"},
+        {[] { make({1, 2}, 10).reserve_head(packet_max_size - 11); },
+         "new_len>packet_max_size\nhead=10, data=2, tail=65524\ndump:\n 1 2\n"},
         {[] { make({1}, 10).reserve_tail(11); }, "_tailroom\\(\\)\\+len <= packet_max_size"},
         {[] { Packet().put(1); }, "null packet"},
         {[] { Packet().pull(); }, "null packet"},
