@@ -18,6 +18,54 @@ TEST(Clock, MillisecondsComeFromSixtyFourBits)
     EXPECT_LE(Mux::milliseconds() - uint32_t((int64_t(now.tv_sec) * 1000000 + now.tv_usec) / 1000), 50u);
 }
 
+Mux::timeval tv(time_t sec, int32_t usec)
+{
+    Mux::timeval t;
+    t.tv_sec = sec;
+    t.tv_usec = usec;
+    return t;
+}
+
+TEST(Clock, TimeValuesCarryMicrosecondsAndPeriodsExpireOnceMoreThanTheirLengthHasPassed)
+{
+    EXPECT_EQ(Mux::timevaldiff(tv(5, 0), tv(4, 0)), 0);
+    // The seconds' and the microseconds' parts are taken apart, each truncated towards zero.
+    EXPECT_EQ(Mux::timevaldiff(tv(1, 999999), tv(2, 0)), 1);
+    EXPECT_EQ(Mux::timevaldiff(tv(1, 0), tv(3, 500000)), 2500);
+    // Past 2038.
+    EXPECT_EQ(Mux::timevaldiff(tv(4102444800, 0), tv(4102444801, 250000)), 1250);
+
+    Mux::timeval a = tv(1, 0);
+    Mux::timevalsub(a, tv(0, 1));
+    EXPECT_EQ(a.tv_sec, 0);
+    EXPECT_EQ(a.tv_usec, 999999);
+    Mux::timeval difference;
+    Mux::timevalsub2(tv(3, 700000), tv(1, 200000), difference);
+    EXPECT_EQ(difference.tv_sec, 2);
+    EXPECT_EQ(difference.tv_usec, 500000);
+
+    EXPECT_EQ(Mux::timevalcompare(tv(1, 5), tv(1, 6)), -1);
+    EXPECT_EQ(Mux::timevalcompare(tv(2, 0), tv(1, 999999)), 1);
+    EXPECT_EQ(Mux::timevalcompare(tv(1, 999999), tv(2, 0)), -1);
+    EXPECT_EQ(Mux::timevalcompare(tv(2, 3), tv(2, 3)), 0);
+    const Mux::timeval from_us = Mux::make_from_usec(3000001);
+    EXPECT_EQ(from_us.tv_sec, 3);
+    EXPECT_EQ(from_us.tv_usec, 1);
+
+    Mux::timeval_timer never;
+    never.init(tv(10, 0), 0);
+    EXPECT_FALSE(never.is_expired(tv(1000, 0)));
+    Mux::timeval_timer every;
+    every.init(tv(10, 0), 500);
+    EXPECT_FALSE(every.is_expired(tv(10, 500000)));
+    EXPECT_TRUE(every.is_expired(tv(10, 501000)));
+    every.inc();
+    EXPECT_EQ(every.start.tv_sec, 10);
+    EXPECT_EQ(every.start.tv_usec, 500000);
+    EXPECT_FALSE(every.is_expired(tv(10, 900000)));
+    EXPECT_TRUE(every.is_expired(tv(11, 1000)));
+}
+
 // Records which of its timers fired, in order, and ends the loop after the expected number.
 struct Recorder {
     Timer timers[3];
