@@ -120,4 +120,38 @@ TEST(ValidityCheckers, TracerNamesThePathToTheFault)
     EXPECT_EQ(trace(ASN1::GeneralizedTime(2024, 13, 1, 0, 0, 0, 0, 0, false)), " This GeneralizedTime is not valid\n");
 }
 
+TEST(ValidityCheckers, TracerSentencesOfEachKind)
+{
+    const ASN1::BIT_STRING::InfoType bitsInfo = {Allocator<ASN1::BIT_STRING>::info(3), ASN1::FixedConstraint, 2, 8};
+    ASN1::BIT_STRING bits(&bitsInfo);
+    bits.getValue().assign({'\x80'}, 1);
+    TestModule::Pick unknown = coding::read<TestModule::Pick>("octets : ''H");
+    using Flags = ASN1::SEQUENCE_OF<ASN1::BOOLEAN, OneOrTwo>;
+    auto picks = coding::read<ASN1::SEQUENCE_OF<TestModule::Pick>>("{ number : 1, number : 2 }");
+    picks[1] = TestModule::Pick();
+    const std::pair<std::unique_ptr<ASN1::AbstractData>, const char*> cases[] = {
+        {std::make_unique<ASN1::INTEGER>(200, range<ASN1::FixedConstraint, -128, 127u>),
+         " The INTEGER value 200 is greater than upper bound 127\n"},
+        {std::make_unique<ASN1::INTEGER>(-129, range<ASN1::FixedConstraint, -128, 127u>),
+         " The INTEGER value -129 is smaller than lower bound -128\n"},
+        // Read unsigned above an unsigned lower bound.
+        {std::make_unique<ASN1::INTEGER>(-1, range<ASN1::FixedConstraint, 1, 255u>),
+         " The INTEGER value 4294967295 is greater than upper bound 255\n"},
+        {std::make_unique<ASN1::INTEGER>(8, range<ASN1::ExtendableConstraint, 0, 7u>), ""},
+        {std::make_unique<ASN1::OCTET_STRING>(1, 'x', &Sized), " This OCTET STRING has size 1 smaller than its lower bound 2\n"},
+        {std::make_unique<ASN1::OCTET_STRING>(5, 'x', &Sized), " This OCTET STRING has size 5 greater than its upper bound 4\n"},
+        {std::make_unique<ASN1::BIT_STRING>(bits), " This BIT STRING has size 1 smaller than its lower bound 2\n"},
+        {std::make_unique<ASN1::PrintableString>(std::string("ok!")), " The character '!' is not valid for the string\n"},
+        {std::make_unique<ASN1::OBJECT_IDENTIFIER>(), " This OBJECT IDENTIFIER is not assigned\n"},
+        {std::make_unique<ASN1::OpenData>(), " This Open Type does not contain any valid data\n"},
+        {std::make_unique<ASN1::OpenData>(&ASN1::OpenData::theInfo, new TestModule::Pick()), " This CHOICE is not selected\n"},
+        {std::make_unique<TestModule::Pick>(), " This CHOICE is not selected\n"},
+        {std::make_unique<TestModule::Pick>(unknown), ""},
+        {std::make_unique<Flags>(), " This SEQUENCE OF has size 0 smaller than its lower bound 1\n"},
+        {std::make_unique<ASN1::SEQUENCE_OF<TestModule::Pick>>(picks), "[1] This CHOICE is not selected\n"},
+    };
+    for (const auto& [value, sentence] : cases)
+        EXPECT_EQ(trace(*value), sentence) << *value;
+}
+
 }  // namespace
