@@ -66,6 +66,53 @@ TEST(Clock, TimeValuesCarryMicrosecondsAndPeriodsExpireOnceMoreThanTheirLengthHa
     EXPECT_TRUE(every.is_expired(tv(11, 1000)));
 }
 
+TEST(Clock, SelectSetsTakeDescriptorsInRangeOnlyAndEachVariantWaitsOnItsOwnSets)
+{
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    Mux::Set empty, read, write;
+    EXPECT_FALSE(read.add(-1));
+    EXPECT_FALSE(read.add(FD_SETSIZE));
+    EXPECT_FALSE(read.has(FD_SETSIZE));
+    ASSERT_TRUE(read.add(ends[0]));
+    ASSERT_TRUE(write.add(ends[1]));
+    EXPECT_TRUE(read.has(ends[0]));
+    EXPECT_FALSE(read.has(ends[1]));
+    EXPECT_EQ(Mux::max_fd(&read, nullptr, &write), std::max(ends[0], ends[1]));
+    EXPECT_EQ(Mux::max_fd(&empty, nullptr, nullptr), -1);
+
+    // Nothing to read yet: only the write end is ready. As select(2), each call leaves in its
+    // sets the descriptors that are ready.
+    Mux::timeval now;
+    Mux::Set readable = read, writable = write, none;
+    EXPECT_EQ(Mux::select_rd(readable, now), 0);
+    EXPECT_FALSE(readable.has(ends[0]));
+    EXPECT_EQ(Mux::select_wr(writable, now), 1);
+    readable = read, writable = write;
+    EXPECT_EQ(Mux::select(readable, writable, none, now), 1);
+    EXPECT_FALSE(readable.has(ends[0]));
+    EXPECT_TRUE(writable.has(ends[1]));
+    ASSERT_EQ(::write(ends[1], "x", 1), 1);
+    readable = read, writable = write;
+    EXPECT_EQ(Mux::select(readable, writable), 2);
+    readable = read;
+    EXPECT_EQ(Mux::select(readable), 1);
+    readable = read, writable = write, none = empty;
+    EXPECT_EQ(Mux::select(readable, writable, none), 2);
+    close(ends[0]);
+    close(ends[1]);
+
+    Mux::timeval set;
+    Mux::timevalset(set, 2500);
+    EXPECT_EQ(set.tv_sec, 2);
+    EXPECT_EQ(set.tv_usec, 500000);
+    Mux::timeval_timer timer;
+    timer.init(set, 100);
+    timer.init_now(now);
+    EXPECT_EQ(timer.start.tv_sec, 0);
+    EXPECT_EQ(timer.period_ms, 100);
+}
+
 // Records which of its timers fired, in order, and ends the loop after the expected number.
 struct Recorder {
     Timer timers[3];
