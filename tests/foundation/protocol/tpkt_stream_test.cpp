@@ -64,6 +64,24 @@ TEST_F(TpktStream, TheLargestPayloadTheLengthCanHoldIsFramedAndALargerOneRefused
     EXPECT_TRUE(link.statuses.empty());
 }
 
+TEST_F(TpktStream, AStreamWithoutASocketFailsToStartAndATracedOneLogsEachReadAndWrite)
+{
+    Link unattached(-1);
+    unattached.activate();
+    EXPECT_EQ(unattached.statuses, Texts{"fd not attached"});
+
+    CaptureStream debug(std::clog);
+    link.stream->set_trace(true);
+    link.activate();
+    pair.peer_write({0x03, 0x00, 0x00, 0x05, 0xAA});
+    ASSERT_TRUE(run_reactor_until([&] { return link.payloads.size() == 1; }));
+    EXPECT_THAT(debug.text(), HasSubstr("receive success"));
+    link.send({0xBB});
+    EXPECT_EQ(pair.peer_read(), (Bytes{0x03, 0x00, 0x00, 0x05, 0xBB}));
+    EXPECT_THAT(debug.text(), HasSubstr("write success"));
+    EXPECT_TRUE(link.statuses.empty());
+}
+
 TEST_F(TpktStream, ReceivesFramesAndResynchronisesOnGarbage)
 {
     CaptureStream debug(std::clog);
