@@ -6,6 +6,7 @@
 
 #include "hardware/dsproc_receiver.h"
 #include "hardware/dsproc_receiver_service.h"
+#include "server/trace_ctl.h"
 
 #include <cerrno>
 
@@ -123,6 +124,29 @@ TEST_F(DspReceiver, EventsReachTheReceiverOfTheirTimeSlotAsTheirTypeAllows)
     EXPECT_EQ(receiver.events, (Strings{"vad -1 0", "vad 1 1", "sd 5", "tone 1000 1", "tone 1000 0", "flags 31 15",
                                         "flags 0 0", "bss 0.750000", "flags 0 0", "flags 0 0"}));
     EXPECT_TRUE(younger.events.empty());
+}
+
+TEST_F(DspReceiver, TracedEventsAreLoggedWithTheirFieldsAndWhyNobodyTookThem)
+{
+    // Switched on for this test only, whatever its outcome.
+    struct EventTraces {
+        EventTraces() { traces.events = true; }
+        ~EventTraces() { traces = saved; }
+        const TraceCtl saved = traces;
+    } on;
+    Receiver receiver(7);
+    ASSERT_TRUE(receiver.enableSD(true) && receiver.enableVAD(false));
+    raise_all(receiver, {"7 vad 3 1 0", "99 sd 1", "7 bss 0.5", "7 sd 4 id=1"});
+    ASSERT_TRUE(receiver.enableVAD(true));
+    raise_all(receiver, {"7 vad 1 1 0 id=1"});
+    EXPECT_EQ(receiver.events, (Strings{"sd 4", "flags 0 0", "flags 0 0"}));
+    for (const char* line : {"dsproc vad event:  dir_mask=3 vad_rx=1 vad_tx=0", "dsproc sd event:  sd_rx=4",
+                             "dsproc bss event:  score=0.5", "dsproc flags event:  flags=0x0, mask=0x0",
+                             "receive dsproc event from unknown timeslot 99"})
+        EXPECT_TRUE(logged(debug, line) || logged(errors, line)) << line;
+    EXPECT_NE(debug.text().find("ignore spurious dsproc vad event (dsproc disabled):  timeslot=7"), std::string::npos);
+    EXPECT_NE(debug.text().find("ignore spurious dsproc bss event (dsproc disabled):  timeslot=7"), std::string::npos);
+    EXPECT_NE(debug.text().find("ignore spurious dsproc vad event:  timeslot=7 id=1 type="), std::string::npos);
 }
 
 TEST_F(DspReceiver, AClosedServiceReopensOnlyToConfigureAndFailuresLeaveTheStateAsItWas)
