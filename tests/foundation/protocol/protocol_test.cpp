@@ -127,10 +127,14 @@ TEST(Protocol, StartUpInitialisesFromTheBottomAndStopsAtTheFirstFailure)
 {
     Journal journal;
     Owner outer;
-    auto* below = static_cast<Recorder*>(outer.add_protocol_tail(new Recorder(journal, "L")));
-    auto* family = static_cast<ProtocolsFamily*>(outer.add_protocol_tail(new ProtocolsFamily));
-    auto* inner = static_cast<Recorder*>(family->add_protocol_tail(new Recorder(journal, "b")));
-    auto* top = static_cast<Recorder*>(outer.add_protocol_tail(new Recorder(journal, "T")));
+    auto layer = [&](ProtocolsList& list, const char* tag) {
+        return static_cast<Recorder*>(list.add_protocol_tail(new Recorder(journal, tag)));
+    };
+    Recorder* below = layer(outer, "L");
+    auto* family = new ProtocolsFamily;
+    outer.add_protocol_tail(family);
+    Recorder* inner = layer(*family, "b");
+    Recorder* top = layer(outer, "T");
     Status ok = top->initialize();
     EXPECT_TRUE(ok->success());
     EXPECT_EQ(journal, (Journal{"L initialize", "b initialize", "T initialize"}));
