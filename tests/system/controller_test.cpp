@@ -97,6 +97,8 @@ TEST(Controller, EndsTheTimeOutAfterTheAnswerWhileSignalsGoOn)
     // The answer came after the start; the tool had 30 s to end before run_controller gave up.
     EXPECT_GE(took, milliseconds(3000));
     EXPECT_LT(took, milliseconds(25000));
+}
+
 // A loopback port standing for the gateway, held by this process: listening, it takes one
 // controller at a time to send it bytes; else it refuses connections.
 class StandInGateway {
