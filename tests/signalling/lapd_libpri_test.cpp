@@ -1,7 +1,7 @@
-// Our data link against libpri, another implementation of Q.921, over a frame channel in this
+// Our data links against libpri, another implementation of Q.921, over a frame channel in this
 // process: either side of a primary-rate link comes up, carries Q.931 traffic in order and notices a
-// cut line; a basic-rate user link gets its TEI from libpri's network side. tshark then reads the
-// frames that crossed.
+// cut line; a basic-rate user link gets its TEI from libpri's network side; the network side of a
+// basic-rate line serves two libpri terminals. tshark then reads the frames that crossed.
 
 #include "foundation/tshark_fields.h"
 #include "signalling/link_owner.h"
@@ -43,14 +43,14 @@ TEST(LapdLibpri, PrimaryRateLinksComeUpCarryCallsInOrderAndNoticeACutLine)
         LinkOwner owner(side, nullptr);
         PriBridge bridge(*owner.link, side ? PRI_CPE : PRI_NETWORK, false, dir / ("/" + std::to_string(side)));
         // libpri polls an idle link after 300 ms, so that it soon notices the cut; no call of its times out.
-        pri_set_timer(bridge.pri, PRI_TIMER_T203, 300), pri_set_timer(bridge.pri, PRI_TIMER_T303, 60000);
+        pri_set_timer(bridge.peer.pri, PRI_TIMER_T203, 300), pri_set_timer(bridge.peer.pri, PRI_TIMER_T303, 60000);
         owner.link->activate();
         ASSERT_TRUE(bridge.run_until([&] { return bridge.saw(PRI_EVENT_DCHAN_UP) && owner.state() == 6; })) << side;
 
         // libpri places three calls; a STATUS ENQUIRY about one of them is answered by a STATUS. Up to 20
         // are in flight, so that the window fills and the numbers wrap.
         for (int channel : {1, 2, 3})
-            pri_call(bridge.pri, pri_new_call(bridge.pri), PRI_TRANS_CAP_SPEECH, channel, 1, 0, nullptr, PRI_UNKNOWN,
+            pri_call(bridge.peer.pri, pri_new_call(bridge.peer.pri), PRI_TRANS_CAP_SPEECH, channel, 1, 0, nullptr, PRI_UNKNOWN,
                      nullptr, PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN, PRI_LAYER_1_ALAW);
         ASSERT_TRUE(bridge.run_until([&] { return owner.messages.size() == 3; }));
         std::vector<std::string> calls, asked, answered;
@@ -68,7 +68,7 @@ TEST(LapdLibpri, PrimaryRateLinksComeUpCarryCallsInOrderAndNoticeACutLine)
         EXPECT_EQ(answered, asked) << side;
 
         // Cut with an enquiry outstanding: our T200 runs out in timer recovery, then in re-establishment.
-        bridge.cut = true;
+        bridge.peer.cut = true;
         owner.send(bytes("08 02 80 01 75")), owner.take_events();
         for (int second = 0; second < 8; ++second)
             clock.advance(1000);
@@ -94,6 +94,55 @@ TEST(LapdLibpri, ABasicRateUserEstablishesAsAskedOnceTheNetworkHasGivenItsTei)
     owner.link->status()->out(status);
     EXPECT_NE(status.str().find("self: TEI=64,"), std::string::npos) << status.str();
     expect_clean(dir / "/bri");
+}
+
+TEST(LapdLibpri, TwoBasicRateTerminalsGetTheirTeisHearASetupAndOnlyTheAnsweringOneGetsTheCall)
+{
+    testsupport::TempRoot dir;
+    FrozenClock clock;
+    PriTerminals line(2, dir / "/ptmp");
+    // A basic-rate terminal sends one frame at a time, and the network acknowledges only when polled:
+    // the terminals poll after 100 ms.
+    for (auto& terminal : line.terminals)
+        pri_set_timer(terminal->pri, PRI_TIMER_T200, 100);
+    line.link->activate();
+    auto up = [&] {
+        for (auto& terminal : line.terminals)
+            if (!terminal->saw(PRI_EVENT_DCHAN_UP))
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(line.run_until([&] { return up() && line.teis[0] && line.teis[1]; }, 5000));
+    EXPECT_EQ(std::min(line.teis[0], line.teis[1]), 64u);
+    EXPECT_EQ(std::max(line.teis[0], line.teis[1]), 65u);
+
+    // A SETUP (call reference 5, speech, B1, sending complete) goes to both as one broadcast frame.
+    line.send(bytes("08 01 05 05 A1 04 03 80 90 A3 18 01 89"));
+    ASSERT_TRUE(line.run_until([&] { return line.terminals[0]->ringing && line.terminals[1]->ringing; }));
+    pri_answer(line.terminals[0]->pri, line.terminals[0]->ringing, 1, 0);
+    ASSERT_TRUE(line.run_until([&] { return !line.messages.empty(); }));
+    EXPECT_EQ(line.messages[0].at(3), 0x07) << "a CONNECT";
+
+    // A CONNECT ACKNOWLEDGE and twenty STATUS ENQUIRYs: seven go out at once, the rest wait for the
+    // terminal's acknowledgements; each enquiry is answered by a STATUS.
+    const size_t before = line.sent.size();
+    line.send(bytes("08 01 05 0F"));
+    for (int n = 0; n < 20; ++n)
+        line.send(bytes("08 01 05 75"));
+    EXPECT_EQ(line.sent.size() - before, 7u);
+    auto statuses = [&] {
+        return std::count_if(line.messages.begin(), line.messages.end(), [](auto& m) { return m.at(3) == 0x7D; });
+    };
+    EXPECT_TRUE(line.run_until([&] { return statuses() == 20; }, 20000)) << statuses();
+    unsigned call_frames = 0;
+    for (const auto& frame : line.sent)
+        if (frame.size() > 6 && !(frame[2] & 1) && (frame[6] & 0x7F) == 5) {
+            ++call_frames;
+            EXPECT_EQ(frame[1] >> 1, int(line.teis[0])) << "an I frame of the call to the other terminal";
+        }
+    EXPECT_GE(call_frames, 21u);
+    EXPECT_FALSE(line.terminals[1]->saw(PRI_EVENT_HANGUP));
+    expect_clean(dir / "/ptmp");
 }
 
 }  // namespace

@@ -112,4 +112,28 @@ TEST(LapdNt, BroadcastsASetupRoutesTheCallToItsTerminalAndKeepsSevenFramesOutsta
     EXPECT_EQ(nt.take(), "");
 }
 
+TEST(LapdNt, AnIdleTerminalThatAnswersNoPollIsRemovedOnTheFourthT200Expiry)
+{
+    FrozenClock clock;
+    NtOwner nt;
+    nt.link->activate();
+    nt.rx("FC FF 03 0F 01 00 01 FF");
+    EXPECT_EQ(nt.take(), "FE FF 03 0F 00 00 04 FF|FE FF 03 0F 01 00 02 81|02 81 7F");
+    // Idle for 10 s: polled, then polled again on each of three T200 expiries, a second apart.
+    clock.advance(9999);
+    EXPECT_EQ(nt.take(), "");
+    clock.advance(1);
+    EXPECT_EQ(nt.take(), "02 81 01 01");
+    for (int expiry = 1; expiry <= 3; ++expiry) {
+        clock.advance(1000);
+        EXPECT_EQ(nt.take(), "02 81 01 01") << expiry;
+    }
+    // The fourth takes the TEI back: no more polls, and the next request gets 64 again.
+    clock.advance(1000);
+    clock.advance(20000);
+    EXPECT_EQ(nt.take(), "");
+    nt.rx("FC FF 03 0F 02 00 01 FF");
+    EXPECT_EQ(nt.take(), "FE FF 03 0F 02 00 02 81|02 81 7F");
+}
+
 }  // namespace
