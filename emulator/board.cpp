@@ -380,7 +380,8 @@ void Board::written(OpenFile& file, const uint8_t* data, size_t size)
     for (DeviceModel* model : driver.models) {
         Written taken = model->write(file, data, size);
         if (!taken.name.empty()) {
-            journal_.add(driver.path, taken.name, taken.fields, std::to_string(size));
+            if (taken.journal)
+                journal_.add(driver.path, taken.name, taken.fields, std::to_string(size));
             return;
         }
     }

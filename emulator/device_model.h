@@ -61,6 +61,7 @@ struct RequestType {
 struct Written {
     std::string name;  // empty: not this model's write
     std::string fields;
+    bool journal = true;  // false keeps a routine write out of the journal
 };
 
 class DeviceModel {

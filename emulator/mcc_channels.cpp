@@ -18,25 +18,36 @@
 // daemon reads them in packets of the channel's packet size, each once it has arrived.
 //
 // Controller channels sit on TDM channels 256 to 383, the lowest free one first; a test names the
-// next one with "set /dev/mcc/ctl next-timeslot <channel>".
+// next one with "set /dev/mcc/ctl next-timeslot <channel>". A board description gives the controller
+// its channels of each kind with "set /dev/mcc/ctl channels <data> <bri> <transparent>" (SS7 channels
+// are data channels): an allocation beyond them fails with ENOSPC, and the channel-count request
+// answers how many of each are free. Without it the kinds are not counted and the request answers 0.
+//
+// A test taps a frame channel by the line channel the switch joins it to (see frame_taps.h).
 
 #include "emulator/device_model.h"
+#include "emulator/frame_taps.h"
 #include "emulator/open_file.h"
+#include "emulator/tdm_routes.h"
 #include "foundation/os/big_endian.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <deque>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 
 namespace Emulator {
 
 namespace {
 
 constexpr uint32_t highest_type = 3;
+constexpr uint32_t bri = 1;
 constexpr uint32_t transparent = 2;
+constexpr size_t kinds = 3;  // data (and SS7), BRI, transparent
 constexpr int32_t first_timeslot = 256;
 constexpr int32_t channel_count = 128;
 constexpr long long switch_channels = 10240;
@@ -75,15 +86,23 @@ public:
         define({0x40144D00, "MCC_ALLOCATE", Argument::record, 20, {"type", "word1", "word2", "word3", "word4"},
                 [this](Call& call) { return allocate(call); }});
         define({0x20004D02, "MCC_TIMESLOT", Argument::none, 0, {}, [this](Call& call) { return timeslot(call); }});
+        define({0x80104D03, "MCC_CHANNELS", Argument::record, 16, {"data", "bri", "transparent", "word3"},
+                [this](Call& call) { return free_channels(call); }});
+        define(taps_.request());
     }
 
     Written write(OpenFile& file, const uint8_t* data, size_t size) override
     {
+        if (taps_.is_tap(file))
+            return from_tap(file, data, size);
         auto found = channels_.find(file.id());
         std::string timeslot = found == channels_.end() ? "none" : std::to_string(found->second.timeslot);
         std::string fields = "file=" + std::to_string(file.id()) + " timeslot=" + timeslot;
-        if (found == channels_.end() || found->second.type != transparent)
+        if (found == channels_.end() || found->second.type != transparent) {
+            if (found != channels_.end())
+                taps_.from_daemon([&](int32_t tapped) { return reaches(found->second, tapped); }, data, size);
             return {"frame", fields + " bytes=" + bytes_text(data, size)};
+        }
         Channel& channel = found->second;
         std::ofstream(capture_path(channel.timeslot), std::ios::binary | std::ios::app)
             .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -123,6 +142,14 @@ public:
     bool set(const Words& arguments) override
     {
         long long number;
+        if (arguments.size() == 4 && arguments[0] == "channels") {
+            std::array<long long, kinds> counts;
+            for (size_t kind = 0; kind < kinds; ++kind)
+                if (!parse_number(arguments[1 + kind], counts[kind]) || counts[kind] < 0 || counts[kind] > channel_count)
+                    return false;
+            capacity_ = counts;
+            return true;
+        }
         if (arguments.size() < 2 || !parse_number(arguments[1], number))
             return false;
         if (arguments.size() == 2 && arguments[0] == "next-timeslot" && number >= 0 && number < switch_channels) {
@@ -180,7 +207,48 @@ public:
     int send_buffer() const override { return daemon_send_buffer; }
 
 private:
-    void closed(OpenFile& file) override { channels_.erase(file.id()); }
+    void closed(OpenFile& file) override
+    {
+        channels_.erase(file.id());
+        taps_.closed(file);
+    }
+
+    static size_t kind_of(uint32_t type) { return type == bri || type == transparent ? type : 0; }
+
+    size_t used(size_t kind) const
+    {
+        size_t count = 0;
+        for (const auto& entry : channels_)
+            count += kind_of(entry.second.type) == kind;
+        return count;
+    }
+
+    // Whether the switch joins the channel to the line channel: the line is what it receives, or
+    // where it transmits.
+    static bool reaches(const Channel& channel, int32_t line)
+    {
+        return switch_source(line) == channel.timeslot || switch_source(channel.timeslot) == line;
+    }
+
+    Written from_tap(OpenFile& tap, const uint8_t* data, size_t size)
+    {
+        for (auto& entry : channels_) {
+            Channel& channel = entry.second;
+            if (channel.type != transparent && reaches(channel, taps_.tapped(tap))) {
+                channel.file->push(std::vector<uint8_t>(data, data + size));
+                return FrameTaps::written_by_tap(tap, channel.file);
+            }
+        }
+        return FrameTaps::written_by_tap(tap, nullptr);
+    }
+
+    Answer free_channels(Call& call)
+    {
+        for (size_t kind = 0; kind < kinds; ++kind)
+            BigEndian::put_u32(call.record, 4 * kind, capacity_ ? uint32_t((*capacity_)[kind] - used(kind)) : 0);
+        BigEndian::put_u32(call.record, 12, 0);
+        return {};
+    }
 
     Clock::duration line_time(size_t octets) const
     {
@@ -232,6 +300,8 @@ private:
         uint32_t type = BigEndian::get_u32(call.record, 0);
         if (type > highest_type)
             return Answer::failure(EINVAL);
+        if (capacity_ && used(kind_of(type)) >= size_t((*capacity_)[kind_of(type)]))
+            return Answer::failure(ENOSPC);
         int32_t timeslot = free_timeslot();
         if (timeslot < 0)
             return Answer::failure(ENOSPC);
@@ -258,6 +328,8 @@ private:
     }
 
     std::map<int, Channel> channels_;  // by open file
+    std::optional<std::array<long long, kinds>> capacity_;  // channels of each kind; none: not counted
+    FrameTaps taps_;
     int32_t next_timeslot_ = -1;
     long long rate_ = line_rate;
 };

@@ -8,6 +8,7 @@
 // output instead of being journalled, so the journal and the emulator's memory stay small.
 
 #include "emulator/device_model.h"
+#include "emulator/tdm_routes.h"
 #include "foundation/os/big_endian.h"
 
 #include <array>
@@ -23,10 +24,14 @@ constexpr uint8_t floating = 0xFF;
 
 bool is_channel(long long channel) { return channel >= 0 && channel < channel_count; }
 
+class TdmSwitch;
+TdmSwitch* the_switch = nullptr;
+
 class TdmSwitch : public DeviceModel {
 public:
     TdmSwitch() : DeviceModel("/dev/hal")
     {
+        the_switch = this;
         using DeviceLink::Argument;
         define({0x80084D02, "connect", Argument::record, 8, {"output", "source"},
                 [this](Call& call) { return connect(call); }});
@@ -71,6 +76,13 @@ public:
             return false;
         remote_[static_cast<int>(channel)] = static_cast<uint8_t>(byte);
         return true;
+    }
+
+    ~TdmSwitch() override { the_switch = nullptr; }
+
+    int32_t source_of(int32_t channel) const
+    {
+        return is_channel(channel) && outputs_[channel].drive == Drive::source ? outputs_[channel].source : -1;
     }
 
 private:
@@ -172,5 +184,7 @@ private:
 const DeviceModel::Registration<TdmSwitch> registration;
 
 }  // namespace
+
+int32_t switch_source(int32_t output) { return the_switch ? the_switch->source_of(output) : -1; }
 
 }  // namespace Emulator

@@ -115,6 +115,8 @@ public:
     // The counters, with the RTB's present size.
     const Statistics& statistics() const;
     int state_id() const { return current_->get_state_id(); }
+    // The FSN of the last MSU accepted (127 after a reset).
+    unsigned bsnt() const { return bsnt_; }
 
     // "SS7/L2 [dpc=<dpc>, slc=<slc>, trunk=<trunk>] (<state>): "
     void PutHeader(std::ostream& out) const;

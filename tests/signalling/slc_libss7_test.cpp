@@ -108,20 +108,20 @@ TEST(SlcLibss7, ComesIntoServiceAndCarriesMessagesInOrderBothWaysAlsoWhenSignalU
     ASSERT_TRUE(bridge.run_until([&] { return bridge.saw(SS7_EVENT_UP) && mtp3.link->state_id() == 5; }, 3000));
 
     for (bool dropping : {false, true}) {
-        bridge.dropping = dropping;
-        mtp3.lpa_cics.clear(), bridge.lpa_cics.clear();
+        bridge.line.dropping = dropping;
+        mtp3.lpa_cics.clear(), bridge.line.lpa_cics.clear();
         std::vector<int> cics;
         for (int cic = 1; cic <= 100; ++cic)
             cics.push_back(cic), mtp3.send_lpa(cic);
         // libss7 takes its messages once its MTP3 lets traffic through, a little after the link is up.
         int next = 1;
         EXPECT_TRUE(bridge.run_until([&] {
-            while (next <= 100 && isup_lpa(bridge.ss7, next, Ss7Bridge::ours) == 0)
+            while (next <= 100 && isup_lpa(bridge.line.ss7, next, Ss7Bridge::ours) == 0)
                 ++next;
-            return mtp3.lpa_cics.size() >= 100 && bridge.lpa_cics.size() >= 100;
+            return mtp3.lpa_cics.size() >= 100 && bridge.line.lpa_cics.size() >= 100;
         }, 20000)) << dropping;
         EXPECT_EQ(mtp3.lpa_cics, cics) << dropping;
-        EXPECT_EQ(bridge.lpa_cics, cics) << dropping;
+        EXPECT_EQ(bridge.line.lpa_cics, cics) << dropping;
     }
     EXPECT_FALSE(bridge.saw(SS7_EVENT_DOWN) || bridge.saw(MTP2_LINK_DOWN));
     EXPECT_EQ(mtp3.activations, 1u);

@@ -1,69 +1,30 @@
 #pragma once
 
-// libss7 as the far end of our SS7 signalling link, both in this process's reactor. libss7 owns one
-// end of a SOCK_SEQPACKET pair as a D channel (frames with two check octets) and runs on its own
-// timers, which keep real time. The bridge at the other end hands signal units between it and the
-// link, lets libss7 write one signal unit every few milliseconds (it would otherwise fill the line
-// with FISUs), and stands in for the channel controller in SS7 mode, which repeats the last FISU
-// or LSSU sent while nothing else is to be sent. It can drop every tenth signal unit each way, and
-// it writes every signal unit that crossed into a pcap file (link type 140, MTP2) for tshark.
+// libss7 as the far end of our SS7 signalling link, both in this process's reactor (see
+// support/ss7_instance.h): the bridge is the link's frame channel and hands its signal units to the
+// libss7 instance, which stands for the line.
 
-#include "foundation/reactor/dpc.h"
-#include "foundation/reactor/event.h"
-#include "foundation/reactor/multiplexer.h"
-#include "foundation/reactor/timer.h"
 #include "signalling/ss7/slc.h"
-
-extern "C" {
-#include <libss7.h>
-}
-
-#include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <functional>
-#include <vector>
-
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
+#include "support/reactor_run.h"
+#include "support/ss7_instance.h"
 
 namespace signallingtest {
 
 struct Ss7Bridge : GenericHDLC {
-    static constexpr unsigned ours = 1, theirs = 2;  // point codes
+    static constexpr unsigned ours = testsupport::Ss7Instance::ours, theirs = testsupport::Ss7Instance::theirs;
 
-    Ss7Bridge(SS7::SLC& link, const std::string& pcap_path) : link(link), pcap(pcap_path)
+    Ss7Bridge(SS7::SLC& link, const std::string& pcap_path)
+        : link(link), line(pcap_path, [this](const unsigned char* su, unsigned length) {
+              Packet p;
+              p.reserve_head(0), p.put(su, length), this->link.on_hdlc_receive(p);
+          })
     {
-        socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds);
-        ss7_set_message([](struct ss7*, char*) {}), ss7_set_error([](struct ss7*, char*) {});
-        ss7 = ss7_new(SS7_ITU);
-        ss7_set_network_ind(ss7, SS7_NI_NAT);
-        ss7_set_pc(ss7, theirs);
-        ss7_add_link(ss7, SS7_TRANSPORT_DAHDIDCHAN, fds[0], 0, ours);
         link.channel = this;
-        from_ss7.Bind("from libss7", &Ss7Bridge::on_frame, this), from_ss7.Schedule(fds[1], POLLIN);
-        to_ss7.Bind("libss7", &Ss7Bridge::on_ss7, this), to_ss7.Schedule(fds[0], POLLIN);
-        for (uint32_t word : {0xa1b2c3d4u, 0x00040002u, 0u, 0u, 65535u, 140u})  // version 2.4, MTP2
-            pcap.write(reinterpret_cast<const char*>(&word), 4);
-        ss7_start(ss7);
-    }
-    ~Ss7Bridge() override
-    {
-        from_ss7.Release(), to_ss7.Release(), close(fds[0]), close(fds[1]);
-        // libss7 has no call that frees its instance: the retired ones stay reachable.
-        static auto* retired = new std::vector<struct ss7*>;
-        retired->push_back(ss7);
     }
 
     bool hdlc_transmit(Packet& su) override
     {
-        std::vector<unsigned char> octets(su.data(), su.data() + su.length());
-        // What the controller repeats: an LSSU as it is, the FISU that follows anything else.
-        repeated = octets.size() <= 5 ? octets : std::vector<unsigned char>{octets[0], octets[1], 0};
-        sent_since_tick = true;
-        forward(octets);
+        line.from_line(su.data(), su.length());
         return true;
     }
     bool is_open() const override { return true; }
@@ -72,92 +33,12 @@ struct Ss7Bridge : GenericHDLC {
     // Runs the reactor until done() holds, at most limit_ms of real time; whether it held.
     bool run_until(std::function<bool()> done, unsigned limit_ms)
     {
-        until = std::move(done);
-        deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-        next_tick = std::chrono::steady_clock::now();
-        Dpc dpc;
-        dpc.Bind(this, &Ss7Bridge::each_pass), dpc.Activate();
-        Timer tick;  // never due on the frozen clock: keeps each poll to a millisecond
-        tick.set(1, [] {});
-        multiplexer.run(false, true);
-        return until();
+        return testsupport::run_reactor_until(done, limit_ms, [this] { line.each_pass(); });
     }
-    bool saw(int event) const { return std::count(events.begin(), events.end(), event) > 0; }
-
-    void forward(std::vector<unsigned char> octets)
-    {
-        if (dropping && ++to_ss7_count % 10 == 0)
-            return;
-        record(octets);
-        octets.resize(octets.size() + 2);
-        (void)!write(fds[1], octets.data(), octets.size());
-    }
-    void record(const std::vector<unsigned char>& octets)
-    {
-        timeval now;
-        gettimeofday(&now, nullptr);
-        const uint32_t length = uint32_t(octets.size());
-        for (uint32_t word : {uint32_t(now.tv_sec), uint32_t(now.tv_usec), length, length})
-            pcap.write(reinterpret_cast<const char*>(&word), 4);
-        pcap.write(reinterpret_cast<const char*>(octets.data()), length).flush();
-    }
-    void on_frame(int fd, short revents)
-    {
-        std::vector<unsigned char> frame(1024);
-        frame.resize(size_t(std::max<ssize_t>((revents & POLLIN) ? read(fd, frame.data(), frame.size()) : 0, 0)));
-        if (frame.size() <= 2 || (dropping && ++from_ss7_count % 10 == 0))
-            return;
-        frame.resize(frame.size() - 2);
-        record(frame);
-        Packet p;
-        p.reserve_head(0), p.put(frame.data(), unsigned(frame.size())), link.on_hdlc_receive(p);
-    }
-    // The event holds a duplicate of libss7's descriptor; libss7 knows its link by the original.
-    void on_ss7(int, short revents)
-    {
-        if (revents & POLLIN)
-            ss7_read(ss7, fds[0]);
-        take_events();
-    }
-    void take_events()
-    {
-        while (ss7_event* event = ss7_check_event(ss7)) {
-            events.push_back(event->e);
-            if (event->e == ISUP_EVENT_LPA)
-                lpa_cics.push_back(event->lpa.cic);
-        }
-    }
-    void each_pass()
-    {
-        timeval now;
-        gettimeofday(&now, nullptr);
-        if (const timeval* next = ss7_schedule_next(ss7); next && !timercmp(&now, next, <))
-            ss7_schedule_run(ss7), take_events();
-        if (std::chrono::steady_clock::now() >= next_tick) {
-            next_tick += std::chrono::milliseconds(2);
-            if (ss7_pollflags(ss7, fds[0]) & POLLOUT)
-                ss7_write(ss7, fds[0]);
-            if (!sent_since_tick && !repeated.empty())
-                forward(repeated);
-            sent_since_tick = false;
-        }
-        if (until() || std::chrono::steady_clock::now() > deadline)
-            multiplexer.terminate();
-    }
+    bool saw(int event) const { return line.saw(event); }
 
     SS7::SLC& link;
-    std::ofstream pcap;
-    int fds[2];
-    struct ss7* ss7;
-    Event from_ss7, to_ss7;
-    std::vector<int> events;  // libss7's, in order
-    std::vector<int> lpa_cics;  // the circuits of the loop back acknowledgements libss7 received
-    std::vector<unsigned char> repeated;
-    bool sent_since_tick = false;
-    bool dropping = false;
-    unsigned to_ss7_count = 0, from_ss7_count = 0;
-    std::function<bool()> until;
-    std::chrono::steady_clock::time_point deadline, next_tick;
+    testsupport::Ss7Instance line;
 };
 
 }  // namespace signallingtest

@@ -32,7 +32,7 @@ TEST(DefaultBoard, QueryListsItsMixerUnitsVoiceChannelsAndModemsAndThePlayerPlay
     EXPECT_EQ(controller->wait_for("pdu signal : query", answer_time),
               "{ pdu signal : query : { boardMajor 0, boardMinor 0, rtp-g729 60, rtp-g723 60, rtp-g711 120, "
               "rtp-g711mcc 30, modem 8, mixer { { unit 0, " + unit + ", { unit 1, " + unit + " }, mux TRUE, "
-              "mcc-data 0, mcc-bri 0, mcc-trans 0, echoBus { }, t38-instances 0, digital-modems 0, lin16 0, "
+              "mcc-data 32, mcc-bri 8, mcc-trans 64, echoBus { }, t38-instances 0, digital-modems 0, lin16 0, "
               "universal 120 } }");
 
     // The prompt: a 20-octet period of a 400 Hz tone, 100 times; the player's channel plays it out.

@@ -1,0 +1,113 @@
+#include "signalling/slots/isdn_slot.h"
+
+#include "foundation/util/ext_header.h"
+#include "server/trace_ctl.h"
+
+#include <cerrno>
+#include <iostream>
+#include <poll.h>
+#include <unistd.h>
+
+IsdnSlot::IsdnSlot(Fd fd, int channel, ISDN::LAPD* link, const char* event_name) : channel(channel), link_(link)
+{
+    link->listener = this;
+    link->channel = this;
+    event_.Bind(event_name, &IsdnSlot::OnEvent, this);
+    event_.Schedule(fd, POLLIN | POLLOUT);
+    add_protocol_tail(link);
+}
+
+void IsdnSlot::PutHeader(std::ostream& out) const { out << "isdn-slot[" << channel << "]: "; }
+
+bool IsdnSlot::IActivate(const TERM::TermActivateParams&)
+{
+    activate();
+    return true;
+}
+
+bool IsdnSlot::IDeactivate()
+{
+    deactivate();
+    return true;
+}
+
+bool IsdnSlot::IUserData(const std::vector<char>& data)
+{
+    Packet p;
+    prepare_head(p);
+    p.put(reinterpret_cast<const unsigned char*>(data.data()), unsigned(data.size()));
+    message(p);
+    return true;
+}
+
+void IsdnSlot::OnEvent(int fd, short revents)
+{
+    if (revents & POLLIN) {
+        Packet frame;
+        frame.reserve_head(0);
+        ssize_t length = read(fd, frame.tail_space(), frame.tailroom());
+        if (length > 0) {
+            frame.extend(unsigned(length));
+            if (traces.isdn)
+                std::clog << ext::header(this) << ": rx " << frame.text() << std::endl;
+            receive(frame);
+        } else if (length == 0) {
+            // The driver never ends a channel: one that does is gone, and would be reported
+            // readable on every pass from now on.
+            std::cerr << ext::header(this) << "end of file, channel closed" << std::endl;
+            event_.Release();
+            return;
+        }
+    }
+    if ((revents & POLLOUT) && !ready_ && is_open()) {
+        ready_ = true;
+        event_.Schedule(event_.fd(), POLLIN);
+        link_->on_hdlc_ready();
+    }
+}
+
+bool IsdnSlot::hdlc_transmit(Packet& frame)
+{
+    if (frame.is_null() || frame.length() == 0)
+        return true;
+    if (!is_open())
+        return false;
+    for (;;) {
+        if (write(event_.fd(), frame.data(), frame.length()) >= 0) {
+            if (traces.isdn)
+                std::clog << ext::header(this) << ": tx " << frame.text() << std::endl;
+            return true;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN) {
+            ready_ = false;
+            event_.Schedule(event_.fd(), POLLIN | POLLOUT);
+        }
+        return false;
+    }
+}
+
+void IsdnSlot::UpdateISDN_Statistics()
+{
+    LGCP::IoctlResponse response;
+    if (link_->GetInfo(response.select_isdnLinkInfo()))
+        OnIoctlResponse(response);
+}
+
+void IsdnSlot::on_activated(Protocol*)
+{
+    UpdateISDN_Statistics();
+    OnActivated();
+}
+
+void IsdnSlot::on_deactivated(Protocol*, Smart_pointer<Internal_protocol_status>)
+{
+    UpdateISDN_Statistics();
+    OnDeactivated();
+}
+
+void IsdnSlot::on_message(Packet& p)
+{
+    OnUserData(std::vector<char>(p.data(), p.data() + p.length()));
+}

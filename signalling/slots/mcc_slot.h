@@ -1,0 +1,32 @@
+#pragma once
+
+// A bare channel of the channel controller handed to the controller: what the channel receives
+// goes up as userData signals, one per read, and the controller's userData is written to it. No
+// protocol runs on it; the channel type was chosen when it was allocated.
+
+#include "foundation/reactor/event.h"
+#include "server/slot.h"
+
+class MccSlot : public Slot {
+public:
+    // Takes a descriptor on which a channel is allocated; the caller keeps its own.
+    explicit MccSlot(Fd channel);
+
+    bool IOnOutputStream() override { return true; }
+    bool IOnInputStream() override { return true; }
+    int IGetTransmitChannel() override { return channel; }
+    int IGetReceiveChannel() override { return channel; }
+    // One write of all the octets; a failed write is logged, the command still succeeds.
+    bool IUserData(const std::vector<char>& data) override;
+    const char* GetName() const override { return "MCC"; }
+
+    void OnEvent(int fd, short revents);
+    void DoRead();
+    void PutHeader(std::ostream& out) const;
+
+    // The switch channel of the allocated channel; negative when the driver did not tell it.
+    int channel;
+
+private:
+    Event event_;
+};

@@ -1,0 +1,17 @@
+#include "signalling/slots/pstn_factory.h"
+
+#include "signalling/slots/pstn_slot.h"
+
+#include "asn1/modules/LGCP.h"
+
+PstnFactory* PstnFactory::instance()
+{
+    static PstnFactory factory;
+    return &factory;
+}
+
+Slot* PstnFactory::INewSlot(const LGCP::CreateParams& params)
+{
+    const LGCP::PstnParams* pstn = params.get_pstn();
+    return pstn ? new PstnSlot(*pstn) : nullptr;
+}

@@ -1,0 +1,266 @@
+#include "signalling/slots/pstn_slot.h"
+
+#include "signalling/isdn/lapd_nt.h"
+#include "signalling/slots/hdlc_link_info.h"
+#include "signalling/ss7/slc.h"
+
+#include <iostream>
+
+PstnSlot::PstnSlot(const LGCP::PstnParams& params)
+{
+    hdlc_.notify = this;
+    Protocol* link = nullptr;
+    if (const LGCP::SS7Params* ss7 = params.get_ss7()) {
+        slc_ = new SS7::SLC;
+        slc_->channel = &hdlc_;
+        slc_->trunk = uint32_t(ss7->get_trunk().getValue());
+        slc_->slc = uint32_t(ss7->get_slc().getValue());
+        slc_->dpc = uint32_t(ss7->get_dpc().getValue());
+        slc_->opc = uint32_t(ss7->get_opc().getValue());
+        slc_->emergency = ss7->get_emergency().getValue();
+        hdlc_.id = uint32_t(ss7->get_trunk().getValue());
+        trunk_ = uint32_t(ss7->get_trunk().getValue()) - 1;
+        sink_ = slc_;
+        link = slc_;
+    } else if (const LGCP::IsdnParams* isdn = params.get_isdn()) {
+        const bool bri = isdn->get_type().getValue() == LGCP::IsdnType::bri;
+        const bool network = isdn->get_side().get_network();
+        const int log = isdn->get_log().getValue();
+        if (bri && network) {
+            kind_ = bri_network;
+            lapd_nt_ = new ISDN::LAPD_NT;
+            lapd_nt_->set_log(uint32_t(log));
+            link = lapd_nt_;
+        } else {
+            kind_ = bri ? bri_user : isdn_primary;
+            const int trunk = isdn->get_trunk().getValue();
+            lapd_ = new ISDN::LAPD(ISDN::Side::user, 0);
+            lapd_->side = network ? ISDN::Side::network : ISDN::Side::user;
+            lapd_->link_number = uint32_t(trunk);
+            lapd_->log_level = uint32_t(log);
+            lapd_->listener = this;
+            lapd_->channel = &hdlc_;
+            hdlc_.log = log;
+            hdlc_.id = uint32_t(trunk);
+            if (bri)
+                lapd_->change_to_bri();
+            trunk_ = uint32_t(trunk) - 1;
+            sink_ = lapd_;
+            link = lapd_;
+        }
+    }
+    if (link)
+        add_protocol_tail(link);
+    update_timer_.set(update_ms, &PstnSlot::OnUpdateTimer, this);
+}
+
+// The channel goes first, so that no event of it reaches a link being deleted.
+PstnSlot::~PstnSlot() { hdlc_.deactivate(); }
+
+void PstnSlot::OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNumber& state)
+{
+    if (trunk != trunk_ || !slc_ || state == last_state_)
+        return;
+    slc_->OnTrunkHardStatus(state == ACP::TrunkState::normal);
+    last_state_ = state;
+}
+
+bool PstnSlot::IActivate(const TERM::TermActivateParams&)
+{
+    iactivate();
+    return true;
+}
+
+bool PstnSlot::IDeactivate()
+{
+    deactivate();
+    return true;
+}
+
+void PstnSlot::iactivate()
+{
+    if (hdlc_.activate())
+        activate();
+    else
+        OnDeactivated();
+}
+
+bool PstnSlot::IUserData(const std::vector<char>& data)
+{
+    Packet p;
+    prepare_head(p);
+    p.put(reinterpret_cast<const unsigned char*>(data.data()), unsigned(data.size()));
+    message(p);
+    return true;
+}
+
+bool PstnSlot::Ioctl(const LGCP::IoctlParams& params)
+{
+    if (!slc_)
+        return false;
+    if (params.get_ss7RqBSN()) {
+        LGCP::IoctlResponse response;
+        response.select_ss7BSN().setValue(int(slc_->bsnt()));
+        OnIoctlResponse(response);
+        return true;
+    }
+    if (const LGCP::SS7L2Log* log = params.get_ss7Log()) {
+        SS7::SLC::Trace& trace = slc_->trace;
+        trace.state = log->get_state().getValue();
+        trace.raw_receive = log->get_raw_receive().getValue();
+        trace.raw_transmit = log->get_raw_transmit().getValue();
+        trace.mtp_transmit = log->get_mtp_transmit().getValue();
+        trace.mtp_receive = log->get_mtp_receive().getValue();
+        trace.mtp_activate = log->get_mtp_activate().getValue();
+        trace.timers = log->get_timers().getValue();
+        trace.msu_processing = log->get_msu_processing().getValue();
+        return true;
+    }
+    return false;
+}
+
+bool PstnSlot::IHwConnectReceiver(Slot& source)
+{
+    if (e1()) {
+        const int trunk = source.GetTrunk();
+        if (unsigned(trunk) > 3) {
+            std::cerr << "pstn-slot: invalid trunk number: " << trunk << std::endl;
+            return false;
+        }
+        const int timeslot = source.GetTrunkTimeSlot();
+        if (unsigned(timeslot) > 31) {
+            std::cerr << "pstn-slot: invalid timeslot: " << timeslot << std::endl;
+            return false;
+        }
+        hdlc_.trunk = trunk;
+        hdlc_.timeslot = uint32_t(timeslot);
+    }
+    hdlc_.mode = e1() ? kind_ : 2;
+    hdlc_.tdm_a = source.IGetTransmitChannel();
+    if (e1() || hdlc_.tdm_b != -1)
+        iactivate();
+    return true;
+}
+
+bool PstnSlot::IHwConnectTransmitter(Slot& destination)
+{
+    if (!e1()) {
+        hdlc_.tdm_b = destination.IGetReceiveChannel();
+        if (hdlc_.tdm_a != -1)
+            iactivate();
+    }
+    return true;
+}
+
+bool PstnSlot::IHwDisconnectTransmitter(Slot& destination)
+{
+    if (!e1())
+        deactivate();
+    Slot::IHwDisconnectTransmitter(destination);
+    return true;
+}
+
+bool PstnSlot::IHwDisconnectReceiver(Slot& source)
+{
+    deactivate();
+    Slot::IHwDisconnectReceiver(source);
+    return true;
+}
+
+void PstnSlot::on_hdlc_receive(Packet& frame)
+{
+    if (kind_ == bri_network)
+        receive(frame);
+    else if (sink_)
+        sink_->on_hdlc_receive(frame);
+}
+
+void PstnSlot::on_hdlc_error(HDLC::Notify::Cause::Type cause)
+{
+    if (sink_)
+        sink_->on_hdlc_error(cause);
+}
+
+void PstnSlot::on_hdlc_ready()
+{
+    if (sink_)
+        sink_->on_hdlc_ready();
+}
+
+void PstnSlot::transmit(Packet& frame)
+{
+    if (kind_ == bri_network)
+        hdlc_.hdlc_transmit(frame);
+}
+
+void PstnSlot::on_activated(Protocol*)
+{
+    UpdateISDN_Statistics();
+    UpdateSS7_Statistics();
+    OnActivated();
+}
+
+void PstnSlot::on_deactivated(Protocol*, Smart_pointer<Internal_protocol_status>)
+{
+    UpdateISDN_Statistics();
+    UpdateSS7_Statistics();
+    OnUpdateTimer();
+    OnDeactivated();
+}
+
+void PstnSlot::on_message(Packet& p)
+{
+    OnUserData(std::vector<char>(p.data(), p.data() + p.length()));
+}
+
+void PstnSlot::OnLAPD_FlowStatusChange(ISDN::LAPD* link)
+{
+    LGCP::IoctlResponse response;
+    response.select_isdnLinkStatus().setValue(link->flow_status() == ISDN::LAPD::FlowStatus::congested
+                                                  ? LGCP::IsdnLinkStatus::congested
+                                                  : LGCP::IsdnLinkStatus::normal);
+    OnIoctlResponse(response);
+}
+
+void PstnSlot::OnUpdateTimer()
+{
+    update_timer_.set(update_ms, &PstnSlot::OnUpdateTimer, this);
+    UpdateHDLC_Statistics();
+    UpdateISDN_Statistics();
+    UpdateSS7_Statistics();
+}
+
+void PstnSlot::UpdateHDLC_Statistics()
+{
+    OnIoctlResponse(hdlc_link_info(hdlc_));
+}
+
+void PstnSlot::UpdateISDN_Statistics()
+{
+    if (!lapd_)
+        return;
+    LGCP::IoctlResponse response;
+    if (lapd_->GetInfo(response.select_isdnLinkInfo()))
+        OnIoctlResponse(response);
+}
+
+void PstnSlot::UpdateSS7_Statistics()
+{
+    if (!slc_)
+        return;
+    const SS7::SLC::Statistics& counters = slc_->statistics();
+    LGCP::IoctlResponse response;
+    ACP::SS7LinkInfo& info = response.select_ss7LinkInfo();
+    info.set_msuTxCount(int(counters.su_sent));
+    info.set_msuRxCount(int(counters.su_received));
+    info.set_octetsTx(int(counters.octets_sent));
+    info.set_octetsRx(int(counters.octets_received));
+    info.set_speedRx(0);
+    info.set_speedTx(0);
+    info.set_overflowCntr(int(counters.tb_refused));
+    info.set_rtbSize(int(counters.rtb_size));
+    info.set_repeatCntr(int(counters.retransmissions));
+    info.set_badSeqCntr(int(counters.nacks));
+    info.get_ss7state().setValue(ACP::SS7State::NamedNumber(slc_->state_id()));
+    OnIoctlResponse(response);
+}

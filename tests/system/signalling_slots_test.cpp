@@ -1,0 +1,230 @@
+// The signalling slots driven by the test controller, seen on the emulated board: the channels they
+// allocate and the switch patches they make per kind, the raw HDLC slot's framing and batching, the
+// channel-controller data slot, and the QSIG slots on the DSP data driver.
+
+#include "gateway.h"
+
+#include "support/journal_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+namespace {
+
+using namespace systemtest;
+using Strings = std::vector<std::string>;
+
+const milliseconds answer_time(10000);
+
+std::vector<uint8_t> hex(const std::string& text)
+{
+    std::vector<uint8_t> octets;
+    std::string digits;
+    for (char c : text)
+        if (c != ' ')
+            digits += c;
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        octets.push_back(uint8_t(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return octets;
+}
+
+class SignallingSlots : public ::testing::Test {
+protected:
+    // Sends the commands and takes their answers (and whatever else comes meanwhile).
+    Strings exchange(const Strings& commands)
+    {
+        for (const std::string& command : commands)
+            controller->send(command);
+        Strings taken;
+        for (size_t answered = 0; answered < commands.size();) {
+            std::optional<std::string> message = controller->next(answer_time);
+            if (!message)
+                break;
+            taken.push_back(*message);
+            answered += message->find("pdu response") != std::string::npos;
+        }
+        return taken;
+    }
+    // The requests on the channel controller and the switch since the last call, frames left out.
+    Strings requests()
+    {
+        Strings lines = testsupport::device_requests(gateway.board, "/dev/mcc/ctl", "MCC");
+        for (const std::string& line : testsupport::switch_requests(gateway.board))
+            lines.push_back(line);
+        gateway.board.clear_journal();
+        return lines;
+    }
+    // The open of the allocated channel on the switch channel.
+    std::string channel_file(int timeslot)
+    {
+        for (const std::string& line : gateway.board.state("/dev/mcc/ctl"))
+            if (line.find(" timeslot=" + std::to_string(timeslot) + " ") != std::string::npos)
+                return line.substr(5, line.find(' ') - 5);
+        return "none";
+    }
+    // What the daemon wrote on the channel controller: the bytes of each frame.
+    Strings frames()
+    {
+        Strings written;
+        for (const testsupport::JournalEntry& entry : testsupport::device_entries(gateway.board, "/dev/mcc/ctl", "frame"))
+            written.push_back(entry.fields.substr(entry.fields.find("bytes=") + 6));
+        return written;
+    }
+
+    Gateway gateway{Gateway::quiet()};
+    std::unique_ptr<ControllerProcess> controller = gateway.controller();
+};
+
+TEST_F(SignallingSlots, EachKindAllocatesItsChannelAndPatchesItToTheLine)
+{
+    gateway.board.clear_journal();
+    // An ISDN basic-rate D channel, joined both ways to BRI trunk 0 time slot 2 (switch channel 2).
+    exchange({"{ seq 1, slot 1, pdu command : create : isdn : { type bri, trunk 1, log 0, side user : NULL } }",
+              "{ seq 2, slot 2, pdu command : create : trunk_bri : { trunk 0, timeslot 2 } }",
+              "{ seq 3, slot 2, pdu command : connect : 1 }", "{ seq 4, slot 1, pdu command : connect : 2 }"});
+    EXPECT_EQ(requests(), (Strings{"MCC_ALLOCATE type=1 word1=512 word2=0 word3=1 word4=1 -> 0", "MCC_TIMESLOT -> 256",
+                                   "connect output=256 source=2 -> 0", "connect output=2 source=256 -> 0"}));
+    // An SS7 link on E1 trunk 0 time slot 16: the PSTN slot patches its HDLC channel itself.
+    exchange({"{ seq 5, slot 3, pdu command : create : pstn : ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency FALSE } }",
+              "{ seq 6, slot 4, pdu command : create : trunk : { trunk 0, timeslot 16 } }",
+              "{ seq 7, slot 4, pdu command : connect : 3 }"});
+    EXPECT_EQ(frames(), Strings{"FFFF0100"});  // SIO: the link starts aligning
+    EXPECT_EQ(requests(), (Strings{"MCC_ALLOCATE type=3 word1=512 word2=0 word3=1 word4=4 -> 0", "MCC_TIMESLOT -> 257",
+                                   "connect output=16 source=257 -> 0", "connect output=257 source=16 -> 0"}));
+    // The network side of BRI trunk 1 time slot 1 (switch channel 5): only once both ways are known.
+    exchange({"{ seq 8, slot 5, pdu command : create : pstn : isdn : { type bri, trunk 2, log 0, side network : NULL } }",
+              "{ seq 9, slot 6, pdu command : create : trunk_bri : { trunk 1, timeslot 1 } }",
+              "{ seq 10, slot 6, pdu command : connect : 5 }"});
+    EXPECT_EQ(requests(), Strings{});
+    exchange({"{ seq 11, slot 5, pdu command : connect : 6 }"});
+    EXPECT_EQ(frames(), Strings{"FEFF030F000004FF"});  // the first TEI check
+    EXPECT_EQ(requests(), (Strings{"MCC_ALLOCATE type=1 word1=512 word2=0 word3=1 word4=4 -> 0", "MCC_TIMESLOT -> 258",
+                                   "connect output=5 source=258 -> 0", "connect output=258 source=5 -> 0"}));
+    // A bare channel: BRI in SS7 mode is an SS7 channel.
+    exchange({"{ seq 12, slot 7, pdu command : create : mcc : { type bri, mode ss7 } }"});
+    EXPECT_EQ(requests(), (Strings{"MCC_ALLOCATE type=3 word1=512 word2=0 word3=1 word4=1 -> 0", "MCC_TIMESLOT -> 259"}));
+}
+
+TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatItReceives)
+{
+    Strings packages;
+    for (int n = 0; n < 121; ++n)
+        packages.push_back("{ body '41 42'H }");
+    std::string all;
+    for (const std::string& package : packages)
+        all += (all.empty() ? "" : ", ") + package;
+    // 121 packages before the channel exists: 120 wait, the last is dropped, and the answer is success.
+    EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : hdlcParams : { trunk 1, log 0, address 258 } }",
+                        "{ seq 2, slot 1, pdu command : ioctl : hdlcPackages : { " + all + " } }"}),
+              (Strings{"{ seq 1, slot 1, pdu response : success : NULL }",
+                       "{ seq 2, slot 1, pdu response : success : NULL }"}));
+    gateway.board.clear_journal();
+    exchange({"{ seq 3, slot 2, pdu command : create : trunk : { trunk 0, timeslot 5 } }",
+              "{ seq 4, slot 2, pdu command : connect : 1 }"});
+    ASSERT_TRUE(eventually([&] { return frames().size() >= 120; }, answer_time));
+    Strings sent = frames();
+    EXPECT_EQ(requests(), (Strings{"MCC_ALLOCATE type=0 word1=512 word2=0 word3=1 word4=4 -> 0", "MCC_TIMESLOT -> 256",
+                                   "connect output=5 source=256 -> 0", "connect output=256 source=5 -> 0"}));
+    ASSERT_EQ(sent.size(), 120u);
+    EXPECT_EQ(sent[0], "0102004142");
+    EXPECT_EQ(sent[1], "0102204142");
+    EXPECT_EQ(sent[8], "0102004142");  // the ninth: the sequence bits wrap
+    EXPECT_EQ(sent[119], "0102E04142");
+    EXPECT_EQ(exchange({"{ seq 5, slot 1, pdu command : deactivate : NULL }"}),
+              (Strings{"{ slot 1, pdu signal : ioctl : hdlcLinkInfo : { txSU 120, txDiscard 0, txError 0, txOverflow 1, "
+                       "rxSU 0 } }",
+                       "{ seq 5, slot 1, pdu response : success : NULL }"}));
+
+    // A burst for the slot's address, with a frame for another address in it, ends with a frame
+    // whose marker bit is clear: one signal.
+    const std::string file = channel_file(256);
+    for (const char* frame : {"0102 20 AA 80", "0102 40 BB 80", "0304 00 CC 80", "0102 60 DD 00"})
+        gateway.board.push(file, hex(frame));
+    EXPECT_EQ(controller->wait_for("hdlcPackages", answer_time),
+              "{ slot 1, pdu signal : ioctl : hdlcPackages : { { body 'aa 80'H }, { body 'bb 80'H }, { body 'dd 00'H } } }");
+    // Without it, the burst goes when its time is up.
+    gateway.board.push(file, hex("0102 80 EE 80"));
+    gateway.board.push(file, hex("0102 80 FF 80"));
+    EXPECT_EQ(controller->wait_for("hdlcPackages", answer_time),
+              "{ slot 1, pdu signal : ioctl : hdlcPackages : { { body 'ee 80'H }, { body 'ff 80'H } } }");
+    // The next package carries the last sequence number received (4) and its own (121, so 1).
+    gateway.board.clear_journal();
+    exchange({"{ seq 6, slot 1, pdu command : ioctl : hdlcPackages : { { body 'CD'H } } }"});
+    EXPECT_TRUE(eventually([&] { return frames() == Strings{"010224CD"}; }, answer_time));
+}
+
+TEST_F(SignallingSlots, AChannelControllerDataSlotHandsOverWholeFramesAndTheCountsCostNoDescriptor)
+{
+    gateway.board.set("/dev/mcc/ctl", "channels 4 2 8");
+    EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : mcc : { type data, mode standard } }"}),
+              Strings{"{ seq 1, slot 1, pdu response : success : NULL }"});
+    std::vector<uint8_t> frame(300);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = uint8_t(i);
+    gateway.board.push(channel_file(256), frame);
+    std::optional<std::string> data = controller->wait_for("userData", answer_time);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(std::count(data->begin(), data->end(), ' '), 9 + 299) << *data;
+    EXPECT_NE(data->find("'00 01 02 03"), std::string::npos);
+    EXPECT_NE(data->find("2a 2b'H"), std::string::npos);
+
+    gateway.board.clear_journal();
+    exchange({"{ seq 2, slot 1, pdu command : userData : '01 02 03'H }"});
+    EXPECT_EQ(frames(), Strings{"010203"});
+
+    auto descriptors = [&] {
+        size_t count = 0;
+        if (DIR* dir = opendir(("/proc/" + std::to_string(gateway.daemon->pid()) + "/fd").c_str())) {
+            while (readdir(dir))
+                ++count;
+            closedir(dir);
+        }
+        return count;
+    };
+    const size_t before = descriptors();
+    Strings queries;
+    for (int seq = 3; seq < 103; ++seq)
+        queries.push_back("{ seq " + std::to_string(seq) + ", pdu command : query : NULL }");
+    Strings answers = exchange(queries);
+    EXPECT_EQ(descriptors(), before);
+    std::optional<std::string> report = controller->wait_for("pdu signal : query", answer_time);
+    ASSERT_TRUE(report);
+    EXPECT_NE(report->find("mcc-data 3, mcc-bri 2, mcc-trans 8,"), std::string::npos) << *report;
+}
+
+TEST_F(SignallingSlots, QsigBChannelsAreAddedAndRemovedOnTheirOwnDChannelOnly)
+{
+    EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : ats-qsig : { side network : NULL, log 0 } }",
+                        "{ seq 2, slot 2, pdu command : create : ats-qsig-b : { slot 1, subslot 2 } }",
+                        "{ seq 3, slot 3, pdu command : create : isdn : { type pri, trunk 1, log 0, side user : NULL } }",
+                        "{ seq 4, slot 4, pdu command : create : ats-qsig-b : { slot 3, subslot 1 } }",
+                        "{ seq 5, slot 5, pdu command : create : ats-qsig-b : { slot 9, subslot 1 } }",
+                        "{ seq 6, slot 1, pdu command : activate : empty : NULL }"}),
+              (Strings{"{ seq 1, slot 1, pdu response : success : NULL }", "{ seq 2, slot 2, pdu response : success : NULL }",
+                       "{ seq 3, slot 3, pdu response : success : NULL }",
+                       "{ seq 4, slot 4, pdu response : error : insufficientResources }",
+                       "{ seq 5, slot 5, pdu response : error : insufficientResources }",
+                       "{ seq 6, slot 1, pdu response : success : NULL }"}));
+    // The D channel establishes its link on the DSP data driver.
+    EXPECT_TRUE(eventually([&] { return !testsupport::device_entries(gateway.board, "/dev/dsp-data", "frame").empty(); },
+                           answer_time));
+    Strings requests = testsupport::device_requests(gateway.board, "/dev/dsp-data");
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0], "D_CHANNEL -> 600");
+    EXPECT_EQ(requests[1], "ADD_B index=1 channel=-1 -> 0");
+    EXPECT_NE(requests[2].find(" channel=600 bytes=02017F -> 3"), std::string::npos) << requests[2];
+
+    // A new D channel takes over slot 1: the B channel of the old one leaves it alone.
+    gateway.board.clear_journal();
+    exchange({"{ seq 7, slot 1, pdu command : destroy : NULL }",
+              "{ seq 8, slot 1, pdu command : create : ats-qsig : { side user : NULL, log 0 } }",
+              "{ seq 9, slot 2, pdu command : destroy : NULL }",
+              "{ seq 10, slot 2, pdu command : create : ats-qsig-b : { slot 1, subslot 1 } }",
+              "{ seq 11, slot 2, pdu command : destroy : NULL }"});
+    EXPECT_EQ(testsupport::device_requests(gateway.board, "/dev/dsp-data"),
+              (Strings{"D_CHANNEL -> 604", "ADD_B index=0 channel=-1 -> 0", "REMOVE_B index=0 channel=605 -> 0"}));
+    EXPECT_NE(gateway.daemon->errors().find("ats-qsig-b: Can't find signalling slot\n"), std::string::npos);
+}
+
+}  // namespace
