@@ -15,3 +15,10 @@ Slot* PstnFactory::INewSlot(const LGCP::CreateParams& params)
     const LGCP::PstnParams* pstn = params.get_pstn();
     return pstn ? new PstnSlot(*pstn) : nullptr;
 }
+
+void PstnFactory::SelfSignal(const LGCP::Signal& signal)
+{
+    const ACP::TrunkStatus* status = signal.get_trunkStatus();
+    if (status && status->get_type().getValue() == ACP::TrunkType::e1)
+        TrunkStatusFactory::SelfSignal(signal);
+}

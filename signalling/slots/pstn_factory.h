@@ -12,6 +12,8 @@ public:
     const char* GetName() const override { return "PSTN"; }
     Slot* INewSlot(const LGCP::CreateParams& params) override;
     void Query(LGCP::Resources&) override {}
+    // E1 trunk states only: the BRI lines number their reports from 0 as well.
+    void SelfSignal(const LGCP::Signal& signal) override;
 
 private:
     PstnFactory() = default;
