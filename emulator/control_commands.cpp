@@ -101,16 +101,24 @@ std::string ControlCommands::set(const Words& words)
 
 std::string ControlCommands::push(const Words& words)
 {
-    std::vector<uint8_t> record;
-    if (words.size() != 3 || !parse_bytes(words[2], record))
-        return error("usage: push <target> <hex>");
+    std::vector<std::vector<uint8_t>> records(words.size() < 3 ? 0 : words.size() - 2);
+    for (size_t i = 0; i < records.size(); ++i)
+        if (!parse_bytes(words[2 + i], records[i]))
+            records.clear();
+    if (records.empty())
+        return error("usage: push <target> <hex>...");
     OpenFile* file = board_.target(words[1]);
     if (!file)
         return error("no open file " + words[1]);
-    for (const DeviceModel* model : file->driver().models)
-        if (!model->raises(*file, record))
-            return ok;
-    file->push(std::move(record));
+    std::vector<std::vector<uint8_t>> raised;
+    for (std::vector<uint8_t>& record : records) {
+        bool raises = true;
+        for (const DeviceModel* model : file->driver().models)
+            raises = raises && model->raises(*file, record);
+        if (raises)
+            raised.push_back(std::move(record));
+    }
+    file->push(std::move(raised));
     return ok;
 }
 

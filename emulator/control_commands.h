@@ -8,7 +8,8 @@
 //   state <device> [<words>]         what the device's models hold (the words narrow it down)
 //   set <device> <words>             a model's own setting or event, such as a remote byte on the
 //                                    switch or a detector event of a time slot
-//   push <target> <hex>              a record for the daemon to read (an event or a frame)
+//   push <target> <hex>...           records for the daemon to read (events or frames), queued
+//                                    together so that it finds them all at once
 //   script <device> <code> <result> [<hex>]   the next request's answer and record
 //   fail <device> <code> <errno> [<count>]    an errno for the next <count> requests (1; 0 cancels)
 //   absent <device> | present <device>        opens fail with ENOENT while absent

@@ -24,6 +24,13 @@ void OpenFile::push(std::vector<uint8_t> record)
     send_queued();
 }
 
+void OpenFile::push(std::vector<std::vector<uint8_t>> records)
+{
+    for (std::vector<uint8_t>& record : records)
+        queued_.push_back(std::move(record));
+    send_queued();
+}
+
 void OpenFile::end_of_file()
 {
     end_pending_ = true;

@@ -28,6 +28,8 @@ public:
     int fd() const { return fd_; }
 
     void push(std::vector<uint8_t> record);
+    // Several records, sent one after another before anything else is done.
+    void push(std::vector<std::vector<uint8_t>> records);
     // While not draining, what the daemon writes stays in its socket until the buffer is full.
     void set_draining(bool draining) { draining_ = draining; }
     // A model holds back what the daemon writes while its channel is busy (one that runs at a

@@ -87,6 +87,9 @@ void PstnSlot::iactivate()
 
 bool PstnSlot::IUserData(const std::vector<char>& data)
 {
+    // A CAS slot runs no protocol: its octets go nowhere.
+    if (!tail())
+        return true;
     Packet p;
     prepare_head(p);
     p.put(reinterpret_cast<const unsigned char*>(data.data()), unsigned(data.size()));

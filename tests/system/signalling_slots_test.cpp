@@ -17,18 +17,6 @@ using Strings = std::vector<std::string>;
 
 const milliseconds answer_time(10000);
 
-std::vector<uint8_t> hex(const std::string& text)
-{
-    std::vector<uint8_t> octets;
-    std::string digits;
-    for (char c : text)
-        if (c != ' ')
-            digits += c;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        octets.push_back(uint8_t(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return octets;
-}
-
 class SignallingSlots : public ::testing::Test {
 protected:
     // Sends the commands and takes their answers (and whatever else comes meanwhile).
@@ -106,6 +94,42 @@ TEST_F(SignallingSlots, EachKindAllocatesItsChannelAndPatchesItToTheLine)
     EXPECT_EQ(requests(), (Strings{"MCC_ALLOCATE type=3 word1=512 word2=0 word3=1 word4=1 -> 0", "MCC_TIMESLOT -> 259"}));
 }
 
+TEST_F(SignallingSlots, PstnSlotsAnswerTheSs7RequestsOnlyWithAnSs7LinkAndACasSlotCarriesNothing)
+{
+    EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : pstn : ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency FALSE } }",
+                        "{ seq 2, slot 1, pdu command : ioctl : ss7RqBSN : NULL }",
+                        "{ seq 3, slot 1, pdu command : ioctl : ss7Log : { state FALSE, raw-receive FALSE, raw-transmit FALSE, "
+                        "mtp-transmit FALSE, mtp-receive FALSE, mtp-activate FALSE, timers FALSE, msu-processing TRUE } }",
+                        "{ seq 4, slot 1, pdu command : ioctl : hdlcPackages : { } }",
+                        "{ seq 5, slot 2, pdu command : create : pstn : isdn : { type pri, trunk 1, log 0, side user : NULL } }",
+                        "{ seq 6, slot 2, pdu command : ioctl : ss7RqBSN : NULL }"}),
+              (Strings{"{ seq 1, slot 1, pdu response : success : NULL }", "{ slot 1, pdu signal : ioctl : ss7BSN : 0 }",
+                       "{ seq 2, slot 1, pdu response : success : NULL }", "{ seq 3, slot 1, pdu response : success : NULL }",
+                       "{ seq 4, slot 1, pdu response : error : unsupported }",
+                       "{ seq 5, slot 2, pdu response : success : NULL }",
+                       "{ seq 6, slot 2, pdu response : error : unsupported }"}));
+    // Once aligning, the link has reset its sequence numbers.
+    EXPECT_EQ(exchange({"{ seq 7, slot 1, pdu command : activate : empty : NULL }",
+                        "{ seq 8, slot 1, pdu command : ioctl : ss7RqBSN : NULL }"}),
+              (Strings{"{ seq 7, slot 1, pdu response : success : NULL }", "{ slot 1, pdu signal : ioctl : ss7BSN : 127 }",
+                       "{ seq 8, slot 1, pdu response : success : NULL }"}));
+
+    // A CAS slot runs its channel and nothing on it: user data is taken and dropped, and only the
+    // channel's statistics are reported.
+    gateway.board.clear_journal();
+    EXPECT_EQ(exchange({"{ seq 9, slot 3, pdu command : create : pstn : cas : { trunk 1 } }",
+                        "{ seq 10, slot 4, pdu command : create : trunk : { trunk 0, timeslot 1 } }",
+                        "{ seq 11, slot 4, pdu command : connect : 3 }",
+                        "{ seq 12, slot 3, pdu command : userData : '01 02'H }"}),
+              (Strings{"{ seq 9, slot 3, pdu response : success : NULL }", "{ seq 10, slot 4, pdu response : success : NULL }",
+                       "{ slot 4, pdu signal : transmitter : active : 1 }", "{ slot 4, pdu signal : receiver : active : 1 }",
+                       "{ slot 3, pdu signal : receiver : active : -1 }", "{ seq 11, slot 4, pdu response : success : NULL }",
+                       "{ seq 12, slot 3, pdu response : success : NULL }"}));
+    std::optional<std::string> report = controller->wait_for("slot 3, pdu signal : ioctl", answer_time);
+    EXPECT_EQ(report, "{ slot 3, pdu signal : ioctl : hdlcLinkInfo : { txSU 0, txDiscard 0, txError 0, txOverflow 0, rxSU 0 } }");
+    EXPECT_EQ(frames(), Strings{});
+}
+
 TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatItReceives)
 {
     Strings packages;
@@ -139,13 +163,11 @@ TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatIt
     // A burst for the slot's address, with a frame for another address in it, ends with a frame
     // whose marker bit is clear: one signal.
     const std::string file = channel_file(256);
-    for (const char* frame : {"0102 20 AA 80", "0102 40 BB 80", "0304 00 CC 80", "0102 60 DD 00"})
-        gateway.board.push(file, hex(frame));
+    gateway.board.command("push " + file + " 010220AA80 010240BB80 030400CC80 010260DD00");
     EXPECT_EQ(controller->wait_for("hdlcPackages", answer_time),
               "{ slot 1, pdu signal : ioctl : hdlcPackages : { { body 'aa 80'H }, { body 'bb 80'H }, { body 'dd 00'H } } }");
     // Without it, the burst goes when its time is up.
-    gateway.board.push(file, hex("0102 80 EE 80"));
-    gateway.board.push(file, hex("0102 80 FF 80"));
+    gateway.board.command("push " + file + " 010280EE80 010280FF80");
     EXPECT_EQ(controller->wait_for("hdlcPackages", answer_time),
               "{ slot 1, pdu signal : ioctl : hdlcPackages : { { body 'ee 80'H }, { body 'ff 80'H } } }");
     // The next package carries the last sequence number received (4) and its own (121, so 1).
