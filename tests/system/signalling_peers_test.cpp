@@ -105,15 +105,22 @@ std::string setup_reference(const PeerSession& session)
     return "";
 }
 
+// A libpri terminal on the line of a switch channel.
+struct PriOnLine {
+    PriOnLine(bool bri, int line_channel)
+        : peer(PRI_CPE, bri, [this](const unsigned char* frame, unsigned length) { tap.send(frame, length); }),
+          tap("/dev/mcc/ctl", line_channel, [this](const unsigned char* frame, unsigned length) { peer.send(frame, length); })
+    {
+    }
+
+    testsupport::PriInstance peer;
+    LineTap tap;
+};
+
 TEST_F(PeerTest, APrimaryRateNetworkSideCarriesLibprisCallBothWaysAndLosesNothingWhileItsLineIsHeldUp)
 {
-    std::unique_ptr<LineTap> tap;
-    testsupport::PriInstance peer(PRI_CPE, false, [&](const unsigned char* frame, unsigned length) {
-        tap->send(frame, length);
-    });
-    tap = std::make_unique<LineTap>("/dev/mcc/ctl", 16, [&](const unsigned char* frame, unsigned length) {
-        peer.send(frame, length);
-    });
+    PriOnLine line(false, 16);
+    testsupport::PriInstance& peer = line.peer;
     PeerSession session(*controller, [&] { peer.run_timers(); });
     send({"{ seq 1, slot 1, pdu command : create : isdn : { type pri, trunk 1, log 0, side network : NULL } }",
           "{ seq 2, slot 2, pdu command : create : trunk : { trunk 0, timeslot 16 } }",
@@ -150,15 +157,10 @@ TEST_F(PeerTest, APrimaryRateNetworkSideCarriesLibprisCallBothWaysAndLosesNothin
 
 TEST_F(PeerTest, ABasicRateNetworkSideGivesLibpriATeiAndCarriesItsCallBothWays)
 {
-    std::unique_ptr<LineTap> tap;
-    testsupport::PriInstance peer(PRI_CPE, true, [&](const unsigned char* frame, unsigned length) {
-        tap->send(frame, length);
-    });
+    PriOnLine line(true, 6);
+    testsupport::PriInstance& peer = line.peer;
     // The network acknowledges only when polled: the terminal polls after 100 ms.
     pri_set_timer(peer.pri, PRI_TIMER_T200, 100);
-    tap = std::make_unique<LineTap>("/dev/mcc/ctl", 6, [&](const unsigned char* frame, unsigned length) {
-        peer.send(frame, length);
-    });
     PeerSession session(*controller, [&] { peer.run_timers(); });
     send({"{ seq 1, slot 1, pdu command : create : pstn : isdn : { type bri, trunk 2, log 0, side network : NULL } }",
           "{ seq 2, slot 2, pdu command : create : trunk_bri : { trunk 1, timeslot 2 } }",
