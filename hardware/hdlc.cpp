@@ -175,6 +175,8 @@ bool HDLC::hdlc_transmit(Packet& frame)
             m_event.Schedule(m_event.fd(), POLLIN | POLLOUT);
             return false;
         }
+        int error = errno;
+        std::cerr << ext::header(this) << "write error: " << std::strerror(error) << std::endl;
         ++txError;
         return false;
     }

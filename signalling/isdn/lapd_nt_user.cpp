@@ -89,8 +89,11 @@ bool LAPD_NT_user::message(Packet& p)
     if (busy_ || ack_queue_.count() >= window_k || !send_queue_.empty()) {
         // Behind the others, or as soon as the terminal takes frames again.
         Packet dropped;
-        if (send_queue_.count() >= send_queue_limit)
+        if (send_queue_.count() >= send_queue_limit) {
             send_queue_.get(dropped);
+            std::cerr << "LAPD_user(NT BRI)[Tei=" << unsigned(tei_) << "]: send queue full, oldest message dropped"
+                      << std::endl;
+        }
         send_queue_.put(p);
         return true;
     }

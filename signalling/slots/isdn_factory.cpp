@@ -55,14 +55,15 @@ Slot* IsdnFactory::FindSlot(unsigned int number) const
 Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params)
 {
     const bool bri = params.get_type().getValue() == LGCP::IsdnType::bri;
-    Fd fd = MccChannel::allocate(bri ? MccChannel::bri : MccChannel::data, "mcc/isdn: ");
+    int timeslot;
+    Fd fd = MccChannel::allocate(bri ? MccChannel::bri : MccChannel::data, "mcc/isdn: ", timeslot);
     if (!fd)
         return nullptr;
     ISDN::LAPD* link = new_link(params.get_side(), params.get_log().getValue());
     if (bri)
         link->change_to_bri();
     link->link_number = uint32_t(params.get_trunk().getValue());
-    Slot* slot = new IsdnSlot(fd, Device::request(fd, MccChannel::timeslot_code), link);
+    Slot* slot = new IsdnSlot(fd, timeslot, link);
     fd.close();
     return slot;
 }

@@ -4,6 +4,7 @@
 #include "server/trace_ctl.h"
 
 #include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <poll.h>
 #include <unistd.h>
@@ -83,6 +84,9 @@ bool IsdnSlot::hdlc_transmit(Packet& frame)
         if (errno == EAGAIN) {
             ready_ = false;
             event_.Schedule(event_.fd(), POLLIN | POLLOUT);
+        } else {
+            int error = errno;
+            std::cerr << ext::header(this) << "write error: " << std::strerror(error) << std::endl;
         }
         return false;
     }

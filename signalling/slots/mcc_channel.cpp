@@ -11,7 +11,7 @@
 
 namespace MccChannel {
 
-Fd allocate(uint32_t type, const char* header)
+Fd allocate(uint32_t type, const char* header, int& timeslot)
 {
     Fd fd = Device::open("/dev/mcc/ctl", O_RDWR | O_NONBLOCK);
     if (!fd) {
@@ -27,6 +27,14 @@ Fd allocate(uint32_t type, const char* header)
     if (Device::request_in(fd, allocate_code, record) < 0) {
         int error = errno;
         std::cerr << header << "MCC_ALLOCATE fail: " << std::strerror(error) << std::endl;
+        fd.close();
+        return fd;
+    }
+    // A channel the switch cannot reach is of no use to a slot.
+    timeslot = Device::request(fd, timeslot_code);
+    if (timeslot < 0) {
+        int error = errno;
+        std::cerr << header << "MCC_TIMESLOT fail: " << std::strerror(error) << std::endl;
         fd.close();
     }
     return fd;

@@ -18,8 +18,8 @@ constexpr uint32_t counts_code = 0x80104D03;    // four words filled: free data,
 // Controller channel types.
 enum Type : uint32_t { data = 0, bri = 1, transparent = 2, ss7 = 3 };
 
-// Opens the device non-blocking and allocates a channel of the type on it; empty after a failure,
-// which is logged on the error stream after `header`.
-Fd allocate(uint32_t type, const char* header);
+// Opens the device non-blocking, allocates a channel of the type on it and sets `timeslot` to its
+// switch channel; empty after a failure, which is logged on the error stream after `header`.
+Fd allocate(uint32_t type, const char* header, int& timeslot);
 
 }  // namespace MccChannel

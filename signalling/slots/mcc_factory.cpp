@@ -33,10 +33,11 @@ Slot* MccFactory::INewSlot(const LGCP::CreateParams& params)
     if (mcc->get_mode().getValue() == LGCP::MccMode::ss7)
         type = MccChannel::ss7;
     std::clog << ext::header(this) << "MCC_ALLOCATE type=" << type << std::endl;
-    Fd fd = MccChannel::allocate(type, "mcc: ");
+    int timeslot;
+    Fd fd = MccChannel::allocate(type, "mcc: ", timeslot);
     if (!fd)
         return nullptr;
-    Slot* slot = new MccSlot(fd);
+    Slot* slot = new MccSlot(fd, timeslot);
     fd.close();
     return slot;
 }

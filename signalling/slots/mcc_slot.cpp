@@ -1,8 +1,5 @@
 #include "signalling/slots/mcc_slot.h"
 
-#include "signalling/slots/mcc_channel.h"
-
-#include "foundation/os/device.h"
 #include "foundation/util/ext_header.h"
 
 #include <cerrno>
@@ -11,7 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-MccSlot::MccSlot(Fd fd) : channel(Device::request(fd, MccChannel::timeslot_code))
+MccSlot::MccSlot(Fd fd, int channel) : channel(channel)
 {
     event_.Bind("MccSlot::OnEvent", &MccSlot::OnEvent, this);
     event_.Schedule(fd, POLLIN);

@@ -9,8 +9,8 @@
 
 class MccSlot : public Slot {
 public:
-    // Takes a descriptor on which a channel is allocated; the caller keeps its own.
-    explicit MccSlot(Fd channel);
+    // Takes a descriptor on which a channel is allocated on the switch channel; the caller keeps its own.
+    MccSlot(Fd fd, int channel);
 
     bool IOnOutputStream() override { return true; }
     bool IOnInputStream() override { return true; }
@@ -24,8 +24,7 @@ public:
     void DoRead();
     void PutHeader(std::ostream& out) const;
 
-    // The switch channel of the allocated channel; negative when the driver did not tell it.
-    int channel;
+    const int channel;  // the switch channel of the allocated channel
 
 private:
     Event event_;

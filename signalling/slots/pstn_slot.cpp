@@ -4,6 +4,8 @@
 #include "signalling/slots/hdlc_link_info.h"
 #include "signalling/ss7/slc.h"
 
+#include "foundation/util/ext_header.h"
+
 #include <iostream>
 
 PstnSlot::PstnSlot(const LGCP::PstnParams& params)
@@ -90,6 +92,11 @@ bool PstnSlot::IUserData(const std::vector<char>& data)
     // A CAS slot runs no protocol: its octets go nowhere.
     if (!tail())
         return true;
+    // The link would drop the MSU without a word, and the controller is answered with success.
+    if (slc_ && slc_->state_id() != SS7::SLC::Worked::id) {
+        std::cerr << ext::header(this) << "userData dropped, SS7 link not in service" << std::endl;
+        return true;
+    }
     Packet p;
     prepare_head(p);
     p.put(reinterpret_cast<const unsigned char*>(data.data()), unsigned(data.size()));
@@ -127,12 +134,12 @@ bool PstnSlot::IHwConnectReceiver(Slot& source)
     if (e1()) {
         const int trunk = source.GetTrunk();
         if (unsigned(trunk) > 3) {
-            std::cerr << "pstn-slot: invalid trunk number: " << trunk << std::endl;
+            std::cerr << ext::header(this) << "invalid trunk number: " << trunk << std::endl;
             return false;
         }
         const int timeslot = source.GetTrunkTimeSlot();
         if (unsigned(timeslot) > 31) {
-            std::cerr << "pstn-slot: invalid timeslot: " << timeslot << std::endl;
+            std::cerr << ext::header(this) << "invalid timeslot: " << timeslot << std::endl;
             return false;
         }
         hdlc_.trunk = trunk;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <dirent.h>
 
 namespace {
@@ -108,6 +109,10 @@ TEST_F(SignallingSlots, PstnSlotsAnswerTheSs7RequestsOnlyWithAnSs7LinkAndACasSlo
                        "{ seq 4, slot 1, pdu response : error : unsupported }",
                        "{ seq 5, slot 2, pdu response : success : NULL }",
                        "{ seq 6, slot 2, pdu response : error : unsupported }"}));
+    // User data while the link is not in service is dropped, with a line saying so.
+    EXPECT_EQ(exchange({"{ seq 20, slot 1, pdu command : userData : '81 02 40 00 00 11'H }"}),
+              Strings{"{ seq 20, slot 1, pdu response : success : NULL }"});
+    EXPECT_TRUE(gateway.daemon->wait_for_errors("pstn-slot: userData dropped, SS7 link not in service\n", answer_time));
     // Once aligning, the link has reset its sequence numbers.
     EXPECT_EQ(exchange({"{ seq 7, slot 1, pdu command : activate : empty : NULL }",
                         "{ seq 8, slot 1, pdu command : ioctl : ss7RqBSN : NULL }"}),
@@ -179,8 +184,13 @@ TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatIt
 TEST_F(SignallingSlots, AChannelControllerDataSlotHandsOverWholeFramesAndTheCountsCostNoDescriptor)
 {
     gateway.board.set("/dev/mcc/ctl", "channels 4 2 8");
+    // A channel whose switch channel cannot be learnt makes no slot, and goes back at once.
+    gateway.board.fail("/dev/mcc/ctl", 0x20004D02, EIO);
     EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : mcc : { type data, mode standard } }"}),
-              Strings{"{ seq 1, slot 1, pdu response : success : NULL }"});
+              Strings{"{ seq 1, slot 1, pdu response : error : insufficientResources }"});
+    EXPECT_TRUE(eventually([&] { return gateway.board.state("/dev/mcc/ctl").empty(); }, answer_time));
+    EXPECT_EQ(exchange({"{ seq 20, slot 1, pdu command : create : mcc : { type data, mode standard } }"}),
+              Strings{"{ seq 20, slot 1, pdu response : success : NULL }"});
     std::vector<uint8_t> frame(300);
     for (size_t i = 0; i < frame.size(); ++i)
         frame[i] = uint8_t(i);
