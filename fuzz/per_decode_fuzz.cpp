@@ -4,6 +4,10 @@
 // optional components and extension additions, lists, every primitive kind); the rest is the
 // encoding.
 //
+// The coders run the code generated for the message types; the visitor walk alone must read every
+// input the same way (the same verdict, an equal value) and write every decoded value the same
+// way (the same verdict, the same octets).
+//
 // Beyond "no crash, no sanitizer report", every input that decodes must survive a round trip:
 // when the encoder accepts the decoded value (it refuses values outside their constraints, which
 // the decoder lets through for the consumer to check), the octets it writes decode to an equal
@@ -40,16 +44,17 @@ void require(bool condition)
 
 std::unique_ptr<ASN1::AbstractData> make(Info type) { return std::unique_ptr<ASN1::AbstractData>(type->create(type)); }
 
-bool decode(const char* first, const char* last, ASN1::AbstractData& value, bool aligned)
+// walk: the visitor walk alone, else the generated code where the types have some.
+bool decode(const char* first, const char* last, ASN1::AbstractData& value, bool aligned, bool walk = false)
 {
     ASN1::PERDecoder decoder(first, last, nullptr, aligned);
-    return value.accept(decoder);
+    return walk ? value.accept(decoder) : decoder.decode(value);
 }
 
-bool encode(const ASN1::AbstractData& value, std::vector<char>& out, bool aligned)
+bool encode(const ASN1::AbstractData& value, std::vector<char>& out, bool aligned, bool walk = false)
 {
     ASN1::PEREncoder encoder(out, aligned);
-    return value.accept(encoder);
+    return walk ? value.accept(encoder) : encoder.encode(value);
 }
 
 void requirePrintReadsBack(Info type, const ASN1::AbstractData& value)
@@ -66,12 +71,20 @@ void requirePrintReadsBack(Info type, const ASN1::AbstractData& value)
 void decodeMessage(Info type, const char* first, const char* last, bool aligned)
 {
     const auto message = make(type);
-    if (!decode(first, last, *message, aligned))
+    const auto walked = make(type);
+    const bool decoded = decode(first, last, *message, aligned);
+    require(decode(first, last, *walked, aligned, true) == decoded);
+    if (!decoded)
         return;
+    require(*walked == *message);
     requirePrintReadsBack(type, *message);
     std::vector<char> encoded;
-    if (!encode(*message, encoded, aligned))
+    std::vector<char> written;
+    const bool encodes = encode(*message, encoded, aligned);
+    require(encode(*message, written, aligned, true) == encodes);
+    if (!encodes)
         return;
+    require(written == encoded);
     const auto again = make(type);
     require(decode(encoded.data(), encoded.data() + encoded.size(), *again, aligned));
     require(*again == *message);

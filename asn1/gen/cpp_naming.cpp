@@ -20,7 +20,8 @@ std::set<std::string> common_members()
 {
     return {"info", "compare", "clone", "accept", "print_on", "asValueNotation", "get_from", "setFromValueNotation",
         "isValid", "isStrictlyValid", "do_compare", "do_clone", "do_accept", "cloneThrough", "InfoType", "theInfo",
-        "NamedNumber", "Choice", "fieldInfos", "fieldIds", "fieldNames", "selectionInfos", "selectionNames"};
+        "NamedNumber", "Choice", "fieldInfos", "fieldIds", "fieldNames", "selectionInfos", "selectionNames", "Plain",
+        "perDecode", "perEncode", "buildComponents"};
 }
 
 std::set<std::string> with(std::set<std::string> names, std::initializer_list<const char*> more)
@@ -51,6 +52,17 @@ std::string member_identifier(const std::string& asn1_name, const std::set<std::
     if (cpp_keywords.count(name) || reserved.count(name))
         name += '_';
     return name;
+}
+
+std::vector<int> presence_ids(const Type& type)
+{
+    std::vector<int> ids;
+    int next = 0;
+    for (std::size_t i = 0; i < type.root_count; ++i)
+        ids.push_back(type.components[i].optional ? next++ : -1);
+    for (std::size_t i = type.root_count; i < type.components.size(); ++i)
+        ids.push_back(next++);
+    return ids;
 }
 
 std::string CppNaming::value_type(const Type& type) const

@@ -7,6 +7,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace asn1gen {
 
@@ -41,6 +42,10 @@ private:
 // An ASN.1 name as a member or enumerator name: "-" becomes "_", and a name that is a C++
 // keyword or would hide a member of the runtime base class (reserved) gets a trailing "_".
 std::string member_identifier(const std::string& asn1_name, const std::set<std::string>& reserved);
+
+// Per component of a SEQUENCE, the id of its presence bit: 0, 1, ... for the optional root
+// fields, numOptionalFields + k for extension addition k, and -1 for a mandatory root field.
+std::vector<int> presence_ids(const Type& type);
 
 // Names that a generated enumeration constant or nested type must not take, per base class.
 const std::set<std::string>& reserved_in_choice();

@@ -21,11 +21,15 @@
 #include <iosfwd>
 #include <new>
 #include <string>
+#include <type_traits>
+#include <typeinfo>
 
 namespace ASN1 {
 
 class Visitor;
 class ConstVisitor;
+class PERDecoder;
+class PEREncoder;
 
 enum ConstraintType {
     Unconstrained = 0,
@@ -57,12 +61,24 @@ public:
         // one block. A descriptor written without them has its values made by create alone.
         AbstractData* (*place)(void* where, const InfoType* info, const AbstractData* original) = nullptr;
         unsigned size = 0;
+        // PER coding written for the type by the generator, which PERDecoder::decode and
+        // PEREncoder::encode run instead of the visitor walk; null for none. It must give exactly
+        // what the walk gives.
+        bool (*perDecode)(PERDecoder& decoder, AbstractData& value) = nullptr;
+        bool (*perEncode)(PEREncoder& encoder, const AbstractData& value) = nullptr;
+        // The value's destructor does nothing, so the value may be dropped without calling it.
+        bool plain = false;
+        // Keeps a value no longer needed, with all it holds, for the next decoder that needs a new
+        // value of its class (CHOICE::alternative), which fills it again; false when it keeps
+        // none, the caller then deleting the value.
+        bool (*keep)(AbstractData* value) = nullptr;
     };
 
     virtual ~AbstractData() = default;
 
     static void* operator new(std::size_t size) { return detail::allocate(size); }
-    static void* operator new(std::size_t, void* where) noexcept { return where; }
+    // Not noexcept: where is never null, and callers need not check.
+    static void* operator new(std::size_t, void* where) { return where; }
     static void operator delete(void* p, std::size_t size) noexcept { detail::release(p, size); }
 
     const InfoType* info() const { return info_; }
@@ -129,6 +145,44 @@ protected:
 
 namespace detail {
 
+// Whether the values of T need no destructor call: T names a class Plain whose destructor does
+// nothing (a class holding plain data only declares itself so) and adds no data to it. A class
+// that adds no data keeps its base's destructor as it is.
+template <class T, class = void>
+struct PlainValue {
+    static constexpr bool value = false;
+};
+template <class T>
+struct PlainValue<T, std::void_t<typename T::Plain>> {
+    static constexpr bool value = sizeof(T) == sizeof(typename T::Plain);
+};
+
+// A value of T kept by the thread for the next decoder that needs a new one: decoding it again
+// costs no construction, and for a constructed value none of what it holds either. One per class
+// and thread, kept for the life of the thread, as the memory of the pool.
+template <class T>
+struct Spare {
+    static inline thread_local T* value = nullptr;
+
+    // The kept value, or a new default one.
+    static T* take()
+    {
+        T* taken = value;
+        value = nullptr;
+        return taken ? taken : new T();
+    }
+};
+
+// Whether T has a descriptor of its own (theInfo), whose values its spare may hold.
+template <class T, class = void>
+struct OwnInfo {
+    static constexpr bool value = false;
+};
+template <class T>
+struct OwnInfo<T, std::void_t<decltype(&T::theInfo)>> {
+    static constexpr bool value = true;
+};
+
 // The factory policy: a descriptor begins with Allocator<T>::info(tag) for the class T it belongs
 // to. T must have a constructor taking a pointer to its own descriptor kind.
 template <class T>
@@ -143,10 +197,24 @@ struct Allocator {
             return new (where) T(static_cast<const T&>(*original));
         return new (where) T(static_cast<const typename T::InfoType*>(info));
     }
-    static constexpr AbstractData::InfoType info(unsigned tag)
+    static constexpr AbstractData::InfoType info(unsigned tag,
+        bool (*perDecode)(PERDecoder&, AbstractData&) = nullptr,
+        bool (*perEncode)(PEREncoder&, const AbstractData&) = nullptr)
     {
         static_assert(alignof(T) <= AbstractData::valueAlignment);
-        return {&create, tag, &place, sizeof(T)};
+        return {&create, tag, &place, sizeof(T), perDecode, perEncode, PlainValue<T>::value, &keep};
+    }
+    // Only a value of exactly T with T's own descriptor goes to T's spare, and only while it is
+    // free.
+    static bool keep(AbstractData* value)
+    {
+        if constexpr (OwnInfo<T>::value) {
+            if (Spare<T>::value || value->info() != &T::theInfo || typeid(*value) != typeid(T))
+                return false;
+            Spare<T>::value = static_cast<T*>(value);
+            return true;
+        }
+        return false;
     }
 };
 

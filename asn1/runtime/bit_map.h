@@ -4,6 +4,7 @@
 // 0x80 >> (i % 8), and the bits of the last octet beyond the size are always clear. Rows of up to
 // 64 bits (every presence map of a message) are held in place; longer ones on the heap.
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -33,12 +34,35 @@ public:
         octet = static_cast<char>(on ? octet | maskOf(bit) : octet & ~maskOf(bit));
     }
     bool any() const;
+    // The first n bits (n at most 32) as a number, bit 0 the highest of them.
+    [[gnu::always_inline]] unsigned head(unsigned n) const
+    {
+        if (n == 0)
+            return 0;
+        // Four octets are always there, those beyond the size in any state.
+        const auto* octets = reinterpret_cast<const unsigned char*>(data());
+        std::uint32_t word = std::uint32_t(octets[0]) << 24 | std::uint32_t(octets[1]) << 16 |
+                             std::uint32_t(octets[2]) << 8 | octets[3];
+        if (totalBits_ < 32)
+            word &= totalBits_ ? ~0u << (32 - totalBits_) : 0;
+        return word >> (32 - n);
+    }
 
     // The octets, octetCount() of them.
     const char* data() const { return wide_ ? wide_.get() : local_; }
     unsigned octetCount() const { return octetsFor(totalBits_); }
     // Takes totalBits bits from the octets, most significant first (missing octets read as 0).
     void assign(const std::vector<char>& octets, unsigned totalBits);
+    // The map becomes n bits (n at most 32) taken from the low n bits of bits, the highest first.
+    [[gnu::always_inline]] void assignHead(unsigned bits, unsigned n)
+    {
+        char* octets = wide_ ? fillWide(n) : local_;
+        totalBits_ = n;
+        const std::uint32_t top = n ? bits << (32 - n) : 0;
+        // Four octets written whatever n is: those beyond it are clear, as they must be.
+        for (unsigned i = 0; i < 4; ++i)
+            octets[i] = static_cast<char>(top >> (24 - 8 * i));
+    }
     // Clears the map to totalBits bits and hands out its octets for the caller to fill, leaving
     // the bits beyond totalBits clear (how a decoder reads a bit-field in place).
     char* fill(unsigned totalBits)

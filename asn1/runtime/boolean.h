@@ -6,6 +6,9 @@ namespace ASN1 {
 
 class BOOLEAN : public AbstractData {
 public:
+    // Plain data only: a SEQUENCE drops its value without calling the destructor.
+    using Plain = BOOLEAN;
+
     static const InfoType theInfo;
 
     explicit BOOLEAN(const InfoType* info = &theInfo) : AbstractData(info) {}

@@ -31,8 +31,6 @@ CHOICE& CHOICE::operator=(CHOICE&& other) noexcept
     return *this;
 }
 
-CHOICE::~CHOICE() = default;
-
 void CHOICE::swap(CHOICE& other) noexcept
 {
     choice_.swap(other.choice_);

@@ -2,6 +2,7 @@
 
 #include "asn1/runtime/abstract_data.h"
 
+#include <cassert>
 #include <memory>
 
 namespace ASN1 {
@@ -32,7 +33,7 @@ public:
     CHOICE(CHOICE&& other) noexcept;
     CHOICE& operator=(const CHOICE& other);
     CHOICE& operator=(CHOICE&& other) noexcept;
-    ~CHOICE() override;
+    ~CHOICE() override { discard(choice_.release()); }
     void swap(CHOICE& other) noexcept;
 
     const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
@@ -59,6 +60,14 @@ public:
     // Index -1 (nothing selected) or one the descriptor does not have (selection -2) holds no
     // value: value is deleted and null returned.
     AbstractData* setSelection(int index, AbstractData* value);
+    // The alternative index for a decoder to fill: the held one when index is selected, else a
+    // new T or one its spare kept, T being the class of the alternative's descriptor (what
+    // generated code knows). The value that goes is kept by its own spare when it can be.
+    template <class T>
+    [[gnu::always_inline]] AbstractData& alternative(int index)
+    {
+        return selection_ == index && choice_ ? *choice_ : replaceAlternative<T>(index);
+    }
     // Selects index with a new default value of that alternative's type (what decoders call). An
     // index the descriptor does not have, or whose descriptor entry is null, gives selection -2,
     // no alternative and false.
@@ -78,6 +87,22 @@ protected:
     bool do_accept(ConstVisitor& visitor) const override;
 
 private:
+    template <class T>
+    AbstractData& replaceAlternative(int index)
+    {
+        assert(knows(index) && info()->selectionInfos[index] == &T::theInfo);
+        T* fresh = detail::Spare<T>::take();
+        discard(choice_.release());
+        choice_.reset(fresh);
+        selection_ = index;
+        return *fresh;
+    }
+    // Hands value to its spare, else deletes it.
+    [[gnu::always_inline]] static void discard(AbstractData* value) noexcept
+    {
+        if (value && !(value->info()->keep && value->info()->keep(value)))
+            delete value;
+    }
     bool knows(int index) const { return index >= 0 && static_cast<unsigned>(index) < info()->numAlternatives; }
 
     std::unique_ptr<AbstractData> choice_;

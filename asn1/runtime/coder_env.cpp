@@ -23,6 +23,26 @@ struct Appender : std::back_insert_iterator<std::vector<char>> {
     }
 };
 
+// The value-notation text of value, appended to octets. Kept out of line: the stream objects would
+// otherwise weigh on every coding's frame.
+[[gnu::noinline]] bool encodeText(const AbstractData& value, std::vector<char>& octets)
+{
+    std::ostringstream text;
+    AVNEncoder encoder(text);
+    if (!value.accept(encoder))
+        return false;
+    const std::string written = text.str();
+    octets.insert(octets.end(), written.begin(), written.end());
+    return true;
+}
+
+[[gnu::noinline]] bool decodeText(const char* first, const char* last, AbstractData& value)
+{
+    std::istringstream text(std::string(first, last));
+    AVNDecoder decoder(text);
+    return value.accept(decoder);
+}
+
 }  // namespace
 
 bool CoderEnv::encodeWith(int rule, const AbstractData& value, std::back_insert_iterator<std::vector<char>> out) const
@@ -42,21 +62,14 @@ bool CoderEnv::encodeOctets(int rule, const AbstractData& value, std::vector<cha
     switch (rule) {
     case perRule: {
         PEREncoder encoder(octets);
-        return value.accept(encoder);
+        return encoder.encode(value);
     }
     case berRule: {
         BEREncoder encoder(octets);
         return value.accept(encoder);
     }
-    case valueNotationRule: {
-        std::ostringstream text;
-        AVNEncoder encoder(text);
-        if (!value.accept(encoder))
-            return false;
-        const std::string written = text.str();
-        octets.insert(octets.end(), written.begin(), written.end());
-        return true;
-    }
+    case valueNotationRule:
+        return encodeText(value, octets);
     default:
         return false;
     }
@@ -68,17 +81,14 @@ bool CoderEnv::decode(const char* first, const char* last, AbstractData& value, 
     switch (encodingRule) {
     case perRule: {
         PERDecoder decoder(first, last, env);
-        return value.accept(decoder);
+        return decoder.decode(value);
     }
     case berRule: {
         BERDecoder decoder(env, first, last);
         return value.accept(decoder);
     }
-    case valueNotationRule: {
-        std::istringstream text(std::string(first, last));
-        AVNDecoder decoder(text);
-        return value.accept(decoder);
-    }
+    case valueNotationRule:
+        return decodeText(first, last, value);
     default:
         return false;
     }

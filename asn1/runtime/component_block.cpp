@@ -14,8 +14,8 @@ constexpr std::uint32_t aligned(std::size_t bytes)
 
 }  // namespace
 
-ComponentBlock::Layout::Layout(Infos infos, unsigned count, std::vector<unsigned> initial)
-    : infos(infos), count(count), offsets(count), initial(std::move(initial))
+ComponentBlock::Layout::Layout(Infos infos, unsigned count, std::vector<unsigned> initial, Builder build)
+    : infos(infos), count(count), offsets(count), initial(std::move(initial)), build(build)
 {
     std::uint32_t at = aligned(count * sizeof(AbstractData*));
     for (unsigned i = 0; i < count; ++i) {
@@ -24,6 +24,10 @@ ComponentBlock::Layout::Layout(Infos infos, unsigned count, std::vector<unsigned
             offsets[i] = at;
             at += aligned(infos[i]->size);
         }
+        if (!offsets[i])
+            owned.push_back(i);
+        else if (!infos[i]->plain)
+            destroyed.push_back(i);
     }
     bytes = at;
 }
@@ -35,25 +39,38 @@ void ComponentBlock::allocate(const Layout* layout)
         return;
     block_ = detail::allocate(layout->bytes);
     count_ = layout->count;
+}
+
+void ComponentBlock::clear() noexcept
+{
+    AbstractData** const table = components();
     for (unsigned i = 0; i < count_; ++i)
-        components()[i] = nullptr;
+        table[i] = nullptr;
 }
 
 void ComponentBlock::release() noexcept
 {
     if (!block_)
         return;
-    for (unsigned i = 0; i < count_; ++i)
-        drop(i);
+    AbstractData** const table = components();
+    for (unsigned i : layout_->destroyed) {
+        if (table[i])
+            table[i]->~AbstractData();
+    }
+    for (unsigned i : layout_->owned)
+        delete table[i];
     detail::release(block_, layout_->bytes);
 }
 
-ComponentBlock::ComponentBlock(const Layout* layout)
+ComponentBlock::~ComponentBlock() { release(); }
+
+void ComponentBlock::buildInitial()
 {
-    allocate(layout);
+    allocate(layout_);
     if (!block_)
         return;
     try {
+        clear();
         for (unsigned index : layout_->initial)
             build(index, nullptr);
     } catch (...) {
@@ -65,6 +82,9 @@ ComponentBlock::ComponentBlock(const Layout* layout)
 ComponentBlock::ComponentBlock(const ComponentBlock& other)
 {
     allocate(other.layout_);
+    if (!block_)
+        return;
+    clear();
     try {
         for (unsigned i = 0; i < count_; ++i)
             if (const AbstractData* original = other.components()[i])
@@ -74,8 +94,6 @@ ComponentBlock::ComponentBlock(const ComponentBlock& other)
         throw;
     }
 }
-
-ComponentBlock::~ComponentBlock() { release(); }
 
 void ComponentBlock::build(unsigned index, const AbstractData* original)
 {
@@ -103,10 +121,10 @@ void ComponentBlock::drop(unsigned index) noexcept
     AbstractData*& component = components()[index];
     if (!component)
         return;
-    if (layout_->offsets[index])
-        component->~AbstractData();
-    else
+    if (!layout_->offsets[index])
         delete component;
+    else if (!layout_->infos[index]->plain)
+        component->~AbstractData();
     component = nullptr;
 }
 

@@ -31,8 +31,14 @@ bool ConstVisitor::visit(const SEQUENCE& seq)
         if (!seq.getField(i) || !visitExtensionRoot(seq, static_cast<int>(i)))
             return false;
     }
+    return visitExtensions(seq) && afterVisitSequence(seq);
+}
+
+bool ConstVisitor::visitExtensions(const SEQUENCE& seq)
+{
+    const SEQUENCE::InfoType& type = *seq.info();
     if (seq.extensionMap().size() == 0)
-        return afterVisitSequence(seq);
+        return true;
     if (!preVisitExtensions(seq))
         return false;
     for (unsigned k = 0; k < type.numKnownExtensions; ++k) {
@@ -42,7 +48,7 @@ bool ConstVisitor::visit(const SEQUENCE& seq)
         if (!seq.getField(i) || !visitKnownExtension(seq, static_cast<int>(i)))
             return false;
     }
-    return afterVisitSequence(seq);
+    return true;
 }
 
 bool ConstVisitor::do_visit(const AbstractData&) { return true; }

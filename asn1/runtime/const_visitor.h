@@ -67,6 +67,9 @@ protected:
     virtual bool preVisitExtensions(const SEQUENCE& seq);
     virtual bool visitKnownExtension(const SEQUENCE& seq, int index);
     virtual bool afterVisitSequence(const SEQUENCE& seq);
+
+    // Steps 3 to 5 of the walk: the additions, when the extension map has bits.
+    bool visitExtensions(const SEQUENCE& seq);
 };
 
 }  // namespace ASN1

@@ -10,6 +10,9 @@ namespace ASN1 {
 // The value of an ENUMERATED is the enumerator's number itself.
 class ENUMERATED : public AbstractData {
 public:
+    // Plain data only: a SEQUENCE drops its value without calling the destructor.
+    using Plain = ENUMERATED;
+
     struct InfoType : AbstractData::InfoType {
         bool extendable;   // the type has an extension marker
         int maxEnumValue;  // the largest value of the root

@@ -42,6 +42,7 @@ public:
     iterator erase(const_iterator first, const_iterator last) { return entries_.erase(first, last); }
     // Grows with empty entries or deletes the values from position size on.
     void resize(std::size_t size) { entries_.resize(size); }
+    void reserve(std::size_t size) { entries_.reserve(size); }
     void clear() { entries_.clear(); }
     void swap(FieldVector& other) noexcept { entries_.swap(other.entries_); }
 

@@ -7,6 +7,9 @@ namespace ASN1 {
 // A signed 32-bit whole number; the descriptor's constraint binds the coders and checkers only.
 class INTEGER : public ConstrainedObject {
 public:
+    // Plain data only: a SEQUENCE drops its value without calling the destructor.
+    using Plain = INTEGER;
+
     // Unconstrained.
     static const InfoType theInfo;
 

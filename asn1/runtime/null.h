@@ -6,6 +6,9 @@ namespace ASN1 {
 
 class Null : public AbstractData {
 public:
+    // Plain data only: a SEQUENCE drops its value without calling the destructor.
+    using Plain = Null;
+
     static const InfoType theInfo;
 
     explicit Null(const InfoType* info = &theInfo) : AbstractData(info) {}

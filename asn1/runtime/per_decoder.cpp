@@ -45,15 +45,6 @@ bool PERDecoder::decodeOctets(Octets& octets, unsigned n)
     return true;
 }
 
-bool PERDecoder::decodeSingleBit(bool& bit)
-{
-    unsigned value = 0;
-    if (!decodeMultiBit(1, value))
-        return false;
-    bit = value != 0;
-    return true;
-}
-
 unsigned PERDecoder::decodeBlock(char* buf, unsigned n)
 {
     if (n == 0)
@@ -86,16 +77,6 @@ void PERDecoder::setPosition(const char* p)
     bitOffset_ = 8;
 }
 
-bool PERDecoder::decodeCountedNumber(unsigned range, unsigned& offset)
-{
-    const unsigned maxOctets = (CountBits(range) + 7) / 8;
-    unsigned octets = 0;
-    if (!decodeMultiBit(CountBits(maxOctets), octets) || octets >= maxOctets)
-        return false;
-    byteAlign();
-    return decodeMultiBit((octets + 1) * 8, offset);
-}
-
 bool PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& n)
 {
     std::uint64_t length = 0;
@@ -109,21 +90,24 @@ bool PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& n)
             return false;
         length = std::uint64_t(lower) + field;
     } else {
-        byteAlign();
-        if (!decodeMultiBit(8, field))
+        if (!decodeUnboundedLength(field))
             return false;
-        if (field & 0x80) {
-            unsigned low = 0;
-            // The form beginning with the bits 11 announces fragments, which this system never uses.
-            if ((field & 0x40) || !decodeMultiBit(8, low))
-                return false;
-            field = (field & 0x3f) << 8 | low;
-        }
         length = field;
     }
     if (length < lower || length > upper)
         return false;
     n = static_cast<unsigned>(length);
+    return true;
+}
+
+bool PERDecoder::decodeLongLength(unsigned& n)
+{
+    unsigned field = 0;
+    unsigned low = 0;
+    // The form beginning with the bits 11 announces fragments, which this system never uses.
+    if (!decodeMultiBit(8, field) || (field & 0x40) || !decodeMultiBit(8, low))
+        return false;
+    n = (field & 0x3f) << 8 | low;
     return true;
 }
 
@@ -157,29 +141,40 @@ bool PERDecoder::decodeConstrainedLength(const ConstrainedObject& object, unsign
     }
 }
 
+bool PERDecoder::decodeAdditionIndex(unsigned numRoot, unsigned numAlternatives, unsigned& index,
+                                     const char*& openTypeEnd)
+{
+    unsigned addition = 0;
+    if (!decodeSmallUnsigned(addition) || addition >= numAlternatives - numRoot || !decodeOpenTypeEnd(openTypeEnd))
+        return false;
+    index = numRoot + addition;
+    return true;
+}
+
+bool PERDecoder::selectAlternative(CHOICE& value, unsigned index)
+{
+    return (value.currentSelection() == static_cast<int>(index) && value.getSelection()) ||
+           value.createSelection(static_cast<int>(index));
+}
+
 bool PERDecoder::decodeChoicePreamle(CHOICE& value, memento_type& openTypeEnd)
 {
     const CHOICE::InfoType& type = *value.info();
-    openTypeEnd = {nullptr, 8};
-    bool extension = false;
-    if (type.extendable && !decodeSingleBit(extension))
-        return false;
     unsigned selection = 0;
-    if (extension) {
-        unsigned addition = 0;
-        const char* contentEnd = nullptr;
-        if (!decodeSmallUnsigned(addition) || addition >= type.numAlternatives - type.numRootAlternatives ||
-            !decodeOpenTypeEnd(contentEnd))
-            return false;
-        selection = type.numRootAlternatives + addition;
-        openTypeEnd.position = contentEnd;
-    } else if (type.numRootAlternatives == 0 || !decodeUnsigned(0, type.numRootAlternatives - 1, selection) ||
-               selection >= type.numRootAlternatives) {
-        return false;
-    }
-    if (value.currentSelection() == static_cast<int>(selection) && value.getSelection())
-        return true;
-    return value.createSelection(static_cast<int>(selection));
+    openTypeEnd = {nullptr, 8};
+    return decodeChoiceIndex(type.extendable, type.numRootAlternatives, type.numAlternatives, selection,
+                             openTypeEnd.position) &&
+           selectAlternative(value, selection);
+}
+
+bool PERDecoder::decodeAdditionalAlternative(CHOICE& value, unsigned index, const char* openTypeEnd)
+{
+    return selectAlternative(value, index) && decodeWithin(*value.getSelection(), openTypeEnd);
+}
+
+bool PERDecoder::decodeIntegerField(unsigned& octets, unsigned& bits)
+{
+    return decodeUnboundedLength(octets) && octets <= 4 && decodeMultiBit(octets * 8, bits);
 }
 
 bool PERDecoder::decodeOpenTypeEnd(const char*& contentEnd)
@@ -198,7 +193,7 @@ bool PERDecoder::decodeWithin(AbstractData& value, const char* contentEnd)
     const bool outerAligned = aligned_;
     end_ = contentEnd;
     aligned_ = true;
-    const bool ok = value.accept(*this);
+    const bool ok = component(value);
     end_ = outerEnd;
     aligned_ = outerAligned;
     setPosition(contentEnd);
@@ -216,59 +211,28 @@ bool PERDecoder::skipOpenType()
 
 bool PERDecoder::do_visit(Null&) { return true; }
 
-bool PERDecoder::do_visit(BOOLEAN& value)
-{
-    bool bit = false;
-    if (!decodeSingleBit(bit))
-        return false;
-    value.setValue(bit);
-    return true;
-}
+bool PERDecoder::do_visit(BOOLEAN& value) { return decodeBoolean(value); }
 
 bool PERDecoder::do_visit(INTEGER& value)
 {
     const ConstrainedObject::InfoType& type = *value.info();
-    bool unconstrained = type.type == Unconstrained || type.type == PartiallyConstrained;
-    if (type.type == ExtendableConstraint && !decodeSingleBit(unconstrained))
-        return false;
-    unsigned bits = 0;
-    if (!unconstrained) {
-        if (!decodeUnsigned(static_cast<unsigned>(type.lowerLimit), type.upperLimit, bits))
-            return false;
-        value.setValue(static_cast<int>(bits));
-        return true;
-    }
-    unsigned octets = 0;
-    if (!decodeLength(0, per::UnboundedLength, octets) || octets > 4 || !decodeMultiBit(octets * 8, bits))
-        return false;
-    // The encoder wrote the value's own two's complement. A lower-bound-only type with a
-    // non-negative bound has no negative values, so its octets read as a non-negative number.
-    const bool signedForm = type.type != PartiallyConstrained || type.lowerLimit < 0;
-    const unsigned width = octets * 8;
-    if (signedForm && width > 0 && width < 32 && (bits >> (width - 1)) & 1)
-        bits |= ~0u << width;
-    value.setValue(static_cast<int>(bits));
-    return true;
+    return decodeInteger(value, type.type, type.lowerLimit, type.upperLimit);
 }
 
 bool PERDecoder::do_visit(ENUMERATED& value)
 {
     const ENUMERATED::InfoType& type = *value.info();
-    bool extension = false;
-    if (type.extendable && !decodeSingleBit(extension))
-        return false;
+    return decodeEnumerated(value, type.extendable, type.maxEnumValue);
+}
+
+bool PERDecoder::decodeEnumeratedAddition(ENUMERATED& value)
+{
+    // The value + 1 as a normally small number, then the value in [0, value].
+    unsigned count = 0;
     unsigned number = 0;
-    if (extension) {
-        // The value + 1 as a normally small number, then the value in [0, value].
-        unsigned count = 0;
-        if (!decodeSmallUnsigned(count) || count == 0 || !decodeUnsigned(0, count - 1, number) || number >= count ||
-            number > unsigned(INT_MAX))
-            return false;
-    } else {
-        const unsigned maximum = static_cast<unsigned>(type.maxEnumValue);
-        if (!decodeUnsigned(0, maximum, number) || number > maximum)
-            return false;
-    }
+    if (!decodeSmallUnsigned(count) || count == 0 || !decodeUnsigned(0, count - 1, number) || number >= count ||
+        number > unsigned(INT_MAX))
+        return false;
     value.setValue(static_cast<int>(number));
     return true;
 }
@@ -282,6 +246,8 @@ bool PERDecoder::do_visit(OBJECT_IDENTIFIER& value)
 
 bool PERDecoder::do_visit(OCTET_STRING& value)
 {
+    if (value.info()->type == Unconstrained)
+        return decodeOctetString(value);
     unsigned n = 0;
     if (!decodeConstrainedLength(value, n) || n > MaximumStringSize)
         return false;
@@ -382,7 +348,7 @@ bool PERDecoder::do_visit(CHOICE& value)
     if (!decodeChoicePreamle(value, openTypeEnd))
         return false;
     AbstractData& alternative = *value.getSelection();
-    return openTypeEnd.position ? decodeWithin(alternative, openTypeEnd.position) : alternative.accept(*this);
+    return openTypeEnd.position ? decodeWithin(alternative, openTypeEnd.position) : component(alternative);
 }
 
 bool PERDecoder::do_visit(SEQUENCE_OF_Base& value)
@@ -392,7 +358,7 @@ bool PERDecoder::do_visit(SEQUENCE_OF_Base& value)
         return false;
     value.resize(n);
     for (unsigned i = 0; i < n; ++i) {
-        if (!value[i].accept(*this)) {
+        if (!component(value[i])) {
             value.erase(value.begin() + i, value.end());
             return false;
         }
@@ -416,7 +382,8 @@ bool PERDecoder::do_revisit(OpenData& value)
         return false;
     const std::vector<char>& octets = *value.getBuf();
     PERDecoder nested(octets.data(), octets.data() + octets.size(), getEnv());
-    return value.getData()->accept(nested);
+    nested.viaCode_ = viaCode_;
+    return nested.component(*value.getData());
 }
 
 bool PERDecoder::do_visit(TypeConstrainedOpenData& value)
@@ -445,8 +412,8 @@ int PERDecoder::visitExtensionRoot(SEQUENCE& seq, int index, int optionalId)
 {
     if (optionalId != -1 && !seq.optionalMap()[static_cast<unsigned>(optionalId)])
         return Continue;
-    AbstractData* component = seq.makeField(static_cast<unsigned>(index));
-    return component && component->accept(*this) ? Continue : Fail;
+    AbstractData* field = seq.makeField(static_cast<unsigned>(index));
+    return field && component(*field) ? Continue : Fail;
 }
 
 int PERDecoder::preVisitExtensions(SEQUENCE& seq)
@@ -465,12 +432,12 @@ int PERDecoder::visitKnownExtension(SEQUENCE& seq, int index, int optionalId)
     const char* contentEnd = nullptr;
     if (!decodeOpenTypeEnd(contentEnd))
         return Fail;
-    AbstractData* component = seq.makeField(static_cast<unsigned>(index));
-    if (!component) {
+    AbstractData* field = seq.makeField(static_cast<unsigned>(index));
+    if (!field) {
         setPosition(contentEnd);
         return Continue;
     }
-    return decodeWithin(*component, contentEnd) ? Continue : Fail;
+    return decodeWithin(*field, contentEnd) ? Continue : Fail;
 }
 
 bool PERDecoder::visitUnknownExtensions(SEQUENCE& seq)

@@ -11,18 +11,22 @@
 // the tree; the caller drops the value.
 
 #include "asn1/runtime/bit_map.h"
+#include "asn1/runtime/boolean.h"
+#include "asn1/runtime/enumerated.h"
+#include "asn1/runtime/integer.h"
+#include "asn1/runtime/octet_string.h"
+#include "asn1/runtime/per_rules.h"
+#include "asn1/runtime/sequence.h"
 #include "asn1/runtime/utility.h"
 #include "asn1/runtime/visitor.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace ASN1 {
 
-class AbstractData;
-class ConstrainedObject;
-
-class PERDecoder : public Visitor {
+class PERDecoder final : public Visitor {
 public:
     // A place in the input.
     struct memento_type {
@@ -32,23 +36,163 @@ public:
 
     // Reads [first, last) from the first bit of first. env is handed on to nested decoders only.
     PERDecoder(const char* first, const char* last, const CoderEnv* env = nullptr, bool aligned = true)
-        : Visitor(env), position_(first), end_(last), aligned_(aligned)
+        : Visitor(env), begin_(first), position_(first), end_(last), aligned_(aligned)
     {
+        if (last - first < 8) {
+            for (std::ptrdiff_t i = 0; i < last - first; ++i)
+                shortInput_ |= std::uint64_t(static_cast<unsigned char>(first[i])) << (56 - 8 * i);
+        }
     }
 
-    // False when no bit is left.
-    bool decodeSingleBit(bool& bit);
-    // False when n > 32 or fewer than n bits are left; n = 0 gives 0.
-    bool decodeMultiBit(unsigned n, unsigned& value)
+    // Decodes value, and from then on every value below it, through the code its descriptor
+    // carries (perDecode, written by the generator for its type), else through the visitor walk.
+    // Either way the same value from the same octets: accept() runs the walk alone, the reference
+    // the generated code keeps to.
+    bool decode(AbstractData& value)
     {
-        if (n > 32 || getBitsLeft() < n)
+        viaCode_ = true;
+        return component(value);
+    }
+
+    // The building blocks of generated code, which passes the constants of each type; the visitor
+    // slots pass them from the descriptors. Those that take constants are always inlined, so that
+    // the constants fold.
+    [[gnu::always_inline]] bool decodeBoolean(BOOLEAN& value)
+    {
+        unsigned bit = 0;
+        if (!decodeMultiBit(1, bit))
             return false;
-        // The field lies within the next eight octets wherever in the current one it starts.
-        const unsigned done = 8u - bitOffset_;
-        const std::uint64_t window = peekOctets() << done;
-        value = n ? static_cast<unsigned>(window >> (64 - n)) : 0;
-        position_ += (done + n) / 8;
-        bitOffset_ = static_cast<std::uint16_t>(8 - (done + n) % 8);
+        value.setValue(bit != 0);
+        return true;
+    }
+    [[gnu::always_inline]] bool decodeInteger(INTEGER& value, ConstraintType type, int lower, unsigned upper)
+    {
+        bool unconstrained = type == Unconstrained || type == PartiallyConstrained;
+        if (type == ExtendableConstraint && !decodeSingleBit(unconstrained))
+            return false;
+        // A lower-bound-only type with a non-negative bound has no negative values, so its octets
+        // read as a non-negative number.
+        if (unconstrained)
+            return decodeIntegerOctets(value, type != PartiallyConstrained || lower < 0);
+        unsigned bits = 0;
+        if (!decodeUnsigned(static_cast<unsigned>(lower), upper, bits))
+            return false;
+        value.setValue(static_cast<int>(bits));
+        return true;
+    }
+    [[gnu::always_inline]] bool decodeEnumerated(ENUMERATED& value, bool extendable, int maxEnumValue)
+    {
+        bool extension = false;
+        if (extendable && !decodeSingleBit(extension))
+            return false;
+        if (extension)
+            return decodeEnumeratedAddition(value);
+        unsigned number = 0;
+        const unsigned maximum = static_cast<unsigned>(maxEnumValue);
+        if (!decodeUnsigned(0, maximum, number) || number > maximum)
+            return false;
+        value.setValue(static_cast<int>(number));
+        return true;
+    }
+    // The head of a SEQUENCE of a type with optionalCount (at most 31) optional root components:
+    // drops the additions an earlier fill left, then reads the extension bit (of an extendable
+    // type) and the presence bits in one go; `present` also receives these, the first one as its
+    // highest bit. The caller keeps the optional components present again, filling them anew,
+    // and drops the others (dropField).
+    [[gnu::always_inline]] bool openSequence(SEQUENCE& seq, bool extendable, unsigned optionalCount, bool& extended,
+                                             unsigned& present)
+    {
+        // Only a type with an extension marker has additions.
+        if (extendable && seq.extensionMap().size() > 0)
+            seq.dropAdditions();
+        const unsigned count = optionalCount + (extendable ? 1 : 0);
+        unsigned head = 0;
+        if (count > 0 && !decodeMultiBit(count, head))
+            return false;
+        extended = extendable && (head >> optionalCount) != 0;
+        present = head & ((1u << optionalCount) - 1);
+        seq.optionalMap().assignHead(present, optionalCount);
+        return true;
+    }
+    // The index of a CHOICE alternative, of a type with numRoot root alternatives of
+    // numAlternatives: for an extension alternative openTypeEnd receives the end of its open type,
+    // otherwise null.
+    [[gnu::always_inline]] bool decodeChoiceIndex(bool extendable, unsigned numRoot, unsigned numAlternatives,
+                                                  unsigned& index, const char*& openTypeEnd)
+    {
+        bool extension = false;
+        openTypeEnd = nullptr;
+        const unsigned indexBits = CountBits(numRoot);
+        if (extendable && numRoot > 0 && indexBits <= 6) {
+            // The extension bit and a root index in one read. When the bit announces an addition
+            // the index bits are given back: the addition's index (a normally small number) takes
+            // at least seven bits, so a read too short for both fails either way.
+            unsigned head = 0;
+            if (!decodeMultiBit(1 + indexBits, head))
+                return false;
+            index = head & ((1u << indexBits) - 1);
+            if (!(head >> indexBits))
+                return index < numRoot;
+            rewindBits(indexBits);
+            return decodeAdditionIndex(numRoot, numAlternatives, index, openTypeEnd);
+        }
+        if (extendable && !decodeSingleBit(extension))
+            return false;
+        if (extension)
+            return decodeAdditionIndex(numRoot, numAlternatives, index, openTypeEnd);
+        return numRoot > 0 && decodeUnsigned(0, numRoot - 1, index) && index < numRoot;
+    }
+    // An extension alternative: the held one when it is selected, else a new one, decoded from the
+    // open type that ends at openTypeEnd.
+    bool decodeAdditionalAlternative(CHOICE& value, unsigned index, const char* openTypeEnd);
+    // An IA5String without size constraint, as its visitor slot decodes it: in the aligned variant
+    // the characters come as a block of raw octets after the length.
+    bool decodeIA5String(AbstractString& value)
+    {
+        if (!aligned_)
+            return do_visit(value);
+        std::string& text = value.getValue();
+        unsigned n = 0;
+        const char* first = nullptr;
+        if (decodeUnboundedLength(n) && n <= MaximumStringSize && (first = takeBlock(n))) {
+            // The same as assign, cheaper for the short text of a new value.
+            text.clear();
+            text.append(first, n);
+            return true;
+        }
+        text.clear();
+        return false;
+    }
+    // An OCTET STRING without size constraint: after its length, aligned in both variants, the
+    // octets come as a block (of one or two octets too, then bit-fields on an octet boundary).
+    bool decodeOctetString(OCTET_STRING& value)
+    {
+        unsigned n = 0;
+        const char* first = nullptr;
+        if (!decodeUnboundedLength(n) || n > MaximumStringSize || !(first = takeBlock(n)))
+            return false;
+        value.getValue().assign(first, first + n);
+        return true;
+    }
+    // The additions of a SEQUENCE whose extension bit was set, as the walk decodes them.
+    bool decodeAdditions(SEQUENCE& seq) { return visitExtensions(seq); }
+
+    // False when no bit is left.
+    [[gnu::always_inline]] bool decodeSingleBit(bool& bit)
+    {
+        unsigned value = 0;
+        if (!decodeMultiBit(1, value))
+            return false;
+        bit = value != 0;
+        return true;
+    }
+    // False when n > 32 or fewer than n bits are left; n = 0 gives 0.
+    [[gnu::always_inline]] bool decodeMultiBit(unsigned n, unsigned& value)
+    {
+        // Eight octets left hold at least 57 unread bits: no more to check.
+        if (n > 32 || end_ - position_ < 8)
+            return decodeBitsNearEnd(n, value);
+        takeBits(octetsAt(position_), n, value);
         return true;
     }
     // Nothing for n = 0; otherwise aligns and copies min(n, octets left) octets. Returns the count
@@ -57,15 +201,15 @@ public:
     // nbits bits into the map, most significant first; false when fewer bits are left.
     bool decodeBitMap(BitMap& bits, unsigned nbits)
     {
-        if (nbits > 32)
-            return decodeLongBitMap(bits, nbits);
-        // A presence map: one read.
         unsigned head = 0;
+        return nbits > 32 ? decodeLongBitMap(bits, nbits) : decodePresenceBits(bits, nbits, head);
+    }
+    // decodeBitMap of at most 32 bits (a presence map: one read), which head also receives.
+    bool decodePresenceBits(BitMap& bits, unsigned nbits, unsigned& head)
+    {
         if (!decodeMultiBit(nbits, head))
             return false;
-        char* octets = bits.fill(nbits);
-        for (unsigned i = 0; i * 8 < nbits; ++i)
-            octets[i] = static_cast<char>(std::uint64_t(head) << (32 - nbits) >> (24 - 8 * i));
+        bits.assignHead(head, nbits);
         return true;
     }
     void byteAlign()
@@ -82,7 +226,7 @@ public:
     // A constrained whole number in [lower, upper], lower added back modulo 2^32. The decoder does
     // not check it against upper: a field of two octets may carry up to 65535 whatever its range,
     // and every consumer range-checks such values before use.
-    bool decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
+    [[gnu::always_inline]] bool decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
     {
         if (!decodeWholeNumber(upper - lower + 1, value))
             return false;
@@ -91,6 +235,16 @@ public:
     }
     // A length determinant, which must lie within [lower, upper].
     bool decodeLength(unsigned lower, unsigned upper, unsigned& n);
+    // The unbounded length determinant (of bounds 0..UnboundedLength): aligned, one octet up to
+    // 127, two up to 16383.
+    bool decodeUnboundedLength(unsigned& n)
+    {
+        byteAlign();
+        if (position_ == end_ || (*position_ & 0x80))
+            return decodeLongLength(n);
+        n = static_cast<unsigned char>(*position_++);
+        return true;
+    }
     bool decodeSmallUnsigned(unsigned& value);
     bool decodeConstrainedLength(const ConstrainedObject& object, unsigned& n);
     // The selection part of a CHOICE: selects (and creates) the alternative; for an extension
@@ -121,22 +275,103 @@ protected:
     bool visitUnknownExtensions(SEQUENCE& seq) override;
 
 private:
-    // The eight octets from position_ as a big-endian number, zeros beyond the end.
-    std::uint64_t peekOctets() const
+    // A value below the top one: through its code in the mode decode() sets, else the walk.
+    [[gnu::always_inline]] bool component(AbstractData& value)
     {
-        const auto* o = reinterpret_cast<const unsigned char*>(position_);
-        if (end_ - position_ >= 8)
-            return std::uint64_t(o[0]) << 56 | std::uint64_t(o[1]) << 48 | std::uint64_t(o[2]) << 40 |
-                   std::uint64_t(o[3]) << 32 | std::uint64_t(o[4]) << 24 | std::uint64_t(o[5]) << 16 |
-                   std::uint64_t(o[6]) << 8 | o[7];
-        std::uint64_t window = 0;
-        for (std::ptrdiff_t i = 0; i < end_ - position_; ++i)
-            window |= std::uint64_t(o[i]) << (56 - 8 * i);
-        return window;
+        bool (*const code)(PERDecoder&, AbstractData&) = value.info()->perDecode;
+        return viaCode_ && code ? code(*this, value) : value.accept(*this);
+    }
+    // An INTEGER in its unbounded form: length and octets, sign-extended in the signed form.
+    [[gnu::always_inline]] bool decodeIntegerOctets(INTEGER& value, bool signedForm)
+    {
+        unsigned bits = 0;
+        byteAlign();
+        // The common case, in one read: the length octet and up to four octets.
+        const std::uint64_t window = peekOctets();
+        unsigned octets = static_cast<unsigned>(window >> 56);
+        if (octets <= 4 && end_ - position_ > octets) {
+            bits = octets ? static_cast<unsigned>(window << 8 >> (64 - 8 * octets)) : 0;
+            position_ += 1 + octets;
+        } else if (!decodeIntegerField(octets, bits)) {
+            return false;
+        }
+        // The encoder wrote the value's own two's complement.
+        const unsigned width = octets * 8;
+        if (signedForm && width > 0 && width < 32 && (bits >> (width - 1)) & 1)
+            bits |= ~0u << width;
+        value.setValue(static_cast<int>(bits));
+        return true;
+    }
+    // The length and octets of decodeIntegerOctets (at most four) beyond its common case.
+    bool decodeIntegerField(unsigned& octets, unsigned& bits);
+    // The index of an extension alternative, after its extension bit.
+    bool decodeAdditionIndex(unsigned numRoot, unsigned numAlternatives, unsigned& index, const char*& openTypeEnd);
+    // Gives back the last n bits read.
+    void rewindBits(unsigned n)
+    {
+        const unsigned read = 8u - bitOffset_;  // of the current octet
+        if (n <= read) {
+            bitOffset_ = static_cast<std::uint16_t>(bitOffset_ + n);
+            return;
+        }
+        const unsigned before = n - read;  // into the octets before
+        position_ -= (before + 7) / 8;
+        bitOffset_ = static_cast<std::uint16_t>(before % 8 ? before % 8 : 8);
+    }
+    // The held alternative when index is selected, else a new one of the descriptor's; false when
+    // the descriptor has none there.
+    static bool selectAlternative(CHOICE& value, unsigned index);
+    // decodeUnboundedLength of the two-octet form, or of no octet left (which fails).
+    bool decodeLongLength(unsigned& n);
+    // An ENUMERATED value beyond the root, after its extension bit.
+    bool decodeEnumeratedAddition(ENUMERATED& value);
+
+    // The eight octets from position_ as a big-endian number, zeros beyond the end.
+    [[gnu::always_inline]] std::uint64_t peekOctets() const
+    {
+        return end_ - position_ >= 8 ? octetsAt(position_) : peekTail();
+    }
+    // Takes the next n bits (n at most 32) from the window of the eight octets from position_.
+    [[gnu::always_inline]] void takeBits(std::uint64_t window, unsigned n, unsigned& value)
+    {
+        // The field lies within the eight octets wherever in the current one it starts.
+        const unsigned done = 8u - bitOffset_;
+        value = n ? static_cast<unsigned>(window << done >> (64 - n)) : 0;
+        position_ += (done + n) / 8;
+        bitOffset_ = static_cast<std::uint16_t>(8 - (done + n) % 8);
+    }
+    // decodeMultiBit within the last eight octets, or of more than 32 bits (which fails).
+    [[gnu::always_inline]] bool decodeBitsNearEnd(unsigned n, unsigned& value)
+    {
+        if (n > 32 || getBitsLeft() < n)
+            return false;
+        takeBits(peekTail(), n, value);
+        return true;
+    }
+    // peekOctets of the last seven octets or fewer: the input's last eight octets shifted up, or
+    // those of its copy when it is shorter.
+    [[gnu::always_inline]] std::uint64_t peekTail() const
+    {
+        const std::ptrdiff_t left = end_ - position_;
+        if (left <= 0)
+            return 0;
+        if (end_ - begin_ >= 8)
+            return octetsAt(end_ - 8) << 8 * (8 - left);
+        return shortInput_ << 8 * (position_ - begin_);
+    }
+    // The eight octets from p as a big-endian number, in one load.
+    static std::uint64_t octetsAt(const char* p)
+    {
+        std::uint64_t octets = 0;
+        std::memcpy(&octets, p, sizeof octets);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        octets = __builtin_bswap64(octets);
+#endif
+        return octets;
     }
 
     // The offset of a constrained whole number in a range of `range` values (0 standing for 2^32).
-    bool decodeWholeNumber(unsigned range, unsigned& offset)
+    [[gnu::always_inline]] bool decodeWholeNumber(unsigned range, unsigned& offset)
     {
         // A bit-field, the common case; one or two aligned octets; or a counted number of octets.
         if (range - 1 < 255 || !aligned_)
@@ -147,7 +382,15 @@ private:
         }
         return decodeCountedNumber(range, offset);
     }
-    bool decodeCountedNumber(unsigned range, unsigned& offset);
+    [[gnu::always_inline]] bool decodeCountedNumber(unsigned range, unsigned& offset)
+    {
+        const unsigned maxOctets = (CountBits(range) + 7) / 8;
+        unsigned octets = 0;
+        if (!decodeMultiBit(CountBits(maxOctets), octets) || octets >= maxOctets)
+            return false;
+        byteAlign();
+        return decodeMultiBit((octets + 1) * 8, offset);
+    }
     // decodeBitMap of more than 32 bits.
     bool decodeLongBitMap(BitMap& bits, unsigned nbits);
     // Nothing for n = 0; otherwise aligns. The first of the next n octets, passed over, or null
@@ -164,11 +407,18 @@ private:
     bool decodeWithin(AbstractData& value, const char* contentEnd);
     bool skipOpenType();
 
+    // The first octet of the input, before which nothing is read.
+    const char* begin_;
     const char* position_;
     const char* end_;
     // Bits of *position_ not read yet; 8 means the next read starts at its most significant bit.
     std::uint16_t bitOffset_ = 8;
     bool aligned_;
+    // Set by decode(): values with code of their own are decoded through it.
+    bool viaCode_ = false;
+    // The first eight octets of the input as a big-endian number, zeros beyond its end: the
+    // octets from any place of an input shorter than eight octets.
+    std::uint64_t shortInput_ = 0;
 };
 
 }  // namespace ASN1

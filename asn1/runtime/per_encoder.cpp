@@ -22,20 +22,6 @@ namespace ASN1 {
 
 namespace {
 
-// The constraint test of the encoder: signed when the lower bound is negative (-128..127),
-// unsigned otherwise; a lower-bound-only constraint has no upper test.
-bool withinBounds(const ConstrainedObject::InfoType& type, unsigned v)
-{
-    if (type.type == Unconstrained)
-        return true;
-    const bool signedBounds = type.lowerLimit < 0;
-    const bool aboveLower =
-        signedBounds ? static_cast<int>(v) >= type.lowerLimit : v >= static_cast<unsigned>(type.lowerLimit);
-    if (type.type == PartiallyConstrained || !aboveLower)
-        return aboveLower;
-    return signedBounds ? static_cast<int>(v) <= static_cast<int>(type.upperLimit) : v <= type.upperLimit;
-}
-
 // The addition bits the encoding carries: only those of additions the type knows, so a value
 // decoded with additions from a newer peer re-encodes with the known ones alone.
 unsigned knownExtensionBits(const SEQUENCE& seq)
@@ -44,7 +30,9 @@ unsigned knownExtensionBits(const SEQUENCE& seq)
     return type.extendable ? std::min(seq.extensionMap().size(), type.numKnownExtensions) : 0;
 }
 
-bool anyKnownExtension(const SEQUENCE& seq)
+}  // namespace
+
+bool PEREncoder::anyKnownAddition(const SEQUENCE& seq)
 {
     const unsigned bits = knownExtensionBits(seq);
     for (unsigned k = 0; k < bits; ++k)
@@ -52,10 +40,6 @@ bool anyKnownExtension(const SEQUENCE& seq)
             return true;
     return false;
 }
-
-}  // namespace
-
-void PEREncoder::encodeSingleBit(bool bit) { encodeMultiBit(bit ? 1 : 0, 1); }
 
 void PEREncoder::encodeBits(unsigned value, unsigned n)
 {
@@ -99,32 +83,13 @@ void PEREncoder::encodeBitMap(const BitMap& bits, unsigned nbits)
     }
 }
 
-void PEREncoder::encodeWholeNumber(unsigned offset, unsigned range)
+void PEREncoder::encodeCountedNumber(unsigned offset, unsigned range)
 {
-    if (range == 1)
-        return;
-    const unsigned bits = CountBits(range);
-    const bool wholeRange = range == 0;  // 2^32 values
-    if (!aligned_ || (!wholeRange && range <= 255)) {
-        encodeMultiBit(offset, bits);
-    } else if (!wholeRange && range <= 65536) {
-        byteAlign();
-        encodeMultiBit(offset, bits <= 8 ? 8 : 16);
-    } else {
-        // The octet count k in 1..(bits + 7) / 8 as a small bit-field, then k aligned octets.
-        const unsigned octets = offset == 0 ? 1 : (CountBits(offset + 1) + 7) / 8;
-        encodeMultiBit(octets - 1, CountBits((bits + 7) / 8));
-        byteAlign();
-        encodeMultiBit(offset, octets * 8);
-    }
-}
-
-bool PEREncoder::encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
-{
-    if (value < lower || value > upper)
-        return false;
-    encodeWholeNumber(value - lower, upper - lower + 1);
-    return true;
+    // The octet count k in 1..(bits + 7) / 8 as a small bit-field, then k aligned octets.
+    const unsigned octets = offset == 0 ? 1 : (CountBits(offset + 1) + 7) / 8;
+    encodeMultiBit(octets - 1, CountBits((CountBits(range) + 7) / 8));
+    byteAlign();
+    encodeMultiBit(offset, octets * 8);
 }
 
 bool PEREncoder::encodeLength(unsigned n, unsigned lower, unsigned upper)
@@ -164,7 +129,7 @@ bool PEREncoder::encodeConstraint(const ConstrainedObject& object, unsigned v)
     case FixedConstraint:
         return false;
     case ExtendableConstraint: {
-        const bool outside = !withinBounds(type, v);
+        const bool outside = !withinBounds(type.type, type.lowerLimit, type.upperLimit, v);
         encodeSingleBit(outside);
         return outside;
     }
@@ -188,7 +153,8 @@ bool PEREncoder::encodeAnyType(const AbstractData* value)
     contents.reserve(256);
     if (value) {
         PEREncoder nested(contents);
-        if (!value->accept(nested))
+        nested.viaCode_ = viaCode_;
+        if (!nested.component(*value))
             return false;
     }
     return encodeOpenOctets(contents);
@@ -205,59 +171,28 @@ bool PEREncoder::encodeOpenOctets(const std::vector<char>& octets)
     return true;
 }
 
-void PEREncoder::encodeUnconstrainedInteger(int value)
-{
-    const unsigned v = static_cast<unsigned>(value);
-    // Bits of the shortest two's-complement form, sign bit included.
-    const unsigned width = value == 0 ? 1 : value > 0 ? CountBits(v + 1) + 1 : CountBits(0u - v) + 1;
-    const unsigned octets = (width + 7) / 8;
-    // At most four octets: the length is one aligned octet, and the octets follow whole.
-    encodeByte(octets);
-    for (unsigned i = octets; i-- > 0;)
-        out_.push_back(static_cast<char>(v >> 8 * i));
-}
-
 bool PEREncoder::do_visit(const Null&) { return true; }
 
-bool PEREncoder::do_visit(const BOOLEAN& value)
-{
-    encodeSingleBit(value.getValue());
-    return true;
-}
+bool PEREncoder::do_visit(const BOOLEAN& value) { return encodeBoolean(value); }
 
 bool PEREncoder::do_visit(const INTEGER& value)
 {
     const ConstrainedObject::InfoType& type = *value.info();
-    const unsigned v = static_cast<unsigned>(value.getValue());
-    if (encodeConstraint(value, v)) {
-        if (type.type != ExtendableConstraint && !withinBounds(type, v))
-            return false;
-        encodeUnconstrainedInteger(value.getValue());
-        return true;
-    }
-    if (!withinBounds(type, v))
-        return false;
-    const unsigned lower = static_cast<unsigned>(type.lowerLimit);
-    encodeWholeNumber(v - lower, type.upperLimit - lower + 1);
-    return true;
+    return encodeInteger(value, type.type, type.lowerLimit, type.upperLimit);
 }
 
 bool PEREncoder::do_visit(const ENUMERATED& value)
 {
     const ENUMERATED::InfoType& type = *value.info();
-    const int number = value.getValue();
-    if (number <= type.maxEnumValue) {
-        if (type.extendable)
-            encodeSingleBit(false);
-        return encodeUnsigned(static_cast<unsigned>(number), 0, static_cast<unsigned>(type.maxEnumValue));
-    }
-    if (!type.extendable)
-        return false;
-    // An addition: its value + 1 as a normally small number, then the value in [0, value].
-    const unsigned v = static_cast<unsigned>(number);
+    return encodeEnumerated(value, type.extendable, type.maxEnumValue);
+}
+
+bool PEREncoder::encodeEnumeratedAddition(unsigned value)
+{
+    // The value + 1 as a normally small number, then the value in [0, value].
     encodeSingleBit(true);
-    encodeSmallUnsigned(v + 1);
-    return encodeUnsigned(v, 0, v);
+    encodeSmallUnsigned(value + 1);
+    return encodeUnsigned(value, 0, value);
 }
 
 bool PEREncoder::do_visit(const OBJECT_IDENTIFIER& value)
@@ -287,6 +222,8 @@ bool PEREncoder::do_visit(const BIT_STRING& value)
 
 bool PEREncoder::do_visit(const OCTET_STRING& value)
 {
+    if (value.info()->type == Unconstrained)
+        return encodeOctetString(value);
     const std::vector<char>& octets = value.getValue();
     const unsigned n = value.size();
     if (!encodeConstrainedLength(value, n))
@@ -353,10 +290,8 @@ bool PEREncoder::do_visit(const CHOICE& value)
         return false;
     const unsigned index = static_cast<unsigned>(value.currentSelection());
     if (index < type.numRootAlternatives) {
-        if (type.extendable)
-            encodeSingleBit(false);
-        encodeWholeNumber(index, type.numRootAlternatives);
-        return alternative->accept(*this);
+        encodeChoiceIndex(type.extendable, index, type.numRootAlternatives);
+        return component(*alternative);
     }
     if (!type.extendable)
         return false;
@@ -388,7 +323,7 @@ bool PEREncoder::do_visit(const SEQUENCE_OF_Base& value)
     if (value.size() > MaximumArraySize || !encodeConstrainedLength(value, value.size()))
         return false;
     for (const auto& element : value)
-        if (!element || !element->accept(*this))
+        if (!element || !component(*element))
             return false;
     return true;
 }
@@ -404,7 +339,7 @@ bool PEREncoder::preVisitExtensionRoots(const SEQUENCE& seq)
 
 bool PEREncoder::visitExtensionRoot(const SEQUENCE& seq, int index)
 {
-    return seq.getField(static_cast<unsigned>(index))->accept(*this);
+    return component(*seq.getField(static_cast<unsigned>(index)));
 }
 
 bool PEREncoder::preVisitExtensions(const SEQUENCE& seq)

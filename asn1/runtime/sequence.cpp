@@ -20,38 +20,34 @@ int compareComponents(bool present, const AbstractData* mine, bool other_present
     return int(present) - int(other_present);
 }
 
-const ComponentBlock::Layout* layoutOf(const SEQUENCE::InfoType& type)
+}  // namespace
+
+const ComponentBlock::Layout* SEQUENCE::makeLayout(const InfoType& type)
 {
-    const ComponentBlock::Layout* layout = type.layout.load(std::memory_order_acquire);
-    if (layout)
-        return layout;
+    const ComponentBlock::Layout* layout = nullptr;
     // Every value is built with its mandatory components.
     std::vector<unsigned> mandatory;
     for (unsigned i = 0; i < type.numRootFields; ++i)
         if (type.fieldIds[i] == -1)
             mandatory.push_back(i);
     auto made = std::make_unique<ComponentBlock::Layout>(type.fieldInfos, type.numRootFields + type.numKnownExtensions,
-                                                         std::move(mandatory));
+                                                         std::move(mandatory), type.buildComponents);
     // Another thread may have been first.
     if (!type.layout.compare_exchange_strong(layout, made.get(), std::memory_order_acq_rel))
         return layout;
     return made.release();
 }
 
-}  // namespace
-
 const unsigned SEQUENCE::defaultTag[1] = {0};
 
-SEQUENCE::SEQUENCE(const InfoType* info)
-    : AbstractData(info), fields_(layoutOf(*info)), optionalMap_(info->numOptionalFields)
+void SEQUENCE::includeDefaultAdditions()
 {
-    if (info->extensionDefaults) {
-        std::vector<char> defaults(info->extensionDefaults, info->extensionDefaults + (info->numKnownExtensions + 7) / 8);
-        extensionMap_.assign(defaults, info->numKnownExtensions);
-        for (unsigned k = 0; k < info->numKnownExtensions; ++k)
-            if (extensionMap_[k])
-                makeField(info->numRootFields + k);
-    }
+    const InfoType& type = *info();
+    std::vector<char> defaults(type.extensionDefaults, type.extensionDefaults + (type.numKnownExtensions + 7) / 8);
+    extensionMap_.assign(defaults, type.numKnownExtensions);
+    for (unsigned k = 0; k < type.numKnownExtensions; ++k)
+        if (extensionMap_[k])
+            makeField(type.numRootFields + k);
 }
 
 SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
@@ -108,6 +104,13 @@ AbstractData* SEQUENCE::buildField(unsigned index)
     AbstractData* component = fields_.make(index);
     optionalBuilt_ += component != nullptr;
     return component;
+}
+
+void SEQUENCE::dropAdditions()
+{
+    for (unsigned i = info()->numRootFields; optionalBuilt_ > 0 && i < fields_.size(); ++i)
+        dropField(i);
+    extensionMap_.fill(0);
 }
 
 void SEQUENCE::dropBuiltFields()

@@ -34,6 +34,9 @@ public:
         // Null: the components carry context tags by position; defaultTag: their own tags.
         const unsigned* fieldTags;
         const char* const* fieldNames;
+        // Builds the mandatory root components of a new value (see ComponentBlock::Builder); null:
+        // each is built through its descriptor.
+        ComponentBlock::Builder buildComponents = nullptr;
         // Where the components lie in a value's block: worked out by the first value of the type
         // and kept for the life of the process, the descriptor being static.
         mutable std::atomic<const ComponentBlock::Layout*> layout = nullptr;
@@ -44,7 +47,12 @@ public:
 
     // Creates every mandatory root component (and the additions extensionDefaults marks);
     // optional components and additions stay null and absent.
-    explicit SEQUENCE(const InfoType* info);
+    explicit SEQUENCE(const InfoType* info)
+        : AbstractData(info), fields_(layoutOf(*info)), optionalMap_(info->numOptionalFields)
+    {
+        if (info->extensionDefaults)
+            includeDefaultAdditions();
+    }
     SEQUENCE(const SEQUENCE& other) = default;
     // Takes other's components whole; other keeps none (it may be assigned to or destroyed).
     SEQUENCE(SEQUENCE&& other) noexcept = default;
@@ -56,15 +64,31 @@ public:
     const InfoType* info() const { return static_cast<const InfoType*>(AbstractData::info()); }
 
     unsigned fieldCount() const { return fields_.size(); }
+    // The descriptors the components are made from: the descriptor's fieldInfos, unless a value of
+    // another type was assigned to this one or it was moved from (null then).
+    const AbstractData::InfoType* const* componentInfos() const { return fields_.infos(); }
     // The component, or null when it does not exist (or index is beyond the components).
     AbstractData* getField(unsigned index) { return fields_.get(index); }
     const AbstractData* getField(unsigned index) const { return fields_.get(index); }
+    // The component, index being below fieldCount() (unchecked, for generated code).
+    AbstractData* fieldAt(unsigned index) { return fields_.at(index); }
+    const AbstractData* fieldAt(unsigned index) const { return fields_.at(index); }
     // The component, created through its fieldInfos entry when null; null when index is beyond
     // the components or the entry is null. Presence bits are not touched.
     AbstractData* makeField(unsigned index)
     {
         AbstractData* component = fields_.get(index);
         return component ? component : buildField(index);
+    }
+    // makeField of a component whose descriptor is T's own, built without going through the
+    // descriptor (what generated code knows); index is below fieldCount().
+    template <class T>
+    AbstractData& makeFieldOf(unsigned index)
+    {
+        if (AbstractData* component = fields_.at(index))
+            return *component;
+        ++optionalBuilt_;
+        return fields_.emplace<T>(index);
     }
     // Typed access for the generated get_ members; the component must exist.
     template <class T>
@@ -92,6 +116,18 @@ public:
     void includeOptionalField(unsigned id, unsigned index);
     // Marks id absent; the component stays with its value.
     void removeOptionalField(unsigned id);
+    // Destroys optional component or addition index (below fieldCount()) when it exists, leaving
+    // its presence bit as it is.
+    void dropField(unsigned index)
+    {
+        if (fields_.at(index)) {
+            fields_.drop(index);
+            --optionalBuilt_;
+        }
+    }
+    // Destroys every addition and empties the extension map; what a decoder that keeps the
+    // optional root components whose presence repeats does first.
+    void dropAdditions();
     // Destroys every optional component and addition and marks them absent, as in a new value; the
     // mandatory components stay. A value being filled again thus holds only what the new input
     // says, in the storage it had.
@@ -121,6 +157,15 @@ protected:
     bool do_accept(ConstVisitor& visitor) const override;
 
 private:
+    static const ComponentBlock::Layout* layoutOf(const InfoType& type)
+    {
+        const ComponentBlock::Layout* layout = type.layout.load(std::memory_order_acquire);
+        return layout ? layout : makeLayout(type);
+    }
+    // Worked out by the first value of the type.
+    static const ComponentBlock::Layout* makeLayout(const InfoType& type);
+    // The additions extensionDefaults marks, made and marked present in a new value.
+    void includeDefaultAdditions();
     // makeField of a component that does not exist.
     AbstractData* buildField(unsigned index);
     // Destroys the optional components and additions that exist.

@@ -12,6 +12,7 @@ void SEQUENCE_OF_Base::resize(unsigned n)
         return;
     }
     const AbstractData::InfoType* element = info()->elementInfo;
+    container_.reserve(n);
     while (container_.size() < n)
         container_.push_back(FieldVector::Entry(element->create(element)));
 }

@@ -19,8 +19,12 @@ bool Visitor::visit(SEQUENCE& seq)
         if (step == Fail || step == Finished)
             return step == Finished;
     }
-    if (roots != Continue)
-        return true;
+    return roots != Continue || visitExtensions(seq);
+}
+
+bool Visitor::visitExtensions(SEQUENCE& seq)
+{
+    const SEQUENCE::InfoType& type = *seq.info();
     const int extensions = preVisitExtensions(seq);
     if (extensions != Continue)
         return extensions == Finished;

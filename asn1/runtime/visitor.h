@@ -96,6 +96,9 @@ protected:
     virtual int visitKnownExtension(SEQUENCE& seq, int index, int optionalId);
     virtual bool visitUnknownExtensions(SEQUENCE& seq);
 
+    // Steps 4 to 6 of the walk, for a SEQUENCE whose extension bit was set.
+    bool visitExtensions(SEQUENCE& seq);
+
 private:
     const CoderEnv* env_;
 };
