@@ -67,11 +67,8 @@ private:
         out << "    bool extended = false;\n    unsigned present = 0;\n";
         out << "    if (!d.openSequence(v, " << boolean_word(type.extensible) << ", " << optionals
             << ", extended, present))\n        return false;\n";
-        const std::vector<Run> runs = bit_field_runs(ids);
-        if (!runs.empty())
-            out << "    unsigned bits = 0;\n";
-        for_each_step(runs, [&](const Run& run) { decode_run(out, run); },
-            [&](std::size_t i) { decode_component(out, i, ids[i], optionals); });
+        for (std::size_t i = 0; i < type.root_count; ++i)
+            decode_component(out, i, ids[i], optionals);
         out << "    return " << (type.extensible ? "!extended || d.decodeAdditions(v)" : "true") << ";\n}\n";
 
         out << "\nbool " << c << "::perEncode(ASN1::PEREncoder& e, const ASN1::AbstractData& value)\n{\n";
@@ -85,156 +82,10 @@ private:
             held = held || (ids[i] >= 0 && !is_null(i));
         if (held)
             out << "    const ASN1::AbstractData* c = nullptr;\n";
-        for_each_step(runs, [&](const Run& run) { encode_run(out, run); },
-            [&](std::size_t i) { encode_component(out, i, ids[i], optionals); });
+        for (std::size_t i = 0; i < type.root_count; ++i)
+            encode_component(out, i, ids[i], optionals);
         // A type without extension marker has no additions to write.
         out << "    return " << (type.extensible ? "e.encodeAdditions(v)" : "true") << ";\n}\n";
-    }
-
-    // Consecutive mandatory root components [first, last] coded as bit-fields of fixed widths in
-    // both variants, read and written in one go.
-    struct Run {
-        std::size_t first;
-        std::size_t last;
-        unsigned width;
-    };
-
-    // The root components in order: each run whole, each other component alone.
-    template <class OnRun, class OnComponent>
-    void for_each_step(const std::vector<Run>& runs, OnRun on_run, OnComponent on_component) const
-    {
-        for (std::size_t i = 0, r = 0; i < info_.type->root_count; ++i) {
-            if (r < runs.size() && runs[r].first == i) {
-                on_run(runs[r]);
-                i = runs[r++].last;
-            } else {
-                on_component(i);
-            }
-        }
-    }
-
-    // The width of the bit-field of a mandatory component of the type, or -1 when its coding is
-    // not a bit-field of fixed width: a BOOLEAN; an INTEGER or an ENUMERATED without extension
-    // marker of at most 255 values (beyond them the aligned variant aligns); a NULL (no bits).
-    static int field_width(const Type& field)
-    {
-        const Type& t = dereference(field);
-        const auto bits = [](std::int64_t values) {
-            int width = 0;
-            while ((std::int64_t(1) << width) < values)
-                ++width;
-            return width;
-        };
-        switch (t.kind) {
-        case TypeKind::Boolean:
-            return 1;
-        case TypeKind::Null:
-            return 0;
-        case TypeKind::Integer:
-            if (t.constraint && t.constraint->upper - t.constraint->lower + 1 <= 255)
-                return bits(t.constraint->upper - t.constraint->lower + 1);
-            return -1;
-        case TypeKind::Enumerated:
-            return !t.extensible && t.max_enum_value() + 1 <= 255 ? bits(t.max_enum_value() + 1) : -1;
-        default:
-            return -1;
-        }
-    }
-
-    // The runs of at least two such components with bits, each within one read of 32 bits.
-    std::vector<Run> bit_field_runs(const std::vector<int>& ids) const
-    {
-        const Type& type = *info_.type;
-        std::vector<Run> runs;
-        std::size_t i = 0;
-        while (i < type.root_count) {
-            Run run{i, i, 0};
-            unsigned fields = 0;
-            for (std::size_t j = i; j < type.root_count && ids[j] < 0; ++j) {
-                const int width = field_width(*type.components[j].type);
-                if (width < 0 || run.width + static_cast<unsigned>(width) > 32)
-                    break;
-                run.last = j;
-                run.width += static_cast<unsigned>(width);
-                fields += width > 0;
-            }
-            if (fields >= 2) {
-                runs.push_back(run);
-                i = run.last + 1;
-            } else {
-                ++i;
-            }
-        }
-        return runs;
-    }
-
-    // The field of component i in a run whose bits after it (towards the low end) number below.
-    static std::string field_of(unsigned width, unsigned below)
-    {
-        return "(bits >> " + std::to_string(below) + " & " + hex_mask((1u << width) - 1) + ")";
-    }
-
-    void decode_run(std::ostream& out, const Run& run) const
-    {
-        const Type& type = *info_.type;
-        out << "    // " << type.components[run.first].name << " to " << type.components[run.last].name << '\n';
-        out << "    if (!d.decodeMultiBit(" << run.width << ", bits))\n        return false;\n";
-        unsigned below = run.width;
-        for (std::size_t i = run.first; i <= run.last; ++i) {
-            const Type& t = dereference(*type.components[i].type);
-            const auto width = static_cast<unsigned>(field_width(t));
-            below -= width;
-            const std::string x = "*v.fieldAt(" + std::to_string(i) + ")";
-            const std::string field = field_of(width, below);
-            if (t.kind == TypeKind::Boolean) {
-                out << "    static_cast<ASN1::BOOLEAN&>(" << x << ").setValue(" << field << " != 0);\n";
-            } else if (t.kind == TypeKind::Integer) {
-                // The lower bound added back modulo 2^32, as the coder does.
-                out << "    static_cast<ASN1::INTEGER&>(" << x << ").setValue(static_cast<int>(static_cast<unsigned>("
-                    << t.constraint->lower << ") + " << (width ? field : "0u") << "));\n";
-            } else if (t.kind == TypeKind::Enumerated) {
-                if ((std::int64_t(1) << width) - 1 > t.max_enum_value())
-                    out << "    if (" << field << " > " << t.max_enum_value() << "u)\n        return false;\n";
-                out << "    static_cast<ASN1::ENUMERATED&>(" << x << ").setValue(static_cast<int>("
-                    << (width ? field : "0u") << "));\n";
-            }
-        }
-    }
-
-    // Each value checked against its constraint as the coder checks it, then all bits written at once.
-    void encode_run(std::ostream& out, const Run& run) const
-    {
-        const Type& type = *info_.type;
-        out << "    {\n        // " << type.components[run.first].name << " to " << type.components[run.last].name
-            << '\n';
-        out << "        unsigned bits = 0;\n";
-        bool checked = false;  // a value with a constraint of its own
-        for (std::size_t i = run.first; i <= run.last; ++i) {
-            const TypeKind kind = dereference(*type.components[i].type).kind;
-            checked = checked || kind == TypeKind::Integer || kind == TypeKind::Enumerated;
-        }
-        if (checked)
-            out << "        unsigned field = 0;\n";
-        for (std::size_t i = run.first; i <= run.last; ++i) {
-            const Type& t = dereference(*type.components[i].type);
-            const auto width = static_cast<unsigned>(field_width(t));
-            const std::string x = "*v.fieldAt(" + std::to_string(i) + ")";
-            if (t.kind == TypeKind::Boolean) {
-                out << "        bits = bits << 1 | static_cast<const ASN1::BOOLEAN&>(" << x << ").getValue();\n";
-            } else if (t.kind == TypeKind::Integer) {
-                out << "        if (!ASN1::PEREncoder::integerField(static_cast<const ASN1::INTEGER&>(" << x << "), "
-                    << t.constraint->lower << ", " << t.constraint->upper << "u, field))\n            return false;\n";
-                if (width)
-                    out << "        bits = bits << " << width << " | field;\n";
-            } else if (t.kind == TypeKind::Enumerated) {
-                out << "        field = static_cast<unsigned>(static_cast<const ASN1::ENUMERATED&>(" << x
-                    << ").getValue());\n";
-                out << "        if (field > " << t.max_enum_value() << "u)\n            return false;\n";
-                if (width)
-                    out << "        bits = bits << " << width << " | field;\n";
-            }
-        }
-        out << "        e.encodeMultiBit(bits, " << run.width << ");\n    }\n";
     }
 
     // The root alternatives written out; an extension alternative, and an alternative held in a

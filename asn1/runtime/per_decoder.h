@@ -122,20 +122,6 @@ public:
     {
         bool extension = false;
         openTypeEnd = nullptr;
-        const unsigned indexBits = CountBits(numRoot);
-        if (extendable && numRoot > 0 && indexBits <= 6) {
-            // The extension bit and a root index in one read. When the bit announces an addition
-            // the index bits are given back: the addition's index (a normally small number) takes
-            // at least seven bits, so a read too short for both fails either way.
-            unsigned head = 0;
-            if (!decodeMultiBit(1 + indexBits, head))
-                return false;
-            index = head & ((1u << indexBits) - 1);
-            if (!(head >> indexBits))
-                return index < numRoot;
-            rewindBits(indexBits);
-            return decodeAdditionIndex(numRoot, numAlternatives, index, openTypeEnd);
-        }
         if (extendable && !decodeSingleBit(extension))
             return false;
         if (extension)
@@ -201,12 +187,10 @@ public:
     // nbits bits into the map, most significant first; false when fewer bits are left.
     bool decodeBitMap(BitMap& bits, unsigned nbits)
     {
+        if (nbits > 32)
+            return decodeLongBitMap(bits, nbits);
+        // A presence map: one read.
         unsigned head = 0;
-        return nbits > 32 ? decodeLongBitMap(bits, nbits) : decodePresenceBits(bits, nbits, head);
-    }
-    // decodeBitMap of at most 32 bits (a presence map: one read), which head also receives.
-    bool decodePresenceBits(BitMap& bits, unsigned nbits, unsigned& head)
-    {
         if (!decodeMultiBit(nbits, head))
             return false;
         bits.assignHead(head, nbits);
@@ -306,18 +290,6 @@ private:
     bool decodeIntegerField(unsigned& octets, unsigned& bits);
     // The index of an extension alternative, after its extension bit.
     bool decodeAdditionIndex(unsigned numRoot, unsigned numAlternatives, unsigned& index, const char*& openTypeEnd);
-    // Gives back the last n bits read.
-    void rewindBits(unsigned n)
-    {
-        const unsigned read = 8u - bitOffset_;  // of the current octet
-        if (n <= read) {
-            bitOffset_ = static_cast<std::uint16_t>(bitOffset_ + n);
-            return;
-        }
-        const unsigned before = n - read;  // into the octets before
-        position_ -= (before + 7) / 8;
-        bitOffset_ = static_cast<std::uint16_t>(before % 8 ? before % 8 : 8);
-    }
     // The held alternative when index is selected, else a new one of the descriptor's; false when
     // the descriptor has none there.
     static bool selectAlternative(CHOICE& value, unsigned index);

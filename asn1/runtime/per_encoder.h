@@ -90,14 +90,6 @@ public:
             encodeSingleBit(false);
         encodeWholeNumber(index, numRoot);
     }
-    // The offset in [lower, upper] of an INTEGER of at most 255 values (a bit-field of the
-    // aligned variant), false outside the bounds.
-    static bool integerField(const INTEGER& value, int lower, unsigned upper, unsigned& field)
-    {
-        const auto v = static_cast<unsigned>(value.getValue());
-        field = v - static_cast<unsigned>(lower);
-        return withinBounds(FixedConstraint, lower, upper, v);
-    }
     // The head of a SEQUENCE of a type with optionalCount (at most 31) optional root components:
     // the extension bit (of an extendable type) and the presence bits, which it returns, the first
     // one as the highest bit.
