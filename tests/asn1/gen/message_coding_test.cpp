@@ -10,38 +10,43 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace {
 
 using namespace coding;
 
-// Fills value and everything below it: every optional field and known extension addition present,
-// unselected CHOICEs on an alternative that turns with every choice made, lists of two elements,
-// and text that needs the printer's escapes.
-void fill(ASN1::AbstractData& value, unsigned& turn, int depth = 0)
+// Fills value and everything below it: every optional field and known extension addition present
+// (none with optionals false), unselected CHOICEs on an alternative that turns with every choice
+// made, lists of two elements, and text that needs the printer's escapes.
+void fill(ASN1::AbstractData& value, unsigned& turn, bool optionals, int depth = 0)
 {
     if (depth > 24)
         return;
     if (auto* seq = dynamic_cast<ASN1::SEQUENCE*>(&value)) {
         const ASN1::SEQUENCE::InfoType& info = *seq->info();
         for (unsigned i = 0; i < info.numRootFields + info.numKnownExtensions; ++i) {
+            const bool optional = i >= info.numRootFields || info.fieldIds[i] != -1;
+            if (optional && !optionals)
+                continue;
             if (i >= info.numRootFields)
                 seq->includeOptionalField(info.numOptionalFields + i - info.numRootFields, i);
-            else if (info.fieldIds[i] != -1)
+            else if (optional)
                 seq->includeOptionalField(static_cast<unsigned>(info.fieldIds[i]), i);
-            fill(*seq->getField(i), turn, depth + 1);
+            fill(*seq->getField(i), turn, optionals, depth + 1);
         }
     } else if (auto* choice = dynamic_cast<ASN1::CHOICE*>(&value)) {
         if (choice->currentSelection() < 0)
             choice->createSelection(static_cast<int>(turn++ % choice->info()->numAlternatives));
-        fill(*choice->getSelection(), turn, depth + 1);
+        fill(*choice->getSelection(), turn, optionals, depth + 1);
     } else if (auto* list = dynamic_cast<ASN1::SEQUENCE_OF_Base*>(&value)) {
         list->resize(2);
         for (unsigned i = 0; i < list->size(); ++i)
-            fill((*list)[i], turn, depth + 1);
+            fill((*list)[i], turn, optionals, depth + 1);
     } else if (auto* integer = dynamic_cast<ASN1::INTEGER*>(&value)) {
         const auto& info = *integer->info();
         integer->setValue(info.type == ASN1::Unconstrained ? -5 : static_cast<int>(info.upperLimit));
@@ -63,8 +68,9 @@ void fill(ASN1::AbstractData& value, unsigned& turn, int depth = 0)
 }
 
 // Every command, response and signal, filled; then a protoLemz command holding one filled packet
-// of each payload alternative.
-std::vector<LGCP::Message> filledMessages()
+// of each payload alternative. With optionals false, the same messages without any optional
+// field or addition.
+std::vector<LGCP::Message> filledMessages(bool optionals = true)
 {
     std::vector<LGCP::Message> messages;
     const ASN1::CHOICE::InfoType* kinds[] = {&LGCP::Command::theInfo, &LGCP::Response::theInfo, &LGCP::Signal::theInfo};
@@ -76,7 +82,7 @@ std::vector<LGCP::Message> filledMessages()
             message.get_pdu().createSelection(pdu);
             static_cast<ASN1::CHOICE*>(message.get_pdu().getSelection())->createSelection(static_cast<int>(i));
             unsigned turn = i;
-            fill(message, turn);
+            fill(message, turn, optionals);
         }
     }
     LGCP::Message& lemz = messages.emplace_back();
@@ -86,7 +92,7 @@ std::vector<LGCP::Message> filledMessages()
         LEMZGW::ProtoLemzPacket packet;
         packet.get_payload().createSelection(static_cast<int>(i));
         unsigned turn = i;
-        fill(packet, turn);
+        fill(packet, turn, optionals);
         packet.get_msgID().setFromName(LEMZGW::ProtoLemzPacketPayload::selectionNames[i]);
         packets.push_back(packet);
     }
@@ -120,6 +126,71 @@ TEST(MessageCoding, EveryMessageFilledSurvivesEveryRule)
         LGCP::Message again;
         ASSERT_TRUE(input >> again);
         EXPECT_EQ(again.asValueNotation(), text);
+    }
+}
+
+// The entry point (the generated code) reads input as the walk does: the same verdict and value,
+// and the value written back as the walk writes it. The generated code's value is dropped first,
+// so that its values are those kept for the next decoding.
+void requireDecodedAsByTheWalk(const std::vector<char>& input, const std::string& what)
+{
+    SCOPED_TRACE(what);
+    const ASN1::CoderEnv env;
+    LGCP::Message walked;
+    LGCP::Message generated;
+    const bool decoded = ASN1::decode(input.data(), input.data() + input.size(), &env, generated, true);
+    ASSERT_EQ(decode(input, walked), decoded);
+    if (!decoded)
+        return;
+    ASSERT_EQ(generated, walked);
+    std::vector<char> written;
+    const std::vector<char> walkWritten = encode(walked);
+    ASSERT_EQ(ASN1::encode(generated, &env, std::back_inserter(written)), walkWritten != refused);
+    if (walkWritten != refused) {
+        EXPECT_EQ(written, walkWritten);
+    }
+}
+
+std::vector<char> perOctets(const LGCP::Message& message)
+{
+    std::vector<char> octets = encode(message);
+    EXPECT_NE(octets, refused) << message;
+    return octets;
+}
+
+TEST(MessageCoding, DamagedMessagesDecodeThroughTheGeneratedCodeAsThroughTheWalk)
+{
+    // Every filled message cut short at each octet, and with each bit of its first 32 octets
+    // flipped.
+    for (const LGCP::Message& message : filledMessages()) {
+        SCOPED_TRACE(message.asValueNotation());
+        const std::vector<char> octets = perOctets(message);
+        for (std::size_t n = 0; n < octets.size(); ++n)
+            requireDecodedAsByTheWalk({octets.begin(), octets.begin() + n}, "cut to " + std::to_string(n));
+        for (std::size_t bit = 0; bit < std::min<std::size_t>(octets.size(), 32) * 8; ++bit) {
+            std::vector<char> flipped = octets;
+            flipped[bit / 8] = static_cast<char>(flipped[bit / 8] ^ (0x80 >> bit % 8));
+            requireDecodedAsByTheWalk(flipped, "bit " + std::to_string(bit) + " flipped");
+        }
+    }
+}
+
+TEST(MessageCoding, EveryMessageDecodedIntoTheValuesAnotherLeftReadsAsThroughTheWalk)
+{
+    // Each filled message, and the same without optional fields and additions, decoded right
+    // after each filled one.
+    std::vector<std::vector<char>> filled;
+    for (const LGCP::Message& message : filledMessages())
+        filled.push_back(perOctets(message));
+    std::vector<std::vector<char>> messages = filled;
+    for (const LGCP::Message& message : filledMessages(false))
+        messages.push_back(perOctets(message));
+    for (std::size_t before = 0; before < filled.size(); ++before) {
+        for (std::size_t m = 0; m < messages.size(); ++m) {
+            requireDecodedAsByTheWalk(filled[before], "filled message " + std::to_string(before));
+            requireDecodedAsByTheWalk(messages[m], "message " + std::to_string(m) + " after filled message " +
+                                                       std::to_string(before));
+        }
     }
 }
 
