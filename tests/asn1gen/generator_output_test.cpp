@@ -58,6 +58,26 @@ TEST(CppEmitter, NamesThePresenceIdOfEveryOptionalFieldAndAddition)
     EXPECT_NE(h.find("OptionalField::included<ASN1::Null>(*this, Optional::c_d, 3)"), std::string::npos);
 }
 
+TEST(CppEmitter, WritesPerCodeOnlyForSequencesWhosePresenceBitsFitOneRead)
+{
+    // 31 optional fields and the extension bit take one read of 32 bits; 32 optional fields are
+    // left to the coders' walk.
+    std::string optionals;
+    for (int i = 0; i < 31; ++i)
+        optionals += "f" + std::to_string(i) + " NULL OPTIONAL, ";
+    const std::string h = header("Fits ::= SEQUENCE { " + optionals + "... }\nWide ::= SEQUENCE { " + optionals +
+                                 "f31 NULL OPTIONAL }\nPick ::= CHOICE { a NULL, b Wide }");
+    const auto classText = [&](const std::string& name) {
+        const std::size_t from = h.find("class " + name + " ");
+        EXPECT_NE(from, std::string::npos) << name;
+        return h.substr(from, h.find("\n};\n", from) - from);
+    };
+    const std::string declared = "static bool perDecode(ASN1::PERDecoder& d, ASN1::AbstractData& value);";
+    EXPECT_NE(classText("Fits").find(declared), std::string::npos) << h;
+    EXPECT_NE(classText("Pick").find(declared), std::string::npos) << h;
+    EXPECT_EQ(classText("Wide").find(declared), std::string::npos) << h;
+}
+
 TEST(CppEmitter, RefusesWhatCppCannotHold)
 {
     EXPECT_THROW(header("Node ::= SEQUENCE { next Node }"), SourceError);

@@ -260,6 +260,37 @@ TEST(MessageCoding, DecodingAgainThroughTheGeneratedCodeLeavesOnlyTheNewMessage)
     }
 }
 
+TEST(MessageCoding, ADroppedValueServesALaterDecodingOnlyWhenItIsOfItsDescriptorsClass)
+{
+    const ASN1::CoderEnv env;
+    const std::vector<char> ping = bytes({0x80, 0x01, 0x07, 0x18});
+    const auto decodePing = [&](LGCP::Message& message) {
+        ASSERT_TRUE(ASN1::decode(ping.data(), ping.data() + ping.size(), &env, message, true));
+    };
+    // Holds the command an earlier test may have left, so that the next one dropped is kept.
+    LGCP::Message holder;
+    decodePing(holder);
+    {
+        // A command built as a plain CHOICE with the command's descriptor, not as its class.
+        LGCP::Message plain;
+        plain.get_pdu().setSelection(0, new ASN1::CHOICE(&LGCP::Command::theInfo, 12, new ASN1::Null));
+    }
+    LGCP::Message message;
+    decodePing(message);
+    EXPECT_NE(dynamic_cast<LGCP::Command*>(message.get_pdu().getSelection()), nullptr);
+    // The command of the same class that went is the one taken.
+    const ASN1::AbstractData* kept = nullptr;
+    {
+        LGCP::Message dropped;
+        decodePing(dropped);
+        kept = dropped.get_pdu().getSelection();
+    }
+    LGCP::Message again;
+    decodePing(again);
+    EXPECT_EQ(again.get_pdu().getSelection(), kept);
+    EXPECT_EQ(again, holder);
+}
+
 TEST(MessageCoding, EncodingAppendsToTheCallersOctetsAndAFailureWritesNothing)
 {
     ASN1::CoderEnv env;
