@@ -17,6 +17,9 @@ CoreSpinners::CoreSpinners()
         pid_t spinner = fork();
         if (spinner == 0) {
             prctl(PR_SET_PDEATHSIG, SIGKILL);
+            // A spinner must not keep a peer's socket open: a benchmark that closes its end to
+            // end a child of its own would wait for ever.
+            close_range(STDERR_FILENO + 1, ~0U, 0);
             errno = 0;
             if (nice(19) == -1 && errno != 0)
                 _exit(1);
