@@ -12,11 +12,16 @@ int64_t clock_offset_usec = 0;
 
 bool is_zero(const Mux::timeval& tv) { return tv.tv_sec == 0 && tv.tv_usec == 0; }
 
-Mux::timeval system_time()
+int64_t system_usec()
 {
     ::timeval now{};
     ::gettimeofday(&now, nullptr);
-    int64_t usec = int64_t(now.tv_sec) * 1000000 + now.tv_usec + clock_offset_usec;
+    return int64_t(now.tv_sec) * 1000000 + now.tv_usec + clock_offset_usec;
+}
+
+Mux::timeval system_time()
+{
+    int64_t usec = system_usec();
     Mux::timeval tv;
     tv.tv_sec = time_t(usec / 1000000);
     tv.tv_usec = int32_t(usec % 1000000);
@@ -24,6 +29,10 @@ Mux::timeval system_time()
 }
 
 int64_t total_usec(const Mux::timeval& tv) { return int64_t(tv.tv_sec) * 1000000 + tv.tv_usec; }
+
+// The cached time when set, else the system time, in microseconds: the clock of every timer and
+// measurement, read several times per reactor pass, so without a detour through a timeval.
+int64_t now_usec() { return is_zero(cached) ? system_usec() : total_usec(cached); }
 
 int do_select(Set* rd, Set* wr, Set* ex, const Mux::timeval* tv)
 {
@@ -38,19 +47,9 @@ int do_select(Set* rd, Set* wr, Set* ex, const Mux::timeval* tv)
 
 }  // namespace
 
-uint32_t milliseconds()
-{
-    Mux::timeval tv;
-    mux_gettimeofday(tv);
-    return uint32_t(total_usec(tv) / 1000);
-}
+uint32_t milliseconds() { return uint32_t(now_usec() / 1000); }
 
-uint32_t microseconds()
-{
-    Mux::timeval tv;
-    mux_gettimeofday(tv);
-    return uint32_t(total_usec(tv));
-}
+uint32_t microseconds() { return uint32_t(now_usec()); }
 
 time_t seconds()
 {
