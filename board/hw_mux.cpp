@@ -55,7 +55,6 @@ bool HwMux::IsOpened()
         post_disable(first_output + index);
         map_[index] = disabled;
     }
-    Device::flush_posted();
     cursor_ = 0;
     refresh_.Activate();
     usleep(500);
@@ -75,8 +74,8 @@ int HwMux::request_disable(int output)
     return Device::request_in(fd_, disable_code, record);
 }
 
-// Nobody reads the result of the disables of the opening and the refresh: posted, so that a run
-// costs the emulated board one message.
+// Nobody reads the result of the disables of the opening and the refresh: posted, so that many
+// runs cost the emulated board one message.
 void HwMux::post_disable(int output)
 {
     std::array<uint8_t, 4> record;
@@ -164,17 +163,31 @@ void HwMux::OnDPC()
 {
     if (!fd_)
         return;
+    in_run_ = true;
     for (int i = 0; i < refresh_batch; ++i) {
         cursor_ = (cursor_ + 1) % output_count;
         RefreshChannel(cursor_);
     }
-    Device::flush_posted();
+    in_run_ = false;
+    post_refresh();
 }
 
+// Within a run the disables are gathered and leave together at its end, before any other request.
 void HwMux::RefreshChannel(int index)
 {
-    if (map_[index] == disabled)
-        post_disable(first_output + index);
+    if (map_[index] != disabled)
+        return;
+    if (refresh_count_ == refresh_batch)
+        post_refresh();
+    BigEndian::put_i32(refresh_records_.data(), 4 * refresh_count_++, first_output + index);
+    if (!in_run_)
+        post_refresh();
+}
+
+void HwMux::post_refresh()
+{
+    Device::post_each_in(fd_, disable_code, refresh_records_.data(), 4, refresh_count_);
+    refresh_count_ = 0;
 }
 
 void print_trace()

@@ -12,6 +12,7 @@
 #include "foundation/reactor/dpc.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 class HwMux {
@@ -59,12 +60,17 @@ private:
     static bool is_output(int channel) { return channel >= first_output && channel < first_output + output_count; }
     void set_entry(int channel, uint16_t value);
     void post_disable(int output);
+    void post_refresh();
     int request_disable(int output);
     int request_pair(uint32_t code, int first, int second);
 
     Fd fd_;
     std::array<uint16_t, output_count> map_{};
     uint32_t cursor_ = 0;
+    // The disables of the refresh run in progress (in_run_), their records one after the other.
+    bool in_run_ = false;
+    std::array<uint8_t, 4 * refresh_batch> refresh_records_;
+    size_t refresh_count_ = 0;
     Dpc refresh_;
 };
 

@@ -31,6 +31,8 @@ public:
     // The answer for this request in place of the model's, if the test gave one; taking it uses
     // it up. An injected errno goes before a scripted answer.
     std::optional<Override> take(const std::string& device, uint32_t code);
+    // Whether no request has an answer of the test's waiting.
+    bool none() const { return failures_.empty() && scripts_.empty(); }
 
 private:
     using Key = std::pair<std::string, uint32_t>;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/if.h>
@@ -40,9 +41,21 @@ std::vector<uint64_t>& inodes()
     return *table;
 }
 
-// Posted requests waiting to leave in one message.
-uint8_t posted[DeviceLink::max_posted_message];
-size_t posted_length = 0;
+// Posted requests waiting to leave in one message, and since when the first of them waits.
+DeviceLink::PostedMessage posted;
+std::chrono::steady_clock::time_point posted_since;
+
+// The inodes of the devices that the posted requests name; never destroyed, like inodes().
+std::vector<uint64_t>& posted_devices()
+{
+    static auto* devices = new std::vector<uint64_t>;
+    return *devices;
+}
+
+bool posted_to(uint64_t inode)
+{
+    return std::find(posted_devices().begin(), posted_devices().end(), inode) != posted_devices().end();
+}
 
 void drop_link()
 {
@@ -50,7 +63,8 @@ void drop_link()
         ::close(link.fd);
     link.fd = -1;
     inodes().clear();
-    posted_length = 0;
+    posted.clear();
+    posted_devices().clear();
 }
 
 bool link_serves(const std::string& board)
@@ -81,6 +95,10 @@ bool connect_link(const std::string& board)
     int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
+    // Room for several full messages of posted requests, so that an emulator that is slow to get
+    // the processor does not hold the daemon up (the kernel doubles what it grants of this).
+    int buffer = 2 * DeviceLink::max_posted_message;
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
     int connected;
     do
         connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
@@ -108,29 +126,30 @@ bool send_message(const uint8_t* message, size_t length)
 // the order it was made.
 bool send_posted()
 {
-    const size_t length = posted_length;
-    posted_length = 0;
-    return length == 0 || send_message(posted, length);
+    if (posted.empty())
+        return true;
+    const bool sent = send_message(posted.data(), posted.size());
+    posted.clear();
+    posted_devices().clear();
+    return sent;
 }
 
-// Sends one message and waits for the reply; a descriptor passed with it goes to *passed (or is
-// closed when the caller expects none). Returns the reply's length, or -1 with errno EIO after
-// dropping the link when the emulator has gone away.
-ssize_t exchange(const uint8_t* message, size_t length, uint8_t* reply, size_t capacity, int* passed)
+// Waits for the reply to what was sent; a descriptor passed with it goes to *passed (or is closed
+// when the caller expects none). Returns the reply's length, or -1 with errno EIO after dropping
+// the link when the emulator has gone away.
+ssize_t receive_reply(uint8_t* reply, size_t capacity, int* passed)
 {
-    ssize_t received = -1;
+    ssize_t received;
     msghdr header{};
     iovec buffer{reply, capacity};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    if (send_posted() && send_message(message, length)) {
-        header.msg_iov = &buffer;
-        header.msg_iovlen = 1;
-        header.msg_control = control;
-        header.msg_controllen = sizeof control;
-        do
-            received = recvmsg(link.fd, &header, MSG_CMSG_CLOEXEC);
-        while (received < 0 && errno == EINTR);
-    }
+    header.msg_iov = &buffer;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    do
+        received = recvmsg(link.fd, &header, MSG_CMSG_CLOEXEC);
+    while (received < 0 && errno == EINTR);
     int descriptor = -1;
     if (received > 0) {
         for (cmsghdr* item = CMSG_FIRSTHDR(&header); item; item = CMSG_NXTHDR(&header, item))
@@ -149,6 +168,29 @@ ssize_t exchange(const uint8_t* message, size_t length, uint8_t* reply, size_t c
     else if (descriptor >= 0)
         ::close(descriptor);
     return received;
+}
+
+// Sends one message and waits for the reply, as receive_reply() does.
+ssize_t exchange(const uint8_t* message, size_t length, uint8_t* reply, size_t capacity, int* passed)
+{
+    if (!send_posted() || !send_message(message, length)) {
+        drop_link();
+        errno = EIO;
+        return -1;
+    }
+    return receive_reply(reply, capacity, passed);
+}
+
+// Sends the posted requests and waits until the emulator has served them. A device's close
+// reaches the emulator on the device's own socket, and must not overtake them.
+void settle_posted()
+{
+    posted.ask_reply();
+    uint8_t reply[DeviceLink::max_reply_message];
+    if (!send_posted())
+        drop_link();
+    else
+        receive_reply(reply, sizeof reply, nullptr);
 }
 
 Fd open_emulated(const std::string& board, const char* path, int flags)
@@ -313,20 +355,31 @@ int interface_request(int fd, uint32_t code, const char* name, uint32_t type, ui
     return result;
 }
 
-void post_in(int fd, uint32_t code, const uint8_t* record, size_t size)
+void post_each_in(int fd, uint32_t code, const uint8_t* records, size_t size, size_t count)
 {
     const uint64_t inode = emulated_inode(fd);
     if (!inode || size > DeviceLink::max_record) {
-        ::ioctl(fd, static_cast<unsigned long>(code), const_cast<uint8_t*>(record));
+        for (size_t i = 0; i < count; ++i)
+            ::ioctl(fd, static_cast<unsigned long>(code), const_cast<uint8_t*>(records + i * size));
         return;
     }
-    const size_t entry = DeviceLink::posted_entry_header + DeviceLink::max_request_message - DeviceLink::max_record + size;
-    if (posted_length + entry > sizeof posted && !send_posted())
-        drop_link();
-    if (posted_length == 0)
-        posted_length = DeviceLink::put_posted_start(posted);
-    posted_length = DeviceLink::put_posted(posted, posted_length, {DeviceLink::Argument::record, code, inode, 0, record, size});
+    DeviceLink::Request request{DeviceLink::Argument::record, code, inode, 0, records, size};
+    while (count > 0) {
+        if (posted.empty())
+            posted_since = std::chrono::steady_clock::now();
+        if (!posted_to(inode))
+            posted_devices().push_back(inode);
+        const size_t taken = posted.add(request, count);
+        count -= taken;
+        request.record += taken * size;
+        if (count > 0 && !send_posted()) {
+            drop_link();
+            return;
+        }
+    }
 }
+
+void post_in(int fd, uint32_t code, const uint8_t* record, size_t size) { post_each_in(fd, code, record, size, 1); }
 
 void flush_posted()
 {
@@ -334,10 +387,22 @@ void flush_posted()
         drop_link();
 }
 
+int posted_wait_ms()
+{
+    if (posted.empty())
+        return -1;
+    const auto waited = std::chrono::steady_clock::now() - posted_since;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(std::chrono::milliseconds(max_posted_wait_ms) - waited);
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
 void forget(int fd)
 {
-    if (fd >= 0 && static_cast<size_t>(fd) < inodes().size())
-        inodes()[fd] = 0;
+    if (fd < 0 || static_cast<size_t>(fd) >= inodes().size() || !inodes()[fd])
+        return;
+    if (posted_to(inodes()[fd]))
+        settle_posted();
+    inodes()[fd] = 0;
 }
 
 }  // namespace Device

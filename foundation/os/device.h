@@ -36,18 +36,30 @@ int request_in(int fd, uint32_t code, const std::array<uint8_t, N>& record)
 }
 
 // A record passed in whose result nobody reads (the TDM switch's refresh). On the board it is the
-// same request; on the emulator it waits and leaves with the other posted ones in one message, at
-// flush_posted() or before the next ordinary request, so the emulator still sees every request in
-// order. It gets no answer.
+// same request. On the emulator it waits with the other posted ones, across reactor passes, and
+// they leave together in one message: when the message is full, before the next ordinary request
+// or open, before one of their devices is closed, at flush_posted(), or once the first of them has
+// waited max_posted_wait_ms (the reactor sees to that through posted_wait_ms()). So the emulator
+// still sees every request in the order made, and a busy daemon wakes it once for many runs. It
+// gets no answer.
 void post_in(int fd, uint32_t code, const uint8_t* record, size_t size);
 template <size_t N>
 void post_in(int fd, uint32_t code, const std::array<uint8_t, N>& record)
 {
     post_in(fd, code, record.data(), N);
 }
+// Posts `count` requests of one code on one device, their records of `size` bytes one after the
+// other: as many post_in() in that order, for about the cost of one on the emulator.
+void post_each_in(int fd, uint32_t code, const uint8_t* records, size_t size, size_t count);
+constexpr int max_posted_wait_ms = 2;
+// Sends the posted requests now.
 void flush_posted();
+// Milliseconds, rounded up, until the posted requests must leave: 0 when they must leave now, -1
+// when none waits.
+int posted_wait_ms();
 
-// The descriptor is being closed: a later descriptor of that number may be another device.
+// The descriptor is being closed: the requests posted so far leave first, and a later descriptor
+// of that number may be another device.
 void forget(int fd);
 
 template <size_t N>

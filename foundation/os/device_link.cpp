@@ -2,6 +2,8 @@
 
 #include "foundation/os/big_endian.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace DeviceLink {
@@ -11,6 +13,7 @@ namespace {
 constexpr uint8_t open_tag = 'o';
 constexpr uint8_t request_tag = 'r';
 constexpr uint8_t posted_tag = 'p';
+constexpr uint8_t answered_posted_tag = 'q';
 constexpr size_t open_header = 5;
 constexpr size_t request_header = 18;
 constexpr size_t reply_header = 8;
@@ -47,23 +50,69 @@ size_t put_reply(uint8_t* message, const Reply& reply)
     return reply_header + reply.size;
 }
 
-size_t put_posted_start(uint8_t* message)
+bool PostedMessage::joins_run(const Request& request) const
 {
-    message[0] = posted_tag;
-    return 1;
+    return run_count_ > 0 && run_count_ < UINT16_MAX && request.code == first_.code && request.inode == first_.inode &&
+           request.size == first_.size && request.argument == first_.argument && request.value == first_.value;
 }
 
-size_t put_posted(uint8_t* message, size_t length, const Request& request)
+bool PostedMessage::start_run(const Request& request)
 {
-    const size_t size = put_request(message + length + posted_entry_header, request);
-    message[length] = static_cast<uint8_t>(size >> 8);
-    message[length + 1] = static_cast<uint8_t>(size);
-    return length + posted_entry_header + size;
+    const size_t start = std::max<size_t>(length_, 1);
+    if (request.size > max_record || start + posted_run_header + request_header + request.size > sizeof message_)
+        return false;
+    message_[0] = posted_tag;
+    const size_t size = put_request(message_ + start + posted_run_header, request);
+    BigEndian::put_u16(message_, start, 1);
+    BigEndian::put_u16(message_, start + 2, static_cast<uint16_t>(size));
+    run_ = start;
+    run_count_ = 1;
+    length_ = start + posted_run_header + size;
+    first_ = request;
+    return true;
+}
+
+size_t PostedMessage::add(const Request& request, size_t count)
+{
+    Request next = request;
+    size_t taken = 0;
+    while (taken < count) {
+        if (!joins_run(next)) {
+            if (!start_run(next))
+                break;
+            next.record += next.size;
+            ++taken;
+            continue;
+        }
+        const size_t room = next.size ? (sizeof message_ - length_) / next.size : count;
+        const size_t more = std::min({count - taken, room, UINT16_MAX - run_count_});
+        if (more == 0)
+            break;
+        if (next.size > 0)
+            std::memcpy(message_ + length_, next.record, more * next.size);
+        next.record += more * next.size;
+        length_ += more * next.size;
+        run_count_ += more;
+        taken += more;
+        BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
+    }
+    return taken;
+}
+
+void PostedMessage::ask_reply()
+{
+    if (length_ > 0)
+        message_[0] = answered_posted_tag;
 }
 
 bool is_posted(const uint8_t* message, size_t length)
 {
-    return length > 1 && length <= max_posted_message && message[0] == posted_tag;
+    return length > 1 && length <= max_posted_message && (message[0] == posted_tag || message[0] == answered_posted_tag);
+}
+
+bool is_answered(const uint8_t* message, size_t length)
+{
+    return is_posted(message, length) && message[0] == answered_posted_tag;
 }
 
 bool get_open(const uint8_t* message, size_t length, Open& open)

@@ -51,31 +51,57 @@ constexpr size_t max_open_message = 5 + max_path;
 constexpr size_t max_request_message = 18 + max_record;
 constexpr size_t max_reply_message = 8 + max_record;
 
-// A message of posted requests: a tag, then each request's own message behind its 16-bit length.
-constexpr size_t max_posted_message = 16384;
-constexpr size_t posted_entry_header = 2;
+// A message of posted requests: a tag, then runs of requests that differ only in their record,
+// each a header (the count of its requests and the length of the first's own message, 16 bits
+// each), the first request's own message and the records of the others. The tag may ask for a
+// reply once all are served, which tells the sender that nothing it does later can overtake them.
+constexpr size_t max_posted_message = 131072;
+constexpr size_t posted_run_header = 4;
 
 // Each encoder writes into a buffer of the matching maximum size and returns the message length.
 // The caller keeps paths and records within the limits above.
 size_t put_open(uint8_t* message, const Open& open);
 size_t put_request(uint8_t* message, const Request& request);
 size_t put_reply(uint8_t* message, const Reply& reply);
-// Starts a message of posted requests; returns its length so far.
-size_t put_posted_start(uint8_t* message);
-// Appends a request to a message of posted requests of the given length, which has room for it;
-// returns the new length.
-size_t put_posted(uint8_t* message, size_t length, const Request& request);
+
+// A message of posted requests being built.
+class PostedMessage {
+public:
+    bool empty() const { return length_ == 0; }
+    const uint8_t* data() const { return message_; }
+    size_t size() const { return length_; }
+    // Appends `count` requests that differ only in their records, which follow each other from
+    // request.record, as many as fit in; returns how many. One whose record is within max_record
+    // always fits in an empty message.
+    size_t add(const Request& request, size_t count = 1);
+    // Makes the message one that asks for a reply.
+    void ask_reply();
+    void clear() { length_ = run_count_ = 0; }
+
+private:
+    bool joins_run(const Request& request) const;
+    bool start_run(const Request& request);
+
+    uint8_t message_[max_posted_message]{};
+    size_t length_ = 0;
+    size_t run_ = 0;        // where the last run begins
+    size_t run_count_ = 0;  // its requests
+    Request first_;         // its first request; the record is not kept
+};
 
 // A decoded message points into the buffer it came from. False for another kind of message or a
 // malformed one.
 bool get_open(const uint8_t* message, size_t length, Open& open);
 bool get_request(const uint8_t* message, size_t length, Request& request);
 bool get_reply(const uint8_t* message, size_t length, Reply& reply);
-// Whether the message holds posted requests; then each is handed to take in order, until the end
-// or a malformed one (the result is then false).
+// Whether the message holds posted requests; then each run is handed to take(first request,
+// count of its requests) in order, the records of the others following the first's, until the end
+// or a malformed run, which is not taken (the result is then false).
 template <class Take>
 bool get_posted(const uint8_t* message, size_t length, Take take);
 bool is_posted(const uint8_t* message, size_t length);
+// Whether the message of posted requests asks for a reply.
+bool is_answered(const uint8_t* message, size_t length);
 
 }  // namespace DeviceLink
 
@@ -84,13 +110,19 @@ bool DeviceLink::get_posted(const uint8_t* message, size_t length, Take take)
 {
     size_t at = 1;
     while (at < length) {
-        Request request;
-        size_t size = length - at < posted_entry_header ? 0 : size_t{message[at]} << 8 | message[at + 1];
-        at += posted_entry_header;
-        if (size == 0 || size > length - at || !get_request(message + at, size, request))
+        if (length - at < posted_run_header)
             return false;
-        take(request);
-        at += size;
+        const size_t count = size_t{message[at]} << 8 | message[at + 1];
+        const size_t first = size_t{message[at + 2]} << 8 | message[at + 3];
+        at += posted_run_header;
+        Request request;
+        if (count == 0 || first > length - at || !get_request(message + at, first, request))
+            return false;
+        at += first;
+        if ((count - 1) * request.size > length - at)
+            return false;
+        take(request, count);
+        at += (count - 1) * request.size;
     }
     return true;
 }

@@ -155,6 +155,7 @@ void Multiplexer::run(bool use_watchdog, bool live_time)
     do
         pass(live_time);
     while (!stop_);
+    Device::flush_posted();
     std::clog << "Mux: terminating..." << std::endl;
     close_watchdog();
 }
@@ -184,7 +185,7 @@ void Multiplexer::pass(bool live_time)
         return;
     }
 
-    int ready = ::poll(poll_array_.data(), poll_array_.size(), timeout);
+    int ready = poll_descriptors(timeout);
     int error = errno;
     if (!live_time)
         Mux::mux_settimeofday();
@@ -210,6 +211,24 @@ void Multiplexer::pass(bool live_time)
     }
     poll_pending_ = false;
     dispatch();
+}
+
+int Multiplexer::poll_descriptors(int timeout)
+{
+    for (;;) {
+        int posted = Device::posted_wait_ms();
+        if (posted == 0) {
+            Device::flush_posted();
+            posted = -1;
+        }
+        if (posted < 0 || (timeout >= 0 && timeout <= posted))
+            return ::poll(poll_array_.data(), poll_array_.size(), timeout);
+        int ready = ::poll(poll_array_.data(), poll_array_.size(), posted);
+        if (ready != 0)
+            return ready;
+        if (timeout > 0)
+            timeout -= posted;
+    }
 }
 
 uint32_t Multiplexer::timers_schedule()

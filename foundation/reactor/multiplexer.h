@@ -57,6 +57,10 @@ private:
     int32_t timerPoll_schedule();
     void execute_dpc();
     void rebuild_poll_array();
+    // poll() on the array. Posted device requests that have waited their bound leave meanwhile; a
+    // wake-up on their account alone is no pass, so the deferred calls that post them run no more
+    // often than the pass's own events and timers make them.
+    int poll_descriptors(int timeout);
     void dispatch();
     void forget_polled(EventHandler* handler);
     void open_watchdog();

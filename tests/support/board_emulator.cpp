@@ -1,5 +1,7 @@
 #include "support/board_emulator.h"
 
+#include "foundation/os/device.h"
+
 #include <cstdio>
 #include <poll.h>
 #include <sstream>
@@ -29,6 +31,9 @@ std::string BoardEmulator::read_line()
 
 std::vector<std::string> BoardEmulator::command(const std::string& line)
 {
+    // What this process posted to the board has been done by the time a driver would answer: it
+    // reaches the emulator before the command does.
+    Device::flush_posted();
     for (const char* word : {"set ", "fail ", "absent ", "present "})
         if (line.rfind(word, 0) == 0)
             setup_.push_back(line);

@@ -1,11 +1,15 @@
 #include "foundation/os/device.h"
+#include "foundation/os/big_endian.h"
 #include "support/board_emulator.h"
+#include "support/journal_requests.h"
 #include "support/switch_requests.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
+#include <chrono>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -163,6 +167,57 @@ TEST_F(DeviceWithEmulator, AnotherRootGetsItsOwnLinkAndABoardSocketNobodyServesR
     errno = 0;
     EXPECT_FALSE(Device::open("/dev/hal", O_RDWR));
     EXPECT_EQ(errno, ECONNREFUSED);
+TEST_F(DeviceWithEmulator, PostedRequestsWaitAndReachTheEmulatorInOrderBeforeAnOrdinaryOneOrTheirDevicesClose)
+{
+    using testsupport::switch_connect;
+    constexpr uint32_t disable = 0x80044D03;
+    auto output = [](int32_t channel) {
+        std::array<uint8_t, 4> record;
+        BigEndian::put_i32(record.data(), 0, channel);
+        return record;
+    };
+    Fd hal = Device::open("/dev/hal", O_RDWR);
+    Fd watchdog = Device::open("/dev/misc/gw-wd", O_WRONLY);
+    ASSERT_TRUE(hal && watchdog);
+    ASSERT_EQ(switch_write_byte(hal, 9000, 1), 0);
+    ASSERT_EQ(switch_write_byte(hal, 9001, 2), 0);
+    board.clear_journal();
+    auto repeated_disables = [&] { return std::stoul(board.state("/dev/hal").back().substr(18)); };
+    const unsigned long repeats_before = repeated_disables();
+
+    EXPECT_EQ(Device::posted_wait_ms(), -1);
+    Device::post_in(hal, disable, output(9000));
+    const int wait = Device::posted_wait_ms();
+    EXPECT_TRUE(wait >= 0 && wait <= Device::max_posted_wait_ms) << wait;
+    // 9002 is disabled already: counted, not journalled.
+    std::array<uint8_t, 8> records;
+    BigEndian::put_i32(records.data(), 0, 9002);
+    BigEndian::put_i32(records.data(), 4, 9001);
+    Device::post_each_in(hal, disable, records.data(), 4, 2);
+    Device::post_in(hal, switch_connect, testsupport::switch_record(9003, 5));
+    ASSERT_EQ(switch_write_byte(hal, 9004, 3), 0);
+    EXPECT_EQ(Device::posted_wait_ms(), -1);
+    EXPECT_EQ(testsupport::switch_requests(board),
+              (std::vector<std::string>{"disable output=9000 -> 0", "disable output=9001 -> 0",
+                                        "connect output=9003 source=5 -> 0", "write output=9004 value=3 -> 0"}));
+    EXPECT_EQ(repeated_disables(), repeats_before + 1);
+
+    // Left waiting past their bound (the reactor would send them), they wait through the close of
+    // another device but are served before their own device closes.
+    board.clear_journal();
+    Device::post_in(hal, disable, output(9003));
+    std::this_thread::sleep_for(std::chrono::milliseconds(Device::max_posted_wait_ms + 1));
+    EXPECT_EQ(Device::posted_wait_ms(), 0);
+    watchdog.close();
+    EXPECT_EQ(Device::posted_wait_ms(), 0);
+    Device::post_in(hal, disable, output(9004));
+    hal.close();
+    EXPECT_EQ(Device::posted_wait_ms(), -1);
+    std::vector<std::string> seen;
+    for (const auto& entry : board.journal())
+        seen.push_back(entry.device + ' ' + entry.request + ' ' + entry.fields);
+    EXPECT_EQ(seen, (std::vector<std::string>{"/dev/misc/gw-wd close file=2", "/dev/hal disable output=9003",
+                                              "/dev/hal disable output=9004", "/dev/hal close file=1"}));
 }
 
 TEST_F(DeviceWithEmulator, ConcurrentProcessesEachGetTheirOwnAnswers)

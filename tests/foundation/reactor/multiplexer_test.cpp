@@ -3,7 +3,11 @@
 #include "foundation/reactor/dpc.h"
 #include "foundation/reactor/event.h"
 #include "foundation/reactor/timer_pool_plugin.h"
+#include "foundation/os/device.h"
 #include "reactor_test_support.h"
+#include "support/board_emulator.h"
+#include "support/journal_requests.h"
+#include "support/switch_requests.h"
 #include "support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +21,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/timerfd.h>
 
 namespace {
 
@@ -191,6 +196,52 @@ TEST_F(ReactorTest, TheTimerStepComesBeforeThePlugInStep)
     steps.timer.set(0, &Steps::on_timer, &steps);
     multiplexer.run(false, true);
     EXPECT_EQ(steps.order, "tp");
+}
+
+TEST_F(ReactorTest, PostedDeviceRequestsLeaveDuringTheWaitOnceTheirBoundIsUpWithoutAnotherPass)
+{
+    testsupport::TempRoot root;
+    testsupport::BoardEmulator board(root);
+    Fd hal = Device::open("/dev/hal", O_RDWR);
+    ASSERT_TRUE(hal);
+    ASSERT_EQ(testsupport::switch_write_byte(hal, 9000, 1), 0);
+    board.clear_journal();
+    // A deferred call posts a disable in its first run; a descriptor that becomes readable long
+    // after the bound looks at what still waits and ends the loop.
+    struct Steps {
+        int hal;
+        int runs = 0;
+        int waiting = -2;
+        int runs_seen = 0;
+        void post()
+        {
+            if (runs++ == 0)
+                Device::post_in(hal, 0x80044D03, testsupport::switch_record(9000, 0).data(), 4);
+        }
+        void look(int, short)
+        {
+            waiting = Device::posted_wait_ms();
+            runs_seen = runs;
+            multiplexer.terminate();
+        }
+    } steps{hal};
+    Dpc poster;
+    poster.Bind(&steps, &Steps::post);
+    poster.Activate();
+    Fd later(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC));
+    const itimerspec in_500_ms{{0, 0}, {0, 500000000}};
+    ASSERT_EQ(timerfd_settime(later, 0, &in_500_ms, nullptr), 0);
+    Event readable;
+    readable.Bind("later", &Steps::look, &steps);
+    readable.Schedule(later, POLLIN);
+    run_guarded();
+    poster.Deactivate();
+    readable.Release();
+    later.close();
+    EXPECT_EQ(steps.waiting, -1);
+    EXPECT_EQ(steps.runs_seen, 2);
+    EXPECT_EQ(testsupport::switch_requests(board), std::vector<std::string>{"disable output=9000 -> 0"});
+    hal.close();
 }
 
 TEST_F(MultiplexerDeathTest, NothingToWaitForAborts)
