@@ -285,24 +285,34 @@ void Board::serve_posted(Link& link, const uint8_t* message, size_t length)
 void Board::serve_run(Link& link, DeviceLink::Request request, size_t count)
 {
     // A run names one device and code. Served one by one like any request when the test scripted
-    // answers or the driver refuses them; otherwise straight to the handler, the refresh of the
-    // TDM switch being tens of thousands of them a second.
+    // answers or the driver refuses them; otherwise straight to the model, the refresh of the TDM
+    // switch being tens of thousands of them a second.
     const Target target = this->target(request);
     if (!target.file || !target.type || !argument_fits(*target.type, request) || !overrides_.none()) {
         for (; count > 0; --count, request.record += request.size)
             this->request(link, request, target, true);
         return;
     }
+    const DeviceModel::Repeats* repeats = target.file->driver().repeats(request.code);
     Call call{*target.file, request.code, request.value, record_, request.size, {}, {}};
     serving_board = this;
     serving_link = link.fd();
-    for (; count > 0; --count, request.record += request.size) {
+    while (count > 0) {
+        if (repeats) {
+            const size_t repeated = (*repeats)(request.record, count);
+            count -= repeated;
+            request.record += repeated * request.size;
+            if (count == 0)
+                break;
+        }
         std::copy_n(request.record, request.size, record_);
         call.note.clear();
         call.fields.clear();
         const Answer answer = target.type->handler(call);
         if (answer.journal)
             journal_answer(target, request, call, answer);
+        --count;
+        request.record += request.size;
     }
     serving_board = nullptr;
 }

@@ -26,6 +26,20 @@ const RequestType* DeviceModel::find(uint32_t code) const
     return nullptr;
 }
 
+void DeviceModel::define(RequestType type, Repeats repeats)
+{
+    repeats_.emplace_back(type.code, std::move(repeats));
+    define(std::move(type));
+}
+
+const DeviceModel::Repeats* DeviceModel::repeats(uint32_t code) const
+{
+    for (const auto& [repeated, serve] : repeats_)
+        if (repeated == code)
+            return &serve;
+    return nullptr;
+}
+
 Written DeviceModel::write(OpenFile&, const uint8_t*, size_t) { return {}; }
 
 void DeviceModel::file_closed(OpenFile& file)
@@ -45,6 +59,14 @@ const RequestType* Driver::find(uint32_t code) const
     for (const DeviceModel* model : models)
         if (const RequestType* type = model->find(code))
             return type;
+    return nullptr;
+}
+
+const DeviceModel::Repeats* Driver::repeats(uint32_t code) const
+{
+    for (const DeviceModel* model : models)
+        if (model->find(code))
+            return model->repeats(code);
     return nullptr;
 }
 

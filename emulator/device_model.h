@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Emulator {
@@ -86,6 +87,12 @@ public:
 
     const std::string& path() const { return path_; }
     const RequestType* find(uint32_t code) const;
+    // For a request the daemon posts by the thousand: serves the leading requests of a posted run,
+    // their records one after the other, as long as each changes nothing worth a journal line,
+    // and returns how many; the request's handler serves the next one.
+    using Repeats = std::function<size_t(const uint8_t* records, size_t count)>;
+    // What serves the repeats of a request of this model (null: its handler serves them all).
+    const Repeats* repeats(uint32_t code) const;
 
     virtual Written write(OpenFile& file, const uint8_t* data, size_t size);
     // The board reports every open and the driver's close of the device.
@@ -114,6 +121,7 @@ public:
 
 protected:
     void define(RequestType type) { requests_.push_back(std::move(type)); }
+    void define(RequestType type, Repeats repeats);
     // The latest open of the device that is still open (where a model sends records of its own,
     // such as events), or null.
     OpenFile* latest_file() const { return files_.empty() ? nullptr : files_.back(); }
@@ -128,6 +136,7 @@ private:
 
     std::string path_;
     std::vector<RequestType> requests_;
+    std::vector<std::pair<uint32_t, Repeats>> repeats_;
     std::vector<OpenFile*> files_;  // open, oldest first
 };
 
@@ -137,6 +146,7 @@ struct Driver {
     std::vector<DeviceModel*> models;
 
     const RequestType* find(uint32_t code) const;
+    const DeviceModel::Repeats* repeats(uint32_t code) const;
 };
 
 }  // namespace Emulator

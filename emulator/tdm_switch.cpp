@@ -35,7 +35,8 @@ public:
         using DeviceLink::Argument;
         define({0x80084D02, "connect", Argument::record, 8, {"output", "source"},
                 [this](Call& call) { return connect(call); }});
-        define({0x80044D03, "disable", Argument::record, 4, {"output"}, [this](Call& call) { return disable(call); }});
+        define({0x80044D03, "disable", Argument::record, 4, {"output"}, [this](Call& call) { return disable(call); }},
+               [this](const uint8_t* records, size_t count) { return repeat_disables(records, count); });
         define({0xC0084D04, "write", Argument::record, 8, {"output", "value"},
                 [this](Call& call) { return drive_constant(call); }});
         define({0xC0084D05, "read", Argument::record, 8, {"channel", "value"},
@@ -125,16 +126,27 @@ private:
 
     Answer disable(Call& call)
     {
+        if (repeat_disables(call.record, 1) == 1)
+            return {0, 0, false};
         Output* target = output(word(call, 0));
         if (!target)
             return Answer::failure(EINVAL);
-        if (target->drive == Drive::disabled) {
-            ++target->repeats;
-            ++repeats_;
-            return {0, 0, false};
-        }
         target->drive = Drive::disabled;
         return {};
+    }
+
+    // The disables of outputs that are disabled already, from the first of the records on.
+    size_t repeat_disables(const uint8_t* records, size_t count)
+    {
+        size_t repeated = 0;
+        for (; repeated < count; ++repeated) {
+            Output* target = output(BigEndian::get_i32(records, 4 * repeated));
+            if (!target || target->drive != Drive::disabled)
+                break;
+            ++target->repeats;
+        }
+        repeats_ += repeated;
+        return repeated;
     }
 
     Answer drive_constant(Call& call)
