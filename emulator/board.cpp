@@ -240,14 +240,17 @@ void Board::serve_link(Link& link, short revents)
     if (revents & POLLOUT)
         link.send_queued();
     bool gone = (revents & POLLERR) || ((revents & POLLHUP) && link.waiting());
-    while (!gone && !link.waiting()) {
+    // A daemon sends nothing more before it has the reply to a message that gets one: no need to
+    // look for another message after that.
+    bool answered = false;
+    while (!gone && !answered && !link.waiting()) {
         ssize_t length = link.receive(message_, sizeof message_);
         if (length == 0)
             break;
         if (length < 0)
             gone = true;
         else
-            handle_message(link, message_, static_cast<size_t>(length));
+            answered = handle_message(link, message_, static_cast<size_t>(length));
     }
     if (gone)
         for (auto& owned : links_)
@@ -255,7 +258,7 @@ void Board::serve_link(Link& link, short revents)
                 owned.reset();
 }
 
-void Board::handle_message(Link& link, const uint8_t* message, size_t length)
+bool Board::handle_message(Link& link, const uint8_t* message, size_t length)
 {
     DeviceLink::Open open;
     DeviceLink::Request request;
@@ -266,10 +269,11 @@ void Board::handle_message(Link& link, const uint8_t* message, size_t length)
     else if (DeviceLink::get_request(message, length, request))
         this->request(link, request, target(request), false);
     else
-        serve_posted(link, message, length);
+        return serve_posted(link, message, length);
+    return true;
 }
 
-void Board::serve_posted(Link& link, const uint8_t* message, size_t length)
+bool Board::serve_posted(Link& link, const uint8_t* message, size_t length)
 {
     const bool whole = DeviceLink::is_posted(message, length) &&
                        DeviceLink::get_posted(message, length, [&](const DeviceLink::Request& first, size_t count) {
@@ -278,8 +282,10 @@ void Board::serve_posted(Link& link, const uint8_t* message, size_t length)
     // Nobody reads a result of posted requests: the journal shows what was wrong.
     if (!whole)
         journal_.add("/dev/board", "posted", "record=" + bytes_text(message, std::min<size_t>(length, 64)), "malformed");
-    if (DeviceLink::is_answered(message, length))
-        reply(link, 0, whole ? 0 : EINVAL);
+    if (!DeviceLink::is_answered(message, length))
+        return false;
+    reply(link, 0, whole ? 0 : EINVAL);
+    return true;
 }
 
 void Board::serve_run(Link& link, DeviceLink::Request request, size_t count)

@@ -56,7 +56,8 @@ private:
     void accept_links();
     void accept_control();
     void serve_link(Link& link, short revents);
-    void handle_message(Link& link, const uint8_t* message, size_t length);
+    // Whether the message got a reply.
+    bool handle_message(Link& link, const uint8_t* message, size_t length);
     void open_device(Link& link, const DeviceLink::Open& open);
     // What a request names: its open file (null: none) and that driver's request type (null: none).
     struct Target {
@@ -67,7 +68,7 @@ private:
     // A posted request is applied and journalled like the others but gets no reply.
     void request(Link& link, const DeviceLink::Request& request, const Target& target, bool posted);
     // A message of posted requests; one that asks for it is answered once they are served.
-    void serve_posted(Link& link, const uint8_t* message, size_t length);
+    bool serve_posted(Link& link, const uint8_t* message, size_t length);
     // `count` posted requests like `request`, their records one after the other.
     void serve_run(Link& link, DeviceLink::Request request, size_t count);
     void journal_answer(const Target& target, const DeviceLink::Request& request, const Call& call, const Answer& answer);
