@@ -71,7 +71,8 @@ private:
     bool serve_posted(Link& link, const uint8_t* message, size_t length);
     // `count` posted requests like `request`, their records one after the other.
     void serve_run(Link& link, DeviceLink::Request request, size_t count);
-    void journal_answer(const Target& target, const DeviceLink::Request& request, const Call& call, const Answer& answer);
+    void journal_answer(const Target& target, const DeviceLink::Request& request, const Call& call,
+                        const Answer& answer);
     void written(OpenFile& file, const uint8_t* data, size_t size);
     void closed(OpenFile& file);
     void reply(Link& link, int result, int error, const uint8_t* record = nullptr, size_t size = 0,

@@ -391,9 +391,9 @@ int posted_wait_ms()
 {
     if (posted.empty())
         return -1;
-    const auto waited = std::chrono::steady_clock::now() - posted_since;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(std::chrono::milliseconds(max_posted_wait_ms) - waited);
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+    using std::chrono::milliseconds;
+    const auto left = milliseconds(max_posted_wait_ms) - (std::chrono::steady_clock::now() - posted_since);
+    return static_cast<int>(std::max<milliseconds::rep>(std::chrono::ceil<milliseconds>(left).count(), 0));
 }
 
 void forget(int fd)

@@ -107,7 +107,8 @@ void PostedMessage::ask_reply()
 
 bool is_posted(const uint8_t* message, size_t length)
 {
-    return length > 1 && length <= max_posted_message && (message[0] == posted_tag || message[0] == answered_posted_tag);
+    return length > 1 && length <= max_posted_message &&
+           (message[0] == posted_tag || message[0] == answered_posted_tag);
 }
 
 bool is_answered(const uint8_t* message, size_t length)

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -14,18 +14,7 @@ using DeviceLink::Request;
 using Bytes = std::vector<uint8_t>;
 
 // A request as it came out of a message, its record copied.
-struct Taken {
-    Argument argument;
-    uint32_t code;
-    uint64_t inode;
-    uint32_t value;
-    Bytes record;
-    bool operator==(const Taken& other) const
-    {
-        return argument == other.argument && code == other.code && inode == other.inode && value == other.value &&
-               record == other.record;
-    }
-};
+using Taken = std::tuple<Argument, uint32_t, uint64_t, uint32_t, Bytes>;
 
 Taken taken(const Request& request)
 {
@@ -123,7 +112,8 @@ TEST(PostedMessage, AMalformedRunIsNotTakenButTheRunsBeforeItAre)
         bytes.insert(bytes.end(), run.begin(), run.end());
         return decode(bytes.data(), bytes.size());
     };
-    ASSERT_EQ(with(second), std::make_pair(true, std::vector<Taken>{first_run[0], first_run[1], taken({Argument::record, 0x80084D02, 7, 0, record, 8})}));
+    const Taken connect = taken({Argument::record, 0x80084D02, 7, 0, record, 8});
+    ASSERT_EQ(with(second), std::make_pair(true, std::vector<Taken>{first_run[0], first_run[1], connect}));
     Bytes run = second;
     run[1] = 2;  // a second record that is not there
     EXPECT_EQ(with(run), std::make_pair(false, first_run));
