@@ -167,6 +167,8 @@ TEST_F(DeviceWithEmulator, AnotherRootGetsItsOwnLinkAndABoardSocketNobodyServesR
     errno = 0;
     EXPECT_FALSE(Device::open("/dev/hal", O_RDWR));
     EXPECT_EQ(errno, ECONNREFUSED);
+}
+
 TEST_F(DeviceWithEmulator, PostedRequestsWaitAndReachTheEmulatorInOrderBeforeAnOrdinaryOneOrTheirDevicesClose)
 {
     using testsupport::switch_connect;
