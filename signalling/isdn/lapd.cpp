@@ -5,6 +5,7 @@
 #include "signalling/head_room.h"
 #include "signalling/isdn/dlogframe.h"
 #include "signalling/isdn/lapd_status.h"
+#include "signalling/isdn/tei_management.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -28,21 +29,10 @@ constexpr unsigned relieved_below = 65;
 // Control field: S frames (N(R) and P/F in the second octet), U frames (P/F in bit 4).
 constexpr uint8_t rr = 0x01, rnr = 0x05, rej = 0x09;
 constexpr unsigned s_rr = 0, s_rnr = 1, s_rej = 2;
-constexpr uint8_t ui = 0x03, dm = 0x0F, disc = 0x43, ua = 0x63, sabme = 0x6F, frmr = 0x87;
+constexpr uint8_t dm = 0x0F, disc = 0x43, ua = 0x63, sabme = 0x6F, frmr = 0x87;
 constexpr uint8_t pf_bit = 0x10;
 
-// TEI management: UI frames on SAPI 63 to the group TEI, management entity 0x0F.
-constexpr uint32_t management_sapi = 63;
-constexpr uint32_t group_tei = 127;
-constexpr uint8_t management_entity = 0x0F;
-enum TeiMessage : uint8_t {
-    identity_request = 1,
-    identity_assigned = 2,
-    identity_denied = 3,
-    identity_check_request = 4,
-    identity_check_response = 5,
-    identity_remove = 6,
-};
+using namespace TeiManagement;
 
 const char* error_text(unsigned code)
 {

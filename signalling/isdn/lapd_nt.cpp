@@ -1,6 +1,7 @@
 #include "signalling/isdn/lapd_nt.h"
 
 #include "signalling/head_room.h"
+#include "signalling/isdn/tei_management.h"
 
 #include <iostream>
 #include <new>
@@ -11,21 +12,10 @@ namespace {
 
 constexpr unsigned header_size = 4;
 constexpr unsigned check_cycle_ms = 60000;
-constexpr uint8_t ui = 0x03;
-constexpr uint8_t management_entity = 0x0F;
-constexpr unsigned management_sapi = 63;
-constexpr unsigned group_tei = 127;
 constexpr unsigned first_automatic_tei = 64;
 constexpr uint8_t setup = 0x05;
-enum TeiMessage : uint8_t {
-    identity_request = 1,
-    identity_assigned = 2,
-    identity_denied = 3,
-    identity_check_request = 4,
-    identity_check_response = 5,
-    identity_remove = 6,
-    identity_verify = 7,
-};
+
+using namespace TeiManagement;
 
 }  // namespace
 
