@@ -4,6 +4,8 @@
 // 0x80 >> (i % 8), and the bits of the last octet beyond the size are always clear. Rows of up to
 // 64 bits (every presence map of a message) are held in place; longer ones on the heap.
 
+#include "asn1/runtime/forced_inline.h"
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -35,7 +37,7 @@ public:
     }
     bool any() const;
     // The first n bits (n at most 32) as a number, bit 0 the highest of them.
-    [[gnu::always_inline]] unsigned head(unsigned n) const
+    ASN1_FORCED_INLINE unsigned head(unsigned n) const
     {
         if (n == 0)
             return 0;
@@ -54,7 +56,7 @@ public:
     // Takes totalBits bits from the octets, most significant first (missing octets read as 0).
     void assign(const std::vector<char>& octets, unsigned totalBits);
     // The map becomes n bits (n at most 32) taken from the low n bits of bits, the highest first.
-    [[gnu::always_inline]] void assignHead(unsigned bits, unsigned n)
+    ASN1_FORCED_INLINE void assignHead(unsigned bits, unsigned n)
     {
         char* octets = wide_ ? fillWide(n) : local_;
         totalBits_ = n;

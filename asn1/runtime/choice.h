@@ -1,6 +1,7 @@
 #pragma once
 
 #include "asn1/runtime/abstract_data.h"
+#include "asn1/runtime/forced_inline.h"
 
 #include <cassert>
 #include <memory>
@@ -64,7 +65,7 @@ public:
     // new T or one its spare kept, T being the class of the alternative's descriptor (what
     // generated code knows). The value that goes is kept by its own spare when it can be.
     template <class T>
-    [[gnu::always_inline]] AbstractData& alternative(int index)
+    ASN1_FORCED_INLINE AbstractData& alternative(int index)
     {
         return selection_ == index && choice_ ? *choice_ : replaceAlternative<T>(index);
     }
@@ -98,7 +99,7 @@ private:
         return *fresh;
     }
     // Hands value to its spare, else deletes it.
-    [[gnu::always_inline]] static void discard(AbstractData* value) noexcept
+    ASN1_FORCED_INLINE static void discard(AbstractData* value) noexcept
     {
         if (value && !(value->info()->keep && value->info()->keep(value)))
             delete value;

@@ -13,6 +13,7 @@
 #include "asn1/runtime/bit_map.h"
 #include "asn1/runtime/boolean.h"
 #include "asn1/runtime/enumerated.h"
+#include "asn1/runtime/forced_inline.h"
 #include "asn1/runtime/integer.h"
 #include "asn1/runtime/octet_string.h"
 #include "asn1/runtime/per_rules.h"
@@ -57,7 +58,7 @@ public:
     // The building blocks of generated code, which passes the constants of each type; the visitor
     // slots pass them from the descriptors. Those that take constants are always inlined, so that
     // the constants fold.
-    [[gnu::always_inline]] bool decodeBoolean(BOOLEAN& value)
+    ASN1_FORCED_INLINE bool decodeBoolean(BOOLEAN& value)
     {
         unsigned bit = 0;
         if (!decodeMultiBit(1, bit))
@@ -65,7 +66,7 @@ public:
         value.setValue(bit != 0);
         return true;
     }
-    [[gnu::always_inline]] bool decodeInteger(INTEGER& value, ConstraintType type, int lower, unsigned upper)
+    ASN1_FORCED_INLINE bool decodeInteger(INTEGER& value, ConstraintType type, int lower, unsigned upper)
     {
         bool unconstrained = type == Unconstrained || type == PartiallyConstrained;
         if (type == ExtendableConstraint && !decodeSingleBit(unconstrained))
@@ -80,7 +81,7 @@ public:
         value.setValue(static_cast<int>(bits));
         return true;
     }
-    [[gnu::always_inline]] bool decodeEnumerated(ENUMERATED& value, bool extendable, int maxEnumValue)
+    ASN1_FORCED_INLINE bool decodeEnumerated(ENUMERATED& value, bool extendable, int maxEnumValue)
     {
         bool extension = false;
         if (extendable && !decodeSingleBit(extension))
@@ -99,7 +100,7 @@ public:
     // type) and the presence bits in one go; `present` also receives these, the first one as its
     // highest bit. The caller keeps the optional components present again, filling them anew,
     // and drops the others (dropField).
-    [[gnu::always_inline]] bool openSequence(SEQUENCE& seq, bool extendable, unsigned optionalCount, bool& extended,
+    ASN1_FORCED_INLINE bool openSequence(SEQUENCE& seq, bool extendable, unsigned optionalCount, bool& extended,
                                              unsigned& present)
     {
         // Only a type with an extension marker has additions.
@@ -117,7 +118,7 @@ public:
     // The index of a CHOICE alternative, of a type with numRoot root alternatives of
     // numAlternatives: for an extension alternative openTypeEnd receives the end of its open type,
     // otherwise null.
-    [[gnu::always_inline]] bool decodeChoiceIndex(bool extendable, unsigned numRoot, unsigned numAlternatives,
+    ASN1_FORCED_INLINE bool decodeChoiceIndex(bool extendable, unsigned numRoot, unsigned numAlternatives,
                                                   unsigned& index, const char*& openTypeEnd)
     {
         bool extension = false;
@@ -164,7 +165,7 @@ public:
     bool decodeAdditions(SEQUENCE& seq) { return visitExtensions(seq); }
 
     // False when no bit is left.
-    [[gnu::always_inline]] bool decodeSingleBit(bool& bit)
+    ASN1_FORCED_INLINE bool decodeSingleBit(bool& bit)
     {
         unsigned value = 0;
         if (!decodeMultiBit(1, value))
@@ -173,7 +174,7 @@ public:
         return true;
     }
     // False when n > 32 or fewer than n bits are left; n = 0 gives 0.
-    [[gnu::always_inline]] bool decodeMultiBit(unsigned n, unsigned& value)
+    ASN1_FORCED_INLINE bool decodeMultiBit(unsigned n, unsigned& value)
     {
         // Eight octets left hold at least 57 unread bits: no more to check.
         if (n > 32 || end_ - position_ < 8)
@@ -210,7 +211,7 @@ public:
     // A constrained whole number in [lower, upper], lower added back modulo 2^32. The decoder does
     // not check it against upper: a field of two octets may carry up to 65535 whatever its range,
     // and every consumer range-checks such values before use.
-    [[gnu::always_inline]] bool decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
+    ASN1_FORCED_INLINE bool decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
     {
         if (!decodeWholeNumber(upper - lower + 1, value))
             return false;
@@ -260,13 +261,13 @@ protected:
 
 private:
     // A value below the top one: through its code in the mode decode() sets, else the walk.
-    [[gnu::always_inline]] bool component(AbstractData& value)
+    ASN1_FORCED_INLINE bool component(AbstractData& value)
     {
         bool (*const code)(PERDecoder&, AbstractData&) = value.info()->perDecode;
         return viaCode_ && code ? code(*this, value) : value.accept(*this);
     }
     // An INTEGER in its unbounded form: length and octets, sign-extended in the signed form.
-    [[gnu::always_inline]] bool decodeIntegerOctets(INTEGER& value, bool signedForm)
+    ASN1_FORCED_INLINE bool decodeIntegerOctets(INTEGER& value, bool signedForm)
     {
         unsigned bits = 0;
         byteAlign();
@@ -299,12 +300,12 @@ private:
     bool decodeEnumeratedAddition(ENUMERATED& value);
 
     // The eight octets from position_ as a big-endian number, zeros beyond the end.
-    [[gnu::always_inline]] std::uint64_t peekOctets() const
+    ASN1_FORCED_INLINE std::uint64_t peekOctets() const
     {
         return end_ - position_ >= 8 ? octetsAt(position_) : peekTail();
     }
     // Takes the next n bits (n at most 32) from the window of the eight octets from position_.
-    [[gnu::always_inline]] void takeBits(std::uint64_t window, unsigned n, unsigned& value)
+    ASN1_FORCED_INLINE void takeBits(std::uint64_t window, unsigned n, unsigned& value)
     {
         // The field lies within the eight octets wherever in the current one it starts.
         const unsigned done = 8u - bitOffset_;
@@ -313,7 +314,7 @@ private:
         bitOffset_ = static_cast<std::uint16_t>(8 - (done + n) % 8);
     }
     // decodeMultiBit within the last eight octets, or of more than 32 bits (which fails).
-    [[gnu::always_inline]] bool decodeBitsNearEnd(unsigned n, unsigned& value)
+    ASN1_FORCED_INLINE bool decodeBitsNearEnd(unsigned n, unsigned& value)
     {
         if (n > 32 || getBitsLeft() < n)
             return false;
@@ -322,7 +323,7 @@ private:
     }
     // peekOctets of the last seven octets or fewer: the input's last eight octets shifted up, or
     // those of its copy when it is shorter.
-    [[gnu::always_inline]] std::uint64_t peekTail() const
+    ASN1_FORCED_INLINE std::uint64_t peekTail() const
     {
         const std::ptrdiff_t left = end_ - position_;
         if (left <= 0)
@@ -343,7 +344,7 @@ private:
     }
 
     // The offset of a constrained whole number in a range of `range` values (0 standing for 2^32).
-    [[gnu::always_inline]] bool decodeWholeNumber(unsigned range, unsigned& offset)
+    ASN1_FORCED_INLINE bool decodeWholeNumber(unsigned range, unsigned& offset)
     {
         // A bit-field, the common case; one or two aligned octets; or a counted number of octets.
         if (range - 1 < 255 || !aligned_)
@@ -354,7 +355,7 @@ private:
         }
         return decodeCountedNumber(range, offset);
     }
-    [[gnu::always_inline]] bool decodeCountedNumber(unsigned range, unsigned& offset)
+    ASN1_FORCED_INLINE bool decodeCountedNumber(unsigned range, unsigned& offset)
     {
         const unsigned maxOctets = (CountBits(range) + 7) / 8;
         unsigned octets = 0;

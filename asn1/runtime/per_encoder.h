@@ -14,6 +14,7 @@
 #include "asn1/runtime/boolean.h"
 #include "asn1/runtime/const_visitor.h"
 #include "asn1/runtime/enumerated.h"
+#include "asn1/runtime/forced_inline.h"
 #include "asn1/runtime/integer.h"
 #include "asn1/runtime/octet_string.h"
 #include "asn1/runtime/per_rules.h"
@@ -49,7 +50,7 @@ public:
         encodeSingleBit(value.getValue());
         return true;
     }
-    [[gnu::always_inline]] bool encodeInteger(const INTEGER& value, ConstraintType type, int lower, unsigned upper)
+    ASN1_FORCED_INLINE bool encodeInteger(const INTEGER& value, ConstraintType type, int lower, unsigned upper)
     {
         const unsigned v = static_cast<unsigned>(value.getValue());
         const bool within = withinBounds(type, lower, upper, v);
@@ -74,7 +75,7 @@ public:
         encodeWholeNumber(v - static_cast<unsigned>(lower), upper - static_cast<unsigned>(lower) + 1);
         return true;
     }
-    [[gnu::always_inline]] bool encodeEnumerated(const ENUMERATED& value, bool extendable, int maxEnumValue)
+    ASN1_FORCED_INLINE bool encodeEnumerated(const ENUMERATED& value, bool extendable, int maxEnumValue)
     {
         const int number = value.getValue();
         if (number > maxEnumValue)
@@ -84,7 +85,7 @@ public:
         return encodeUnsigned(static_cast<unsigned>(number), 0, static_cast<unsigned>(maxEnumValue));
     }
     // The index of a root alternative of a CHOICE type with numRoot root alternatives.
-    [[gnu::always_inline]] void encodeChoiceIndex(bool extendable, unsigned index, unsigned numRoot)
+    ASN1_FORCED_INLINE void encodeChoiceIndex(bool extendable, unsigned index, unsigned numRoot)
     {
         if (extendable)
             encodeSingleBit(false);
@@ -93,7 +94,7 @@ public:
     // The head of a SEQUENCE of a type with optionalCount (at most 31) optional root components:
     // the extension bit (of an extendable type) and the presence bits, which it returns, the first
     // one as the highest bit.
-    [[gnu::always_inline]] unsigned openSequence(const SEQUENCE& seq, bool extendable, unsigned optionalCount)
+    ASN1_FORCED_INLINE unsigned openSequence(const SEQUENCE& seq, bool extendable, unsigned optionalCount)
     {
         const unsigned present = seq.optionalMap().head(optionalCount);
         if (extendable)
@@ -133,9 +134,9 @@ public:
     // The additions of a SEQUENCE, as the walk encodes them.
     bool encodeAdditions(const SEQUENCE& seq) { return seq.extensionMap().size() == 0 || visitExtensions(seq); }
 
-    [[gnu::always_inline]] void encodeSingleBit(bool bit) { encodeMultiBit(bit ? 1 : 0, 1); }
+    ASN1_FORCED_INLINE void encodeSingleBit(bool bit) { encodeMultiBit(bit ? 1 : 0, 1); }
     // The low n bits of value, most significant first (n up to 32; 0 writes nothing).
-    [[gnu::always_inline]] void encodeMultiBit(unsigned value, unsigned n)
+    ASN1_FORCED_INLINE void encodeMultiBit(unsigned value, unsigned n)
     {
         // Most fields fit in the free bits of the last octet; aligned ones are whole octets.
         if (bitOffset_ != 8 && n < bitOffset_) {
@@ -161,7 +162,7 @@ public:
     void byteAlign() { bitOffset_ = 8; }
 
     // Constrained whole number; false when value is outside [lower, upper] (unsigned).
-    [[gnu::always_inline]] bool encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
+    ASN1_FORCED_INLINE bool encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
     {
         if (value < lower || value > upper)
             return false;
@@ -228,7 +229,7 @@ private:
     // encodeMultiBit of a field that fills the last octet or goes beyond it.
     void encodeBits(unsigned value, unsigned n);
     // offset = value - lower in a range of `range` values (0 standing for 2^32).
-    [[gnu::always_inline]] void encodeWholeNumber(unsigned offset, unsigned range)
+    ASN1_FORCED_INLINE void encodeWholeNumber(unsigned offset, unsigned range)
     {
         const bool wholeRange = range == 0;  // 2^32 values
         if (range == 1)
@@ -246,7 +247,7 @@ private:
     void encodeCountedNumber(unsigned offset, unsigned range);
     // Length, then the value's shortest two's-complement octets (at most four: the length is one
     // aligned octet, and the octets follow whole).
-    [[gnu::always_inline]] void encodeUnconstrainedInteger(int value)
+    ASN1_FORCED_INLINE void encodeUnconstrainedInteger(int value)
     {
         const auto v = static_cast<unsigned>(value);
         const unsigned magnitude = value < 0 ? ~v : v;  // the bits beside the sign bit
