@@ -37,6 +37,7 @@
 #include "foundation/os/fixed_path.h"
 #include "foundation/os/ipc_signal.h"
 #include "foundation/os/linux_run.h"
+#include "foundation/packet/packet.h"
 #include "foundation/reactor/child_wait.h"
 #include "foundation/reactor/dpc.h"
 #include "foundation/reactor/multiplexer.h"
@@ -122,7 +123,9 @@ void CheckDumpStatus()
     }
     out << "server status information.\n"
         << "version : " << Version::current << '\n'
-        << "controller sends ignored : " << controllerLink->ignored_sends() << '\n';
+        << "controller sends ignored : " << controllerLink->ignored_sends() << '\n'
+        << "slots : " << Slots::instance()->count() << '\n'
+        << "packets in use : " << packet_pool_blocks - Packet_pool::available() << '\n';
     multiplexer.dump(out);
 }
 

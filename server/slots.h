@@ -49,6 +49,9 @@ public:
     void ReleaseResourceReport(LGCP::Resources* resources);
     static bool CheckSlot(unsigned n) { return n < slot_count; }
 
+    // The slots in the table, those being destroyed included.
+    size_t count() const { return slots.size() + pending.size(); }
+
     // The slot of the number, or null.
     Slot* Find(unsigned n) const { return CheckSlot(n) ? table[n] : nullptr; }
 

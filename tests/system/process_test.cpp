@@ -120,7 +120,7 @@ TEST(ProcessControl, StartUpAnnouncesItselfWritesItsPidAndSigusr2RewritesTheStat
         },
         milliseconds(10000)));
     EXPECT_EQ(dump.rfind("server status information.\nversion : " + daemon_version(gateway.root.path()) +
-                             "\ncontroller sends ignored : 1\n", 0), 0u);
+                             "\ncontroller sends ignored : 1\nslots : 0\npackets in use : 0\n", 0), 0u);
     EXPECT_EQ(dump.find("stale line"), std::string::npos);
 
     std::filesystem::remove(gateway.root / "/var/log/server-status");
