@@ -42,6 +42,8 @@ std::string ControlCommands::execute(const std::string& line)
         return journal(words);
     if (command == "state")
         return state(words);
+    if (command == "requests")
+        return requests(words);
     if (command == "set")
         return set(words);
     if (command == "push")
@@ -83,6 +85,20 @@ std::string ControlCommands::state(const Words& words)
     for (const DeviceModel* model : driver->models)
         understood = model->state(arguments, lines) || understood;
     return understood ? block(lines) : error("no such state of " + words[1]);
+}
+
+std::string ControlCommands::requests(const Words& words)
+{
+    if (words.size() != 2)
+        return error("usage: requests <device>");
+    Driver* driver = board_.driver(words[1]);
+    if (!driver)
+        return error("no device " + words[1]);
+    std::vector<std::string> lines;
+    for (const DeviceModel* model : driver->models)
+        for (const RequestType& type : model->requests())
+            lines.push_back(code_text(type.code) + ' ' + type.name);
+    return block(lines);
 }
 
 std::string ControlCommands::set(const Words& words)

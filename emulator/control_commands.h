@@ -6,6 +6,7 @@
 //   journal                          the journal, oldest entry first
 //   journal clear
 //   state <device> [<words>]         what the device's models hold (the words narrow it down)
+//   requests <device>                the requests the device's models answer: "<code> <name>"
 //   set <device> <words>             a model's own setting or event, such as a remote byte on the
 //                                    switch or a detector event of a time slot
 //   push <target> <hex>...           records for the daemon to read (events or frames), queued
@@ -36,6 +37,7 @@ public:
 private:
     std::string journal(const Words& words);
     std::string state(const Words& words);
+    std::string requests(const Words& words);
     std::string set(const Words& words);
     std::string push(const Words& words);
     std::string script(const Words& words);

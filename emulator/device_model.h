@@ -87,6 +87,7 @@ public:
 
     const std::string& path() const { return path_; }
     const RequestType* find(uint32_t code) const;
+    const std::vector<RequestType>& requests() const { return requests_; }
     // For a request the daemon posts by the thousand: serves the leading requests of a posted run,
     // their records one after the other, as long as each changes nothing worth a journal line,
     // and returns how many; the request's handler serves the next one.
