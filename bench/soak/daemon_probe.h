@@ -26,7 +26,8 @@ public:
     DaemonFigures figures() const;
     // User and system CPU time so far, in seconds.
     double cpu_seconds() const;
-    bool alive() const;
+    // Whether the daemon runs with AddressSanitizer, whose quarantine keeps freed memory resident.
+    bool sanitized() const;
 
 private:
     // Waits for the dump that SIGUSR2 asks for; empty when none comes in 10 s.
