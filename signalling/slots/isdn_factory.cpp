@@ -79,6 +79,13 @@ Slot* IsdnFactory::NewAtsQsigSlot(const LGCP::AtsQsigParams& params)
     // The driver answers the channel as the result; the record it is given stays unread.
     std::array<uint8_t, 4> unused{};
     const int channel = Device::request_inout(fd, AtsQsigSlot::channel_code, unused);
+    if (channel < 0) {
+        // A link on no channel would carry nothing while the controller took it for made.
+        int error = errno;
+        std::cerr << ext::header(this) << "D_CHANNEL fail: " << std::strerror(error) << std::endl;
+        fd.close();
+        return nullptr;
+    }
     ISDN::LAPD* link = new_link(params.get_side(), params.get_log().getValue());
     link->link_number = uint32_t(channel);
     Slot* slot = new AtsQsigSlot(fd, channel, link);

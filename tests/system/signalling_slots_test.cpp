@@ -227,6 +227,12 @@ TEST_F(SignallingSlots, AChannelControllerDataSlotHandsOverWholeFramesAndTheCoun
 
 TEST_F(SignallingSlots, QsigBChannelsAreAddedAndRemovedOnTheirOwnDChannelOnly)
 {
+    // A D channel the driver does not give makes no slot.
+    gateway.board.fail("/dev/dsp-data", 0x40044211, EIO);
+    EXPECT_EQ(exchange({"{ seq 0, slot 1, pdu command : create : ats-qsig : { side network : NULL, log 0 } }"}),
+              Strings{"{ seq 0, slot 1, pdu response : error : insufficientResources }"});
+    EXPECT_NE(gateway.daemon->errors().find("mcc/isdn: D_CHANNEL fail: Input/output error\n"), std::string::npos);
+    gateway.board.clear_journal();
     EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : ats-qsig : { side network : NULL, log 0 } }",
                         "{ seq 2, slot 2, pdu command : create : ats-qsig-b : { slot 1, subslot 2 } }",
                         "{ seq 3, slot 3, pdu command : create : isdn : { type pri, trunk 1, log 0, side user : NULL } }",
