@@ -1,12 +1,11 @@
 #include "soak/daemon_probe.h"
 
+#include "tests/support/process_cpu.h"
 #include "tests/support/program_process.h"
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace soak {
 
@@ -43,21 +42,7 @@ DaemonFigures DaemonProbe::figures() const
     return figures;
 }
 
-double DaemonProbe::cpu_seconds() const
-{
-    // After the command's closing parenthesis: state, then 10 fields up to utime and stime.
-    const std::string stat = testsupport::file_text("/proc/" + std::to_string(pid_) + "/stat");
-    size_t end = stat.rfind(')');
-    if (end == std::string::npos)
-        return -1;
-    std::istringstream fields(stat.substr(end + 2));
-    std::string field;
-    for (int n = 0; n < 11; ++n)
-        fields >> field;
-    unsigned long long user = 0, system = 0;
-    fields >> user >> system;
-    return static_cast<double>(user + system) / sysconf(_SC_CLK_TCK);
-}
+double DaemonProbe::cpu_seconds() const { return testsupport::cpu_seconds(pid_); }
 
 bool DaemonProbe::sanitized() const
 {

@@ -41,6 +41,15 @@ struct Verdict {
     void fail(const std::string& reason) { failures += (failures.empty() ? "" : "; ") + reason; }
 };
 
+// What a soak or a churn works with.
+struct Run {
+    SoakGateway gateway;
+    DaemonProbe probe{gateway.daemon_pid(), gateway.root()};
+    SlotMix mix{{gateway.record_port(), gateway.digital_modems()}};
+    SoakController controller;
+    Verdict verdict;
+};
+
 double seconds_since(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -127,11 +136,8 @@ int finish(SoakGateway& gateway, Verdict& verdict)
 
 int run_soak(long target)
 {
-    SoakGateway gateway;
-    DaemonProbe probe(gateway.daemon_pid(), gateway.root());
-    SlotMix mix({gateway.record_port(), gateway.digital_modems()});
-    SoakController controller;
-    Verdict verdict;
+    Run run;
+    auto& [gateway, probe, mix, controller, verdict] = run;
     std::printf("soak of %ld commands, digital modems %s\n", target, gateway.digital_modems() ? "on" : "off");
     if (!serve(controller, gateway.port(), verdict))
         return finish(gateway, verdict);
@@ -183,11 +189,8 @@ int run_soak(long target)
 
 int run_churn(int cycles)
 {
-    SoakGateway gateway;
-    DaemonProbe probe(gateway.daemon_pid(), gateway.root());
-    SlotMix mix({gateway.record_port(), gateway.digital_modems()});
-    SoakController controller;
-    Verdict verdict;
+    Run run;
+    auto& [gateway, probe, mix, controller, verdict] = run;
     std::printf("churn of %d cycles, digital modems %s\n", cycles, gateway.digital_modems() ? "on" : "off");
     // What the first controller's slots leave open for good (the tone and DSP devices, opened on
     // first use) is the measure for the later ones.
@@ -207,10 +210,10 @@ int run_churn(int cycles)
         controller.close();
         DaemonFigures after;
         const bool clean = testsupport::eventually(
-            [&] {
-                gateway.release_kept_modems();
+            [&] {  // through run: a lambda captures no structured binding before C++20
+                run.gateway.release_kept_modems();
                 DaemonFigures previous = after;
-                after = probe.figures();
+                after = run.probe.figures();
                 return after.slots == 0 && after.children == 0 && after.packets == 0 &&
                        after.descriptors == (cycle == 0 ? previous.descriptors : first.descriptors);
             },

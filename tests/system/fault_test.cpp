@@ -7,16 +7,15 @@
 
 #include "gateway.h"
 
+#include "support/process_cpu.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -143,20 +142,6 @@ const DeviceCase cases[] = {
     {"/dev/misc/gw-wd", {{1, e1_slot}}},
 };
 
-// The daemon's user and system CPU time so far, in seconds.
-double cpu_seconds(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    for (int n = 0; n < 11; ++n)
-        fields >> field;
-    unsigned long long user = 0, system = 0;
-    fields >> user >> system;
-    return static_cast<double>(user + system) / sysconf(_SC_CLK_TCK);
-}
-
 class Faults : public ::testing::TestWithParam<DeviceCase> {
 protected:
     static Gateway::Options options()
@@ -250,9 +235,9 @@ protected:
     // The daemon's CPU time in the next second, with the faults' slots still there.
     void expect_no_spin(const std::string& when)
     {
-        const double before = cpu_seconds(gateway.daemon->pid());
+        const double before = testsupport::cpu_seconds(gateway.daemon->pid());
         std::this_thread::sleep_for(milliseconds(1000));
-        EXPECT_LT(cpu_seconds(gateway.daemon->pid()) - before, 0.5) << when;
+        EXPECT_LT(testsupport::cpu_seconds(gateway.daemon->pid()) - before, 0.5) << when;
     }
 
     Gateway gateway{options()};

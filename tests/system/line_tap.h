@@ -2,8 +2,8 @@
 
 // A real signalling peer on the line of a channel the daemon drives: the board emulator taps the
 // frame channel that the switch joins to a line channel (a trunk time slot) and hands its frames to
-// this process, where libpri or libss7 runs in the reactor. While the reactor runs, the controller's
-// messages are collected.
+// this process, where libpri or libss7 runs in the reactor; the line may lose frames. While the
+// reactor runs, the controller's messages are collected.
 
 #include "controller_process.h"
 
@@ -37,18 +37,30 @@ public:
     }
 
     // A frame to the daemon.
-    void send(const unsigned char* frame, unsigned length) { (void)!write(event_.fd(), frame, length); }
+    void send(const unsigned char* frame, unsigned length)
+    {
+        if (!dropped(to_daemon_))
+            (void)!write(event_.fd(), frame, length);
+    }
+
+    // Every n-th frame each way is lost on the line from now on (0: none).
+    void drop_every(unsigned n) { drop_every_ = n; }
 
 private:
     void on_event(int fd, short revents)
     {
         unsigned char frame[4096];
         for (ssize_t length; (revents & POLLIN) && (length = read(fd, frame, sizeof frame)) > 0;)
-            deliver_(frame, unsigned(length));
+            if (!dropped(from_daemon_))
+                deliver_(frame, unsigned(length));
     }
+    bool dropped(unsigned& count) { return drop_every_ != 0 && ++count % drop_every_ == 0; }
 
     std::function<void(const unsigned char*, unsigned)> deliver_;
     Event event_;
+    unsigned drop_every_ = 0;
+    unsigned to_daemon_ = 0;
+    unsigned from_daemon_ = 0;
 };
 
 // The controller's messages, taken while the reactor runs the peers.

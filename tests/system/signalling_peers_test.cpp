@@ -4,6 +4,8 @@
 #include "gateway.h"
 #include "line_tap.h"
 
+#include "support/process_cpu.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -153,6 +155,34 @@ TEST_F(PeerTest, APrimaryRateNetworkSideCarriesLibprisCallBothWaysAndLosesNothin
     const Strings infos = session.with("isdnLinkInfo");
     EXPECT_GE(infos.size(), 2u);
     EXPECT_EQ(std::adjacent_find(infos.begin(), infos.end()), infos.end());
+}
+
+TEST_F(PeerTest, APrimaryRateLinkThatLosesEveryFifthFrameOnItsLineLosesNoMessageAndDoesNotSpin)
+{
+    PriOnLine line(false, 16);
+    testsupport::PriInstance& peer = line.peer;
+    PeerSession session(*controller, [&] { peer.run_timers(); });
+    send({"{ seq 1, slot 1, pdu command : create : isdn : { type pri, trunk 1, log 0, side network : NULL } }",
+          "{ seq 2, slot 2, pdu command : create : trunk : { trunk 0, timeslot 16 } }",
+          "{ seq 3, slot 2, pdu command : connect : 1 }", "{ seq 4, slot 1, pdu command : connect : 2 }",
+          "{ seq 5, slot 1, pdu command : activate : empty : NULL }"});
+    ASSERT_TRUE(session.run_until([&] { return peer.saw(PRI_EVENT_DCHAN_UP) && session.count("signal : activated"); }));
+    pri_call(peer.pri, pri_new_call(peer.pri), PRI_TRANS_CAP_SPEECH, 1, 1, 0, nullptr, PRI_UNKNOWN, nullptr,
+             PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN, PRI_LAYER_1_ALAW);
+    ASSERT_TRUE(session.run_until([&] { return !setup_reference(session).empty(); }));
+    const std::string reference = setup_reference(session);
+
+    // Each STATUS ENQUIRY still gets its STATUS: the lost frames are sent again.
+    line.tap.drop_every(5);
+    const double cpu = testsupport::cpu_seconds(gateway.daemon->pid());
+    const auto start = std::chrono::steady_clock::now();
+    send(Strings(10, "{ seq 6, slot 1, pdu command : userData : '08 02 8" + reference.substr(1) + " 75'H }"));
+    const std::string status = "userData : '08 02 " + reference + " 7d";
+    EXPECT_TRUE(session.run_until([&] { return session.count(status) == 10; }, 60000)) << session.count(status);
+    EXPECT_EQ(session.count("pdu response : success"), 15u);
+    // Waiting for the repeats costs the daemon little: under half its time.
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(testsupport::cpu_seconds(gateway.daemon->pid()) - cpu, 0.5 * seconds + 0.5);
 }
 
 TEST_F(PeerTest, ABasicRateNetworkSideGivesLibpriATeiAndCarriesItsCallBothWays)
