@@ -107,6 +107,9 @@ std::vector<Command> SlotMix::build(int round) const
         {at(e1_a), "disconnect : NULL"},
         {at(e1_a), "connect : " + n(at(e1_b))},
         {-1, "ping : NULL"},
+        // The monitoring service: the framers' LEDs and the trap receivers.
+        {-1, "display : framer : { e1 " + n(round % 4) + ", info line : " + (round % 2 ? "TRUE" : "FALSE") + " }"},
+        {-1, "display : snmpTrapReceivers : { \"127.0.0.1\" }"},
     };
     if (settings_.digital_modems) {
         commands.push_back({at(digital_modem), "create : modem : { cid \"\", cdid \"\", ddm { ddm8BIT } }"});

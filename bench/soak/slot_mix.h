@@ -1,7 +1,8 @@
 #pragma once
 
 // The commands of the soak: rounds that make a slot of every type on the fitted board, connect
-// them through the switch, use them (activation, user data, ioctl) and destroy them again. The
+// them through the switch, use them (activation, user data, ioctl), tell the monitoring service
+// what it displays, and destroy the slots again. The
 // slot numbers move through the table from round to round, and so do the time slots, channels and
 // mixer units they take.
 
