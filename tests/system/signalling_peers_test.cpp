@@ -119,22 +119,30 @@ struct PriOnLine {
     LineTap tap;
 };
 
+// A primary-rate network side on slot 1, fed by E1 trunk 0's time slot 16 on slot 2, in service
+// with the terminal, which has placed a call: the call's reference, empty when any of it failed.
+std::string primary_rate_call(PriOnLine& line, PeerTest& test, PeerSession& session)
+{
+    testsupport::PriInstance& peer = line.peer;
+    test.send({"{ seq 1, slot 1, pdu command : create : isdn : { type pri, trunk 1, log 0, side network : NULL } }",
+               "{ seq 2, slot 2, pdu command : create : trunk : { trunk 0, timeslot 16 } }",
+               "{ seq 3, slot 2, pdu command : connect : 1 }", "{ seq 4, slot 1, pdu command : connect : 2 }",
+               "{ seq 5, slot 1, pdu command : activate : empty : NULL }"});
+    if (!session.run_until([&] { return peer.saw(PRI_EVENT_DCHAN_UP) && session.count("signal : activated"); }))
+        return "";
+    pri_call(peer.pri, pri_new_call(peer.pri), PRI_TRANS_CAP_SPEECH, 1, 1, 0, nullptr, PRI_UNKNOWN, nullptr,
+             PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN, PRI_LAYER_1_ALAW);
+    session.run_until([&] { return !setup_reference(session).empty(); });
+    return setup_reference(session);
+}
+
 TEST_F(PeerTest, APrimaryRateNetworkSideCarriesLibprisCallBothWaysAndLosesNothingWhileItsLineIsHeldUp)
 {
     PriOnLine line(false, 16);
-    testsupport::PriInstance& peer = line.peer;
-    PeerSession session(*controller, [&] { peer.run_timers(); });
-    send({"{ seq 1, slot 1, pdu command : create : isdn : { type pri, trunk 1, log 0, side network : NULL } }",
-          "{ seq 2, slot 2, pdu command : create : trunk : { trunk 0, timeslot 16 } }",
-          "{ seq 3, slot 2, pdu command : connect : 1 }", "{ seq 4, slot 1, pdu command : connect : 2 }",
-          "{ seq 5, slot 1, pdu command : activate : empty : NULL }"});
-    ASSERT_TRUE(session.run_until([&] { return peer.saw(PRI_EVENT_DCHAN_UP) && session.count("signal : activated"); }));
-
+    PeerSession session(*controller, [&] { line.peer.run_timers(); });
     // libpri's SETUP comes up; STATUS ENQUIRYs about its call go down, each answered by a STATUS.
-    pri_call(peer.pri, pri_new_call(peer.pri), PRI_TRANS_CAP_SPEECH, 1, 1, 0, nullptr, PRI_UNKNOWN, nullptr,
-             PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN, PRI_LAYER_1_ALAW);
-    ASSERT_TRUE(session.run_until([&] { return !setup_reference(session).empty(); }));
-    const std::string reference = setup_reference(session);
+    const std::string reference = primary_rate_call(line, *this, session);
+    ASSERT_FALSE(reference.empty());
     const std::string enquiry = "{ seq 6, slot 1, pdu command : userData : '08 02 8" + reference.substr(1) + " 75'H }";
     const std::string status = "userData : '08 02 " + reference + " 7d";
     send(Strings(50, enquiry));
@@ -160,17 +168,9 @@ TEST_F(PeerTest, APrimaryRateNetworkSideCarriesLibprisCallBothWaysAndLosesNothin
 TEST_F(PeerTest, APrimaryRateLinkThatLosesEveryFifthFrameOnItsLineLosesNoMessageAndDoesNotSpin)
 {
     PriOnLine line(false, 16);
-    testsupport::PriInstance& peer = line.peer;
-    PeerSession session(*controller, [&] { peer.run_timers(); });
-    send({"{ seq 1, slot 1, pdu command : create : isdn : { type pri, trunk 1, log 0, side network : NULL } }",
-          "{ seq 2, slot 2, pdu command : create : trunk : { trunk 0, timeslot 16 } }",
-          "{ seq 3, slot 2, pdu command : connect : 1 }", "{ seq 4, slot 1, pdu command : connect : 2 }",
-          "{ seq 5, slot 1, pdu command : activate : empty : NULL }"});
-    ASSERT_TRUE(session.run_until([&] { return peer.saw(PRI_EVENT_DCHAN_UP) && session.count("signal : activated"); }));
-    pri_call(peer.pri, pri_new_call(peer.pri), PRI_TRANS_CAP_SPEECH, 1, 1, 0, nullptr, PRI_UNKNOWN, nullptr,
-             PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN, PRI_LAYER_1_ALAW);
-    ASSERT_TRUE(session.run_until([&] { return !setup_reference(session).empty(); }));
-    const std::string reference = setup_reference(session);
+    PeerSession session(*controller, [&] { line.peer.run_timers(); });
+    const std::string reference = primary_rate_call(line, *this, session);
+    ASSERT_FALSE(reference.empty());
 
     // Each STATUS ENQUIRY still gets its STATUS: the lost frames are sent again.
     line.tap.drop_every(5);
