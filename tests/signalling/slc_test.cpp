@@ -2,10 +2,8 @@
 // from its host (activation, deactivation, MSUs going up).
 
 #include "signalling/frozen_clock.h"
-#include "signalling/ss7/slc.h"
+#include "signalling/slc_owner.h"
 #include "support/controller_pair.h"
-
-#include "foundation/protocol/protocols_family.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +14,6 @@
 namespace {
 
 using namespace signallingtest;
-
-struct SlcOwner : ProtocolsFamily {
-    SlcOwner() { add_protocol_tail(link); }
-    void on_activated(Protocol*) override { events += "up|"; }
-    void on_deactivated(Protocol*, Smart_pointer<Internal_protocol_status> status) override
-    {
-        events += status->message() + "|";
-    }
-    void on_message(Packet& p) override { events += "msu " + p.text() + "|"; }
-
-    SS7::SLC* const link = new SS7::SLC;  // owned by the family
-    std::string events;
-};
 
 // A step: "rx <su>" from the line, "msg <n>" n (hex) one-octet MSUs 01, 02 ... from above, "up", "down",
 // or milliseconds for the clock to move; then the signal units the link sent, what its host saw, and
