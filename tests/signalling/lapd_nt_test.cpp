@@ -5,6 +5,7 @@
 #include "signalling/isdn/lapd_nt.h"
 
 #include "foundation/protocol/protocols_family.h"
+#include "../foundation/reactor/reactor_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,191 @@ TEST(LapdNt, AnIdleTerminalThatAnswersNoPollIsRemovedOnTheFourthT200Expiry)
     EXPECT_EQ(nt.take(), "");
     nt.rx("FC FF 03 0F 02 00 01 FF");
     EXPECT_EQ(nt.take(), "FE FF 03 0F 02 00 02 81|02 81 7F");
+}
+
+// A line with a terminal that holds TEI 64 and call reference 5, its frames since then dropped.
+struct NtTerminal : NtOwner {
+    NtTerminal()
+    {
+        link->activate();
+        rx("FC FF 03 0F 01 00 01 FF");
+        rx("00 81 00 00 08 01 85 07");
+        take(), up.clear();
+    }
+    // Whether the terminal still holds its TEI: its idle poll comes, or the TEI is free for the next
+    // request. The clock moves to the poll.
+    bool holds_tei(FrozenClock& clock)
+    {
+        clock.advance(10000);
+        return take().find("02 81 01 ") != std::string::npos;
+    }
+};
+
+TEST(LapdNt, FramesFromATerminalActAsTheirTypeAndDirectionSay)
+{
+    FrozenClock clock;
+    // Each row: frames from the terminal, what the line got, and whether the terminal keeps its TEI.
+    const struct {
+        std::vector<const char*> frames;
+        const char* sent;
+        bool keeps;
+    } rows[] = {
+        // Dropped: an I frame marked as a response, frames cut after their control octet, S type 3,
+        // SABME as a response, DM and FRMR as commands, UA, UI; XID is only logged.
+        {{"02 81 00 01 08 01 85 07", "00 81 00", "00 81 01", "00 81 0D 00", "02 81 7F", "00 81 0F", "00 81 87",
+          "02 81 73", "00 81 03 08", "00 81 AF"},
+         "",
+         true},
+        // SABME with P is answered with UA; without P not.
+        {{"00 81 7F", "00 81 6F"}, "00 81 73", true},
+        // DISC with P is answered with UA, and both DISC and the responses DM and FRMR end the link.
+        {{"00 81 53"}, "00 81 73", false},
+        {{"00 81 43"}, "", false},
+        {{"02 81 1F"}, "", false},
+        {{"02 81 87"}, "", false},
+        // An I frame out of sequence is rejected with F = P; one in sequence without a message moves
+        // V(R) only.
+        {{"00 81 00 00 AA BB CC DD"}, "00 81 09 02", true},
+        {{"00 81 00 01 AA BB CC DD"}, "00 81 09 03", true},
+        {{"00 81 02 00 08"}, "", true},
+        // An N(R) that acknowledges what was never sent ends the link, whatever frame carries it.
+        {{"00 81 01 0A"}, "", false},
+        {{"00 81 05 0A"}, "", false},
+        {{"00 81 09 0A"}, "", false},
+        {{"00 81 00 0A 08 01 85 07"}, "00 81 09 02", false},
+        // Polls are answered with RR, F = 1.
+        {{"00 81 01 01"}, "00 81 01 03", true},
+        {{"00 81 05 01"}, "00 81 01 03", true},
+        {{"00 81 09 01"}, "00 81 01 03", true},
+    };
+    for (const auto& row : rows) {
+        NtTerminal nt;
+        std::string frames;
+        for (const char* frame : row.frames)
+            nt.rx(frame), frames += std::string(frame) + "; ";
+        EXPECT_EQ(nt.take(), row.sent) << frames;
+        EXPECT_EQ(nt.up, "") << frames;
+        EXPECT_EQ(nt.holds_tei(clock), row.keeps) << frames;
+    }
+}
+
+TEST(LapdNt, ABusyTerminalGetsItsMessagesWhenItIsReadyAgainAndARejectResendsWhatItDidNotTake)
+{
+    FrozenClock clock;
+    NtTerminal nt;
+    // Busy: messages wait.
+    nt.rx("00 81 05 00");
+    nt.send("08 01 05 75 01"), nt.send("08 01 05 75 02");
+    EXPECT_EQ(nt.take(), "");
+    // Ready: both go out.
+    nt.rx("00 81 01 00");
+    EXPECT_EQ(nt.take(), "02 81 00 03 08 01 05 75 01|02 81 02 03 08 01 05 75 02");
+    // REJ with N(R) 1: the first is acknowledged, the second sent again, and again when T200 runs out.
+    nt.rx("00 81 09 02");
+    EXPECT_EQ(nt.take(), "02 81 02 03 08 01 05 75 02");
+    clock.advance(1000);
+    EXPECT_EQ(nt.take(), "02 81 02 03 08 01 05 75 02");
+    // Acknowledged: idle again, polled after 10 s.
+    nt.rx("00 81 01 04");
+    clock.advance(9999);
+    EXPECT_EQ(nt.take(), "");
+    clock.advance(1);
+    EXPECT_EQ(nt.take(), "02 81 01 03");
+}
+
+TEST(LapdNt, ABusyTerminalsQueueKeepsTheNewest128Messages)
+{
+    FrozenClock clock;
+    NtTerminal nt;
+    nt.rx("00 81 05 00");
+    reactortest::CaptureStream errors(std::cerr);
+    for (int n = 0; n < 130; ++n) {
+        std::ostringstream message;
+        message << "08 01 05 75 " << std::hex << n;
+        nt.send(message.str());
+    }
+    EXPECT_EQ(errors.text(), "LAPD_user(NT BRI)[Tei=64]: send queue full, oldest message dropped\n"
+                             "LAPD_user(NT BRI)[Tei=64]: send queue full, oldest message dropped\n");
+    // Ready again: the window's seven go out, the oldest kept first.
+    nt.rx("00 81 01 00");
+    const std::string frames = nt.take();
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), '|'), 6) << frames;
+    EXPECT_EQ(frames.substr(0, 26), "02 81 00 03 08 01 05 75 02");
+}
+
+TEST(LapdNt, TeiMessagesAndLineFramesThatAreNotForATerminal)
+{
+    FrozenClock clock;
+    NtOwner nt;
+    nt.link->activate();
+    nt.take();
+    // Too short or badly addressed: dropped. To TEI 127 only UI counts: SAPI 0 goes up.
+    for (const char* frame : {"00 81", "01 81 01 01", "00 80 01 01", "02 FF 01 01", "FC FF 03 0F 00 00 01",
+                              "FC FF 03 0E 00 00 01 FF", "FC FF 03 0F 00 00 03 FF"})
+        nt.rx(frame);
+    nt.send("08 01 05");
+    EXPECT_EQ(nt.take(), "");
+    nt.rx("00 FF 03 08 01 85 07");
+    EXPECT_EQ(nt.up, "08 01 85 07|");
+    // A verify request starts a check cycle; a check response for TEI 127 is answered by removing it.
+    nt.rx("FC FF 03 0F 00 00 07 81");
+    EXPECT_EQ(nt.take(), "FE FF 03 0F 00 00 04 FF");
+    nt.rx("FC FF 03 0F 00 00 05 FF");
+    EXPECT_EQ(nt.take(), "FE FF 03 0F 00 00 06 FF|FE FF 03 0F 00 00 06 FF");
+    // A check response for a TEI no terminal holds gives a free entity that TEI.
+    nt.rx("FC FF 03 0F 09 00 05 A1");
+    EXPECT_EQ(nt.take(), "02 A1 7F");
+    // With eight TEIs held, a frame or a check response for another is answered by removing it.
+    for (int more = 0; more < 7; ++more)
+        nt.rx("FC FF 03 0F 00 00 01 FF");
+    nt.take();
+    nt.rx("00 B5 01 01");
+    nt.rx("FC FF 03 0F 00 00 05 B7");
+    EXPECT_EQ(nt.take(), "FE FF 03 0F 00 00 06 B5|FE FF 03 0F 00 00 06 B5|FE FF 03 0F 00 00 06 B7|"
+                         "FE FF 03 0F 00 00 06 B7");
+    // Deactivated: every TEI is free again and the checks stop.
+    nt.link->deactivate();
+    clock.advance(60000);
+    EXPECT_EQ(nt.take(), "");
+    nt.rx("FC FF 03 0F 05 00 01 FF");
+    EXPECT_EQ(nt.take(), "FE FF 03 0F 05 00 02 81|02 81 7F");
+}
+
+TEST(LapdNt, TheLinkLogsFromLevel1AndTheTerminalsAbove1)
+{
+    FrozenClock clock;
+    for (unsigned level : {0u, 1u, 2u}) {
+        reactortest::CaptureStream debug(std::clog);
+        NtOwner nt;
+        nt.link->set_log(level);
+        nt.link->activate();
+        nt.rx("FC FF 03 0F 01 00 01 FF");
+        nt.rx("00 81 05 01");
+        nt.rx("00 81 01 01");
+        nt.rx("FC FF 03 0F 01 00 01 15");
+        nt.link->deactivate();
+        std::string log;
+        std::istringstream lines(debug.text());
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("Mux: ", 0) != 0)
+                log += line + "\n";
+        const std::string link = "LAPD(NT BRI):activate\nLAPD(NT BRI):Checking Tei values....\n"
+                                 "LAPD(NT BRI):recieved identity request,TEI assigned:64\n";
+        const std::string terminal = "LAPD_user(NT BRI)[unassigned]:]assigned\n"
+                                     "LAPD_user(NT BRI)[Tei=64,assigned]received RNR frame\n"
+                                     "LAPD_user(NT BRI)[Tei=64,assigned]set busy\n"
+                                     "LAPD_user(NT BRI)[Tei=64,assigned,busy]ack queue\n"
+                                     "LAPD_user(NT BRI)[Tei=64,assigned,busy]received RR frame\n"
+                                     "LAPD_user(NT BRI)[Tei=64,assigned,busy]ack queue\n"
+                                     "LAPD_user(NT BRI)[Tei=64,assigned,busy]set unbusy\n";
+        const std::string end = "LAPD(NT BRI):recieved identity request with wrong Ai=10,ignored\n"
+                                "LAPD(NT BRI):deactivate\n";
+        // Deactivation unassigns every entity, held or not.
+        std::string unassigned = "LAPD_user(NT BRI)[Tei=64,assigned]unassigned\n";
+        for (int entity = 1; entity < 8; ++entity)
+            unassigned += "LAPD_user(NT BRI)[unassigned]:]unassigned\n";
+        EXPECT_EQ(log, level == 0 ? "" : level == 1 ? link + end : link + terminal + end + unassigned) << level;
+    }
 }
 
 }  // namespace
