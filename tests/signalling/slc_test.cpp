@@ -5,6 +5,8 @@
 #include "signalling/slc_owner.h"
 #include "support/controller_pair.h"
 
+#include "../foundation/reactor/reactor_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -185,6 +187,131 @@ TEST_F(SlcTest, CutsSignalUnitsToTheirLengthIndicatorAndSendsLongOnesWithLi63)
         owner.message(msu);
     }
     EXPECT_EQ(sent, "82 80 3E " + ones(62) + "|82 81 3F " + ones(64));
+}
+
+TEST_F(SlcTest, EachTraceSwitchLogsItsLinesAndNoneLogsWithoutIt)
+{
+    // The scenario's lines on the debug stream, by the switch that shows them; "~" stands for the
+    // header "SS7/L2 [dpc=1, slc=2, trunk=3] (<state>): ".
+    const std::pair<bool SS7::SLC::Trace::*, const char*> lines[] = {
+        {&SS7::SLC::Trace::mtp_activate, "~idle): local_activate: executing..."},
+        {&SS7::SLC::Trace::state, "SS7/L2 [dpc=1, slc=2, trunk=3]: change state from \"idle\" to \"not aligned\""},
+        {&SS7::SLC::Trace::mtp_activate, "~not aligned): local_activate: ignored."},
+        {&SS7::SLC::Trace::raw_receive, "~not aligned):  rx raw ff ff 01 00"},
+        {&SS7::SLC::Trace::timers, "~aligned): set T3"},
+        {&SS7::SLC::Trace::timers, "~proving): set T4"},
+        {&SS7::SLC::Trace::timers, "~proving): T4 expired."},
+        {&SS7::SLC::Trace::raw_transmit, "~aligned ready):  tx raw ff ff 00"},
+        {&SS7::SLC::Trace::mtp_transmit, "~worked):  mtp tx 01"},
+        {&SS7::SLC::Trace::raw_transmit, "~worked):  tx raw ff 80 01 01"},
+        {&SS7::SLC::Trace::msu_processing, "~worked): ack!"},
+        {&SS7::SLC::Trace::mtp_receive, "~worked):  mtp rx 0a 0b 0c"},
+        {&SS7::SLC::Trace::msu_processing, "~worked): discard msu due to 5.2.2/i Q.702 fsnr=0 fsnx=0"},
+        {&SS7::SLC::Trace::msu_processing, "~worked): discard msu due to 5.2.2/ii Q.702 fsnr=2 fsnx=0"},
+        {&SS7::SLC::Trace::msu_processing, "~worked): nack!"},
+        {&SS7::SLC::Trace::msu_processing, "~worked): retransmit rtb=1"},
+        {&SS7::SLC::Trace::timers, "~not aligned): T2 expired"},
+        {&SS7::SLC::Trace::timers, "~aligned): T3 expired"},
+        {&SS7::SLC::Trace::timers, "~aligned ready): T1 expired"},
+        {&SS7::SLC::Trace::timers, "~worked): T7 expired: 1 packets in RTB."},
+        {&SS7::SLC::Trace::mtp_activate, "~idle): local_deactivate()"},
+    };
+    // On the error stream, by the switch that shows them.
+    const std::pair<bool SS7::SLC::Trace::*, const char*> errors[] = {
+        {&SS7::SLC::Trace::msu_processing, "~worked): bad su acknowledgement received:  BSN=81 BIB=0 FSN=1 FIB=0"},
+        {&SS7::SLC::Trace::msu_processing, "~worked): bad start of a retransmission:  BSN=127 BIB=1 FSN=127 FIB=0"},
+    };
+    const char* const scenario[] = {
+        // Aligned by T4; two MSUs each way, one repeated, one after a gap, then a retransmission.
+        "up", "up", "rx FF FF 01 00", "rx FF FF 01 01", "8200", "rx FF FF 00", "msg 2", "rx FF 80 03 0A 0B 0C",
+        "rx FF 80 03 0A 0B 0C", "rx FF 82 03 0D 0E 0F", "rx FF 01 03 01 01 01", "rx 00 01 00",
+        // Two acknowledgements out of the window.
+        "rx 50 01 00", "rx 51 01 00",
+        // Each alignment timer runs out.
+        "up", "7000", "rx FF FF 01 00", "1500", "rx FF FF 01 01", "8200", "45000",
+        // Unacknowledged for 12 s; then two FIBs the link did not ask for.
+        "rx FF FF 01 01", "rx FF FF 00", "msg 1", "12000", "rx FF FF 01 01", "rx FF FF 00", "rx FF 7F 00", "rx FF 7F 00",
+        "down"};
+    owner.link->dpc = 1, owner.link->slc = 2, owner.link->trunk = 3;
+    const auto expand = [](const char* line) {
+        return (*line == '~' ? "SS7/L2 [dpc=1, slc=2, trunk=3] (" + std::string(line + 1) : std::string(line)) + "\n";
+    };
+    for (bool on : {false, true}) {
+        for (bool SS7::SLC::Trace::*flag : {&SS7::SLC::Trace::state, &SS7::SLC::Trace::raw_receive,
+                                             &SS7::SLC::Trace::raw_transmit, &SS7::SLC::Trace::mtp_transmit,
+                                             &SS7::SLC::Trace::mtp_receive, &SS7::SLC::Trace::mtp_activate,
+                                             &SS7::SLC::Trace::timers, &SS7::SLC::Trace::msu_processing})
+            owner.link->trace.*flag = on;
+        reactortest::CaptureStream debug(std::clog), error(std::cerr);
+        for (const char* action : scenario)
+            act(action);
+        for (const auto& [flag, line] : lines)
+            EXPECT_EQ(debug.text().find(expand(line)) != std::string::npos, on) << line;
+        for (const auto& [flag, line] : errors)
+            EXPECT_EQ(error.text().find(expand(line)) != std::string::npos, on) << line;
+        EXPECT_EQ(owner.link->state_id(), 0);
+        sent.clear(), owner.events.clear();
+    }
+}
+
+TEST_F(SlcTest, BadFramesARefusingOrMissingChannelAndALostLineAreLoggedAndHandled)
+{
+    std::ostringstream name;
+    owner.link->protocol_info(name);
+    EXPECT_EQ(name.str(), "MTP/L2");
+    in_service();
+    reactortest::CaptureStream debug(std::clog), error(std::cerr);
+    const std::string header = "SS7/L2 [dpc=0, slc=0, trunk=0] (worked): ";
+    // Too short; longer than LI 63 can say, yet with a smaller LI: logged, kept whole; a status
+    // octet that names no status in service.
+    std::string long_msu = "rx FF 80 0A";
+    for (int octet = 0; octet < 64; ++octet)
+        long_msu += " 01";
+    run({{"rx FF FF", "", "", 5}, {long_msu.c_str(), "80 FF 00", ("msu" + long_msu.substr(11) + "|").c_str(), 5}});
+    EXPECT_EQ(error.text(), header + "ignore packet, length too small FF FF\n" + header +
+                                "invalid packet length, expected = 10, received = 64\n" + header +
+                                "can't truncate signalling unit.\n");
+    run({{"rx FF FF 01 80", sios, "impossible phasing|", 0}});
+    EXPECT_NE(error.text().find(header + "receive lssu: unknown:80  BSN=127 BIB=1 FSN=127 FIB=1\n"),
+              std::string::npos)
+        << error.text();
+    // A refused MSU waits in the TB for the channel; one still there when the link comes into
+    // service again is dropped.
+    in_service();
+    refusing = true;
+    run({{"msg 2", "", "", 5}});
+    refusing = false;
+    owner.link->on_hdlc_ready();
+    EXPECT_EQ(std::exchange(sent, ""), "FF 80 01 01|FF 81 01 02");
+    EXPECT_NE(debug.text().find(header + "hdlc ready\n"), std::string::npos);
+    refusing = true;
+    run({{"msg 1", "", "", 5}, {"down", "", "impossible phasing|", 0}});
+    refusing = false;
+    in_service();
+    EXPECT_NE(error.text().find("SS7/L2 [dpc=0, slc=0, trunk=0] (worked): discard 1 msu in TB\n"), std::string::npos);
+    // An error of the channel or the line's loss takes the link out of service; a line coming up
+    // does nothing.
+    owner.link->on_hdlc_error(HDLC::Notify::Cause::Type(2));
+    EXPECT_EQ(std::exchange(sent, ""), sios);
+    EXPECT_EQ(std::exchange(owner.events, ""), "impossible phasing|");
+    EXPECT_NE(error.text().find(header + "hdlc error [cause=2]\n"), std::string::npos);
+    in_service();
+    owner.link->OnTrunkHardStatus(true);
+    EXPECT_EQ(owner.link->state_id(), 5);
+    owner.link->OnTrunkHardStatus(false);
+    EXPECT_NE(debug.text().find(header + " transport OFF by low level terminated\n"), std::string::npos);
+    owner.link->OnTrunkHardStatus(false);
+    EXPECT_EQ(std::exchange(sent, ""), sios);
+    EXPECT_EQ(std::exchange(owner.events, ""), "impossible phasing|");
+    // Without a channel nothing is sent, and an MSU cannot leave.
+    in_service();
+    owner.link->channel = nullptr;
+    run({{"msg 1", "", "", 5}});
+    EXPECT_NE(error.text().find(header + "no HDLC interface attached!!!\n"), std::string::npos);
+    // An MSU ends proving as a FISU does.
+    owner.link->channel = this;
+    run({{"down", sios, "impossible phasing|", 0}, {"rx FF FF 01 01", sin, "", 3},
+         {"rx FF 80 03 0A 0B 0C", (std::string(fisu) + "|" + fisu).c_str(), "up|", 5}});
 }
 
 }  // namespace
