@@ -1,0 +1,106 @@
+// The ISDN slot behind the slot service, on a channel of the emulated channel controller, with its
+// trace switch on: the frames it reads and writes for its data link, the controller's view of the
+// link, and a channel the driver ends.
+
+#include "../hardware/emulated_device_test.h"
+#include "../server/test_slot.h"
+
+#include "server/trace_ctl.h"
+#include "signalling/slots/isdn_factory.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr const char* mcc = "/dev/mcc/ctl";
+
+class IsdnSlotTest : public boardtest::BoardTest {
+protected:
+    IsdnSlotTest()
+    {
+        IsdnFactory::instance();
+        traces.isdn = true;
+        board.set(mcc, "next-timeslot 300");
+    }
+    ~IsdnSlotTest() override
+    {
+        traces.isdn = false;
+        controller.deliver("{ seq 1, slot 1, pdu command : destroy : NULL }");
+        controller.received();
+    }
+
+    Strings deliver(const std::string& command)
+    {
+        controller.deliver("{ seq 1, slot 1, pdu command : " + command + " }");
+        return controller.received();
+    }
+    // The frames written on the channel since the journal was last cleared.
+    Strings frames()
+    {
+        Strings written;
+        for (const testsupport::JournalEntry& entry : testsupport::device_entries(board, mcc, "frame"))
+            written.push_back(entry.fields.substr(entry.fields.find("bytes=") + 6));
+        return written;
+    }
+    // The controller's messages that arrived meanwhile or within the time, at least `count` of them.
+    Strings signals(size_t count)
+    {
+        Strings got;
+        testsupport::run_reactor_until([&] {
+            for (const std::string& message : controller.received())
+                got.push_back(message);
+            return got.size() >= count;
+        });
+        return got;
+    }
+
+    servertest::ServerHarness& controller = servertest::slot_service();
+    const Strings success{"{ seq 1, slot 1, pdu response : success : NULL }"};
+};
+
+TEST_F(IsdnSlotTest, CarriesTheLinksFramesAndTheControllersMessagesAndTracesEachFrame)
+{
+    EXPECT_EQ(deliver("create : isdn : { type pri, trunk 1, log 0, side user : NULL }"), success);
+    board.clear_journal();
+    EXPECT_EQ(deliver("activate : empty : NULL"), success);
+    ASSERT_TRUE(testsupport::run_reactor_until([&] { return frames() == Strings{"00017F"}; }));
+    EXPECT_TRUE(logged(debug, "isdn-slot[300]: : tx 00 01 7F"));
+
+    // The network's UA: the link is up, and the controller hears its state first.
+    board.push(mcc, {0x00, 0x01, 0x73});
+    const Strings up = signals(2);
+    ASSERT_EQ(up.size(), 2u);
+    EXPECT_EQ(up[0].rfind("{ slot 1, pdu signal : ioctl : isdnLinkInfo : { side user, ", 0), 0u) << up[0];
+    EXPECT_NE(up[0].find("lapdState multiple-frame-established"), std::string::npos) << up[0];
+    EXPECT_EQ(up[1], "{ slot 1, pdu signal : activated : NULL }");
+    EXPECT_TRUE(logged(debug, "isdn-slot[300]: : rx 00 01 73"));
+
+    // Layer 3 both ways.
+    board.clear_journal();
+    EXPECT_EQ(deliver("userData : '08 01 05'H"), success);
+    ASSERT_TRUE(testsupport::run_reactor_until([&] { return !frames().empty(); }));
+    EXPECT_EQ(frames(), Strings{"00010000080105"});
+    board.push(mcc, {0x02, 0x01, 0x00, 0x02, 0x08, 0x01, 0x85});
+    EXPECT_EQ(signals(1), Strings{"{ slot 1, pdu signal : userData : '08 01 85'H }"});
+
+    // Released: DISC, and the UA ends it.
+    board.clear_journal();
+    EXPECT_EQ(deliver("deactivate : NULL"), success);
+    ASSERT_TRUE(testsupport::run_reactor_until([&] { return !frames().empty(); }));
+    EXPECT_EQ(frames().at(0), "000153");
+    board.push(mcc, {0x00, 0x01, 0x73});
+    const Strings down = signals(2);
+    ASSERT_EQ(down.size(), 2u);
+    EXPECT_NE(down[0].find("lapdState tei-assigned"), std::string::npos) << down[0];
+    EXPECT_EQ(down[1], "{ slot 1, pdu signal : deactivated : networkError }");
+
+    // A channel the driver ends is let go, with one line: the link can send nothing more.
+    board.end_of_file(mcc);
+    EXPECT_TRUE(testsupport::run_reactor_until([&] { return logged(errors, "isdn-slot[300]: end of file, channel closed"); }));
+    board.clear_journal();
+    EXPECT_EQ(deliver("activate : empty : NULL"), success);
+    EXPECT_TRUE(logged(debug, "LAPD[1] (TEI assigned): tx full"));
+    EXPECT_EQ(frames(), Strings{});
+}
+
+}  // namespace
