@@ -4,6 +4,7 @@
 // daemon's path to the controller are the system test's).
 
 #include "../hardware/emulated_device_test.h"
+#include "../foundation/reactor/reactor_test_support.h"
 
 #include "foundation/reactor/clock.h"
 #include "slots/rtp/lemz_radio_gw_control.h"
@@ -11,6 +12,7 @@
 #include "support/controller_pair.h"
 
 #include <arpa/inet.h>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -181,6 +183,112 @@ TEST_F(LemzControlTest, AcceptedPacketsBecomeTheCommandsOfTheRadioRequest)
                        "channel 3, frequency \"145.500000\" }, squelshe on, rte h3e } }",
                        "lemz : { addr { session-addr \"10.0.0.8\", session-ssrc 0 }, params gw-set-selcall : { flags " +
                            testsupport::collapse(flags(1, true)) + ", ip \"0.0.0.0\", ssrc 0, cid \"AB\" } }"}));
+}
+
+// The packet a control wrote last, as the peer reads it.
+sig_proto written(testsupport::BoardEmulator& board)
+{
+    const auto payloads = testsupport::device_entries(board, ext, "payload");
+    EXPECT_EQ(payloads.size(), 1u);
+    sig_proto record{};
+    if (payloads.empty())
+        return record;
+    const std::string& fields = payloads.back().fields;
+    std::vector<uint8_t> bytes;
+    for (size_t at = fields.find("bytes=") + 6; at + 1 < fields.size() && isxdigit(fields[at]); at += 2)
+        bytes.push_back(uint8_t(std::stoul(fields.substr(at, 2), nullptr, 16)));
+    EXPECT_EQ(sig_proto_unpack(&record, bytes.data(), int(bytes.size())), 0) << fields;
+    return record;
+}
+
+TEST_F(LemzControlTest, EachRadioCommandLeavesAsItsPacketTypeAndComesBackFromItUnchanged)
+{
+    const std::string header = flags(3, true).replace(flags(3, true).find("bss FALSE"), 9, "bss TRUE");
+    const std::string full = "{ prio 3, ptt TRUE, bss FALSE, vad-rx TRUE, vad-tx FALSE, sql TRUE, sh FALSE, pwr TRUE, "
+                             "rv FALSE, resv TRUE, selcall 2, li 300 }";
+    // The command's parameters, the packet type it becomes, and what comes back when it differs.
+    const std::tuple<std::string, uint32_t, std::string> rows[] = {
+        {"gw-set-flags : { flags " + full + " }", GW_FLAG, ""},
+        {"gw-set-freq : { freq { channel 3, frequency \"145.500000\" } }", GW_ADJUST_CHAN, ""},
+        {"gw-set-ptt : { flags " + full + " }", GW_FLAG_PTT, ""},
+        {"gw-set-bss : { flags " + full + " }", GW_FLAG_BSS, ""},
+        {"gw-set-sh : { flags " + full + " }", GW_FLAG_SH, ""},
+        {"gw-set-pwr : { flags " + full + " }", GW_FLAG_PW, ""},
+        {"gw-set-rv : { flags " + full + " }", GW_FLAG_RV, ""},
+        {"gw-set-resv : { flags " + full + " }", GW_FLAG_RS, ""},
+        // The packet carries the caller ID only.
+        {"gw-set-selcall : { flags " + full + ", ip \"10.0.0.5\", ssrc 9, cid \"AB\" }", GW_SEL_CALL,
+         "gw-set-selcall : { flags " + full + ", ip \"0.0.0.0\", ssrc 0, cid \"AB\" }"},
+        {"gw-set-remote : { remote { no 4, ch 6 } }", GW_SELECT_RC_CHAN, ""},
+        {"gw-set-squelshe : { squelshe persent_1 }", GW_ADJUST_SQUELSHE, ""},
+        {"gw-set-rte : { rte h3e }", GW_ADJUST_RTE, ""},
+        {"gw-set-standby : { state standby }", GW_ADJUST_STANDBY, ""},
+        {"wm-flags : { flags " + full + " }", WM_FLAG, ""},
+        {"wm-trans : { flags " + full + ", ip \"10.0.0.5\", ssrc 9 }", WM_TRANS, ""},
+        {"wm-quality : { bss-val \"0.750000\" }", WM_RADIO_QUALITY, ""},
+        {"wm-chan : { freq { channel 3, frequency \"145.500000\" }, squelshe on, rte a1b }", WM_CHAN, ""},
+        {"wm-selcall : { flags " + full + ", ip \"10.0.0.5\", ssrc 9, cid \"AB\" }", WM_SEL_CALL_TRANS, ""},
+        {"wm-remote : { remote { no 4, ch 6 } }", WM_SELECT_RC_CHAN, ""},
+        {"wm-standby : { state-channel active, group 7, state-receiver standby }", WM_STANDBY, ""},
+    };
+    for (const auto& [params, type, back] : rows) {
+        // Commands to a gateway go out from the workstation side, reports from the gateway side.
+        std::unique_ptr<LemzRadioControl> sender;
+        if (type < WM_FLAG)
+            sender = std::make_unique<LemzRadioWSControl>(init);
+        else
+            sender = std::make_unique<LemzRadioGWControl>(init);
+        board.clear_journal();
+        EXPECT_TRUE(sender->SendASNToChan(command(params))) << params;
+        sig_proto record = written(board);
+        EXPECT_EQ(record.type, type) << params;
+        // Read back by a control that accepts every packet.
+        LemzRadioWSControl receiver(init);
+        Reports reports;
+        receiver.SetNotify(&reports);
+        record.source_addr = inet_addr("10.0.0.9"), record.source_ssrc = 77;
+        receiver.OnRtpProtoRXEvent(record);
+        EXPECT_EQ(reports.requests, Strings{"lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 77 }, params " +
+                                            testsupport::collapse(back.empty() ? params : back) + " }"});
+    }
+}
+
+TEST_F(LemzControlTest, ACommandASideDoesNotSendStillMergesAndTheTraceShowsBothDirections)
+{
+    LemzRadioWSControl workstation(init);
+    LemzRadioGWControl gateway(init);
+    Reports reports;
+    gateway.SetNotify(&reports);
+    gateway.SetTrace(true), workstation.SetTrace(true);
+    // The squelch follows the commanded status.
+    EXPECT_FALSE(gateway.GetSQU());
+    reactortest::CaptureStream debug(std::clog);
+    const std::string squelched = "lemz : { flags { prio 5, ptt FALSE, bss FALSE, vad-rx FALSE, vad-tx FALSE, sql TRUE, "
+                                  "sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, li 0 }, freq { channel 3, "
+                                  "frequency \"145.5\" }, remote { no 1, ch 2 }, squelshe on, rte h3e, "
+                                  "standby-state-channel active, standby-group 7, standby-state-receiver standby }";
+    EXPECT_TRUE(gateway.SendASNToChan(read<TERM::RadioStatus>(squelched)));
+    EXPECT_TRUE(gateway.GetSQU());
+    // A report given to the workstation side, a command given to the gateway side: nothing goes out.
+    board.clear_journal();
+    EXPECT_TRUE(workstation.SendASNToChan(command("wm-remote : { remote { no 4, ch 6 } }")));
+    EXPECT_TRUE(gateway.SendASNToChan(command("gw-set-remote : { remote { no 4, ch 6 } }")));
+    EXPECT_EQ(sent(), "");
+    // The workstation's status is not sent either, and a packet of another protocol's type is not
+    // a command of this one.
+    EXPECT_TRUE(workstation.SendASNToChan(status(false)));
+    EXPECT_FALSE(workstation.SendASNToChan(read<TERM::RadioModifier>(
+        "ed-137 : { addr { session-addr \"10.0.0.9\", session-ssrc 1 }, params rx : { header { ptt ptt-off, squ squ-off, "
+        "ptt-id 0, ptt-mute FALSE, ptt-summation FALSE, sct FALSE } } }")));
+    EXPECT_EQ(sent(), "");
+    sig_proto remote = packet(WM_SELECT_RC_CHAN, 0, 0, "10.0.0.9");
+    sig_proto_set_wm_select_rc_chan(&remote, 4, 6);
+    gateway.OnRtpProtoRXEvent(remote);
+    ASSERT_EQ(reports.requests.size(), 1u);
+    const std::string text = debug.text();
+    for (const char* line : {"command=0x0 receive extension from controller: ", "command=0xa receive extension from controller: ",
+                             "command=0x86 receive extension from controller: ", "command=0x86 send extension to controller: "})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
 }  // namespace
