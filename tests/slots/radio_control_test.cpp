@@ -4,14 +4,12 @@
 
 #include "../hardware/emulated_device_test.h"
 
-#include "foundation/os/big_endian.h"
-#include "foundation/os/device.h"
+#include "rtp_session.h"
+
 #include "slots/rtp/radio_control.h"
-#include "slots/rtp/rtp_driver.h"
 #include "slots/rtp/rtp_ext_slot.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <regex>
 
 namespace {
@@ -114,15 +112,9 @@ public:
 
 TEST_F(RadioControlTest, APayloadChangeReopensTheExtensionOnTheNewRtpSessionWithItsFilterOrAnswersTheFailure)
 {
-    rtp_connection_params params;
-    Fd session = Device::open("/dev/rtp", O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(RtpDriver::Begin(session, params), 0);
-    int channel = RtpDriver::AddChannel(session, RtpDriver::any_channel, 0);
-    rtp_ext_attach_session_params attach;
-    BigEndian::put_u32(attach.bytes.data(), 0, session.get());
-    BigEndian::put_u32(attach.bytes.data(), 4, 0xFFFFFFFF);
-    auto* slot = new TestSlot(channel, session, params, attach, rtp_ext_init_params{});
-    session.close();
+    slottest::RtpSession rtp;
+    auto* slot = new TestSlot(rtp.channel, rtp.session, rtp.params, rtp.attach, rtp_ext_init_params{});
+    rtp.session.close();
     const in_addr sender{inet_addr("10.0.0.5")};
     slot->radio().UpdateAccess(true, sender);
 
