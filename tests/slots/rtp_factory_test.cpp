@@ -7,10 +7,12 @@
 
 #include "server/slots.h"
 #include "slots/rtp/rtp_factory.h"
+#include "slots/rtp/rtp_lemz_factory.h"
 #include "udp_port.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <tuple>
 
 namespace {
@@ -161,6 +163,90 @@ TEST_F(RtpFactoryTest, IoctlsItDoesNotServeOrCannotCarryOutAreRefusedAndKeepTheS
     board.clear_journal();
     EXPECT_EQ(deliver("ioctl : encoder-mode : alaw"), success);
     EXPECT_EQ(requests("/dev/rtp", "RTP_PD_ENABLE"), boardtest::Strings{});
+}
+
+TEST_F(RtpFactoryTest, TheRequestsFieldsReachTheSessionRecordAndItsEchoAndRadioSettingsTheDsp)
+{
+    RtpLEMZFactory::instance();
+    const std::string dhost = "dhost { iaddr \"127.0.0.2\", port " + std::to_string(peer.port - 1) + " }";
+    const std::string lemz = "radio { status lemz : { flags { prio 5, ptt FALSE, bss FALSE, vad-rx FALSE, vad-tx FALSE, "
+                             "sql FALSE, sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, li 0 }, freq { channel 3, "
+                             "frequency \"1\" }, remote { no 1, ch 2 }, squelshe on, rte h3e, standby-state-channel active, "
+                             "standby-group 7, standby-state-receiver standby }";
+    // The RTP parameters after the payload and the remote host, the receive and transmit payloads;
+    // the session record's fields from the payload types on, and the requests to the tone and DSP
+    // drivers.
+    const std::tuple<std::string, const char*, const char*, std::string, boardtest::Strings> rows[] = {
+        {"ptG711-Alaw", "ptG711-Ulaw", "ptG729", "rx-pt=0 tx-pt=8 pfactor=0 vad=0 crate=0", {}},
+        {"ptG711-Ulaw", "ptG711-Ulaw", "ptG711-Alaw", "rx-pt=0 tx-pt=8 pfactor=0 vad=0 crate=0", {}},
+        {"ptG723", "ptG723", "ptG711mcc-Alaw", "rx-pt=4 tx-pt=4 pfactor=0 vad=0 crate=0", {}},
+        {"ptG711mcc-Alaw", "ptG711mcc-Alaw", "ptG711mcc-Ulaw", "rx-pt=136 tx-pt=136 pfactor=0 vad=0 crate=0", {}},
+        {"ptG711mcc-Ulaw", "ptG728", "ptG711mcc-Ulaw", "rx-pt=128 tx-pt=128 pfactor=0 vad=0 crate=0", {}},
+        {"ptG728, " + dhost + ", pfactor 160, crate 2, vad TRUE, ssrc 7, ttl 9, qos-dscp af11", "ptG728", "ptG728",
+         "rx-pt=15 tx-pt=15 pfactor=160 vad=1 crate=1 ssrc=0x00000007 ttl=9 tos=0x00000028", {}},
+        {"ptG729, " + dhost + ", crate 0, vad FALSE", "ptG729", "ptG729", "rx-pt=18 tx-pt=18 pfactor=0 vad=0 crate=0", {}},
+        // The echo canceller is set only when the suppressor is asked for.
+        {"ptG729, " + dhost + ", echo { suppressor TRUE, canceller TRUE }", "ptG729", "ptG729", "rx-pt=18",
+         {"/dev/dtmf CHANNEL_LMS_ON timeslot=512"}},
+        {"ptG729, " + dhost + ", echo { suppressor TRUE, canceller FALSE }", "ptG729", "ptG729", "rx-pt=18",
+         {"/dev/dtmf CHANNEL_LMS_OFF timeslot=512"}},
+        {"ptG729, " + dhost + ", echo { suppressor FALSE, canceller TRUE }", "ptG729", "ptG729", "rx-pt=18", {}},
+        // A radio slot's delays, given or 0, and its noise gate and SELCAL shaper.
+        {"ptG729, " + dhost + ", " + lemz + ", rx-delay 10, tx-delay 20, ng-enable TRUE }", "ptG729", "ptG729",
+         "rx-pt=18", {"/dev/dsp DSPROC_CONFIGURE timeslot=512 DELAYS rx=10 tx=20 selcal=0",
+                      "/dev/dsp DSPROC_ENABLE timeslot=512 mask=128"}},
+        {"ptG729, " + dhost + ", " + lemz + ", selcal-delay 5, selcal-sh-enable TRUE }", "ptG729", "ptG729",
+         "rx-pt=18", {"/dev/dsp DSPROC_CONFIGURE timeslot=512 DELAYS rx=0 tx=0 selcal=5",
+                      "/dev/dsp DSPROC_ENABLE timeslot=512 mask=1024"}},
+    };
+    for (const auto& [rtp, rx, tx, record, dsp] : rows) {
+        board.clear_journal();
+        const std::string params = rtp.find("dhost") == std::string::npos ? rtp + ", " + dhost : rtp;
+        EXPECT_EQ(deliver("create : rtp : { codecRTP { payload " + params + " }, txPayload " + tx + ", rxPayload " + rx +
+                          " }"),
+                  success)
+            << rtp;
+        const boardtest::Strings begun = requests("/dev/rtp", "RTP_BEGIN");
+        ASSERT_EQ(begun.size(), 1u) << rtp;
+        EXPECT_NE(begun[0].find(" " + record), std::string::npos) << begun[0];
+        boardtest::Strings features;
+        for (const char* device : {"/dev/dtmf", "/dev/dsp"})
+            for (const std::string& line : testsupport::device_requests(board, device))
+                // The service numbers its enables on from one slot to the next.
+                features.push_back(std::regex_replace(device + (" " + line.substr(0, line.find(" -> "))),
+                                                      std::regex(" id=[0-9]+"), ""));
+        EXPECT_EQ(features, dsp) << rtp;
+        controller->deliver("{ seq 9, slot 3, pdu command : destroy : NULL }");
+        controller->received();
+    }
+}
+
+TEST_F(RtpFactoryTest, ARtcpPortInUseOrAMissingVoiceDeviceIsLoggedAndCountsNothing)
+{
+    // A socket that does not share its port: the slot's RTCP socket cannot bind beside it.
+    const int taken = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in bound{AF_INET, 0, {htonl(INADDR_ANY)}, {}};
+    socklen_t size = sizeof bound;
+    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&bound), size), 0);
+    getsockname(taken, reinterpret_cast<sockaddr*>(&bound), &size);
+    const int port = ntohs(bound.sin_port);
+    EXPECT_EQ(deliver("create : rtp : { codecRTP { payload ptG729, dhost { iaddr \"127.0.0.2\", port " +
+                      std::to_string(port - 1) + " } }, txPayload ptG729, rxPayload ptG729 }"),
+              refused);
+    close(taken);
+    EXPECT_NE(debug.text().find("]: rtp do not created: can not bind socket [errno=Address already in use, port=" +
+                                std::to_string(port) + "]\n"),
+              std::string::npos)
+        << debug.text();
+    EXPECT_TRUE(requests("/dev/rtp").empty());
+
+    board.set_absent("/dev/voice", true);
+    controller->deliver("{ seq 2, pdu command : query : NULL }");
+    EXPECT_TRUE(logged(errors, "rtp[0,0,0,0]: device \"/dev/voice\" open fail: No such file or directory"));
+    const boardtest::Strings answers = controller->received();
+    ASSERT_EQ(answers.size(), 2u);
+    for (const char* count : {"rtp-g729 0", "rtp-g723 0", "rtp-g711 0", "rtp-g711mcc 0", "universal 0"})
+        EXPECT_NE(answers[1].find(count), std::string::npos) << count << " in " << answers[1];
 }
 
 }  // namespace
