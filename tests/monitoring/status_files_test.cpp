@@ -1,6 +1,9 @@
 #include "monitoring/monitoring_data_holder.h"
 
+#include "server/trace_ctl.h"
+#include "support/controller_pair.h"
 #include "support/temp_root.h"
+#include "../foundation/reactor/reactor_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +111,96 @@ TEST_F(StatusFiles, AReaderNeverSeesAnEmptyOrPartlyWrittenFile)
     EXPECT_EQ(torn, 0);
     // Nothing left behind but the file and the directory made at start.
     EXPECT_EQ(std::distance(fs::directory_iterator(root / "/var/monitoring"), fs::directory_iterator()), 2);
+}
+
+TEST_F(StatusFiles, AnUnchangedValueWritesNothingAndEachKeyKeepsOneRecord)
+{
+    // Unchanged: no change reported, and the file (removed meanwhile) not written again.
+    EXPECT_TRUE(holder->setConfigVersion(0xA, 0xFF));
+    EXPECT_TRUE(holder->setTemperature("45"));
+    fs::remove(root / "/var/monitoring/config_version");
+    EXPECT_FALSE(holder->setConfigVersion(0xA, 0xFF));
+    EXPECT_FALSE(holder->setTemperature("45"));
+    EXPECT_FALSE(fs::exists(root / "/var/monitoring/config_version"));
+    EXPECT_TRUE(holder->setConfigVersion(0xA, 0x100));
+    EXPECT_EQ(file("config_version"), "0000000a-0000000000000100");
+
+    // One record per board position and per phone, the newest; the channel forms write nothing.
+    display("board : boardStatus : { position 2, version '31'H, status ready, type fxs }");
+    display("board : boardStatus : { position 2, version '32'H, status ready, type fxs }");
+    display("board : boardChannelStatus : { position 2, channel 1, status { callerID '31'H, calledID '32'H } }");
+    display("emPhone : phoneStatus : { id 0, panelSV '61'H, ctrlSV ''H, fpgaSV '63'H, status ready, "
+            "powerStatus main, mode sleep, hookStatus connected, baseStatus disconnected }");
+    display("emPhone : phoneStatus : { id 0, panelSV '62'H, ctrlSV ''H, fpgaSV '63'H, status ready, "
+            "powerStatus main, mode sleep, hookStatus connected, baseStatus disconnected }");
+    display("emPhone : phoneChannelStatus : { phoneId 0, channel 1 }");
+    ASSERT_EQ(holder->boards().size(), 1u);
+    EXPECT_EQ(holder->boards().front().get_version().getValue(), std::vector<char>{'2'});
+    ASSERT_EQ(holder->phones().size(), 1u);
+    EXPECT_EQ(holder->phones().front().get_panelSV().getValue(), std::vector<char>{'b'});
+    EXPECT_EQ(file("board2"), "3\n2\n2\n");
+    // Term counters: one per owner, and per owner id of the external boards; each owner its file.
+    for (const char* counter : {"{ owner controller, cnt 1 }", "{ owner controller, cnt 2 }", "{ owner server, cnt 3 }",
+                                "{ owner extBoard, ownerId 4, cnt 5 }", "{ owner extBoard, ownerId 6, cnt 7 }",
+                                "{ owner extBoard, ownerId 4, cnt 8 }", "{ owner extBoard, cnt 9 }"})
+        display(std::string("termCounter : ") + counter);
+    std::vector<std::string> counters;
+    for (const LGCP::TermCounter& counter : holder->termCounters())
+        counters.push_back(testsupport::collapse(counter.asValueNotation()));
+    EXPECT_EQ(counters, (std::vector<std::string>{"{ owner controller, cnt 2 }", "{ owner server, cnt 3 }",
+                                                  "{ owner extBoard, ownerId 4, cnt 8 }",
+                                                  "{ owner extBoard, ownerId 6, cnt 7 }", "{ owner extBoard, cnt 9 }"}));
+    for (const auto& [name, content] : std::vector<std::pair<const char*, const char*>>{
+             {"term_cnts/controller", "2"}, {"term_cnts/server", "3"}, {"term_cnts/board4", "8"}, {"term_cnts/board6", "7"}})
+        EXPECT_EQ(file(name), content) << name;
+    // Set commands named by object identifier: one per identifier.
+    display("snmp-set : { commands { { uniq 1, id oid : \"1.3.6.1.2\", value \"a\" }, "
+            "{ uniq 2, id oid : \"1.3.6.1.3\", value \"b\" }, { uniq 3, id oid : \"1.3.6.1.2\", value \"c\" } } }");
+    EXPECT_EQ(testsupport::collapse(holder->snmpCommands().asValueNotation()),
+              "{ commands { { uniq 1, id oid : \"1.3.6.1.2\", value \"c\" }, { uniq 2, id oid : \"1.3.6.1.3\", value \"b\" } } }");
+    // A controller's status by the display command.
+    display("controller : { host { iaddr \"10.9.8.7\", port 9 }, status ok }");
+    EXPECT_EQ(file("controller/10.9.8.7/status"), "1");
+}
+
+TEST_F(StatusFiles, TheTraceSwitchShowsControllerChangesTrapReceiversAndRemovedFiles)
+{
+    traces.monitoring = true;
+    reactortest::CaptureStream debug(std::clog);
+    controller("10.9.8.7", "ok");
+    display("snmpTrapReceivers : { \"10.1.1.1\", \"10.1.1.2\" }");
+    display("board : boardStatus : { position 2, version '31'H, status ready, type fxs }");
+    holder->ClearControllerFiles();
+    traces.monitoring = false;
+    EXPECT_EQ(debug.text(), "New controller 10.9.8.7 status - ok\nTrap receivers:{\n  \"10.1.1.1\",\n  \"10.1.1.2\"\n}\n"
+                            "remove monitoring info: board2\n");
+    EXPECT_EQ(holder->trapReceivers(), (std::list<std::string>{"10.1.1.1", "10.1.1.2"}));
+}
+
+TEST_F(StatusFiles, ATreeThatCannotTakeAControllersFilesLogsWhatFailed)
+{
+    reactortest::CaptureStream debug(std::clog);
+    const std::string own = holder->ownAddress().GetString(), self = own.substr(0, own.find(':'));
+    // A file where the controllers' directory should be.
+    root.write_file("/var/monitoring/controller", "x");
+    EXPECT_FALSE(controller("10.9.8.7", "ok"));
+    EXPECT_NE(debug.text().find("FAIL create monitoring catalog <" + root / "/var/monitoring/controller/" +
+                                "> with code=17\n"),
+              std::string::npos)
+        << debug.text();
+    EXPECT_NE(debug.text().find("FAIL create temporary file <" + root / "/var/monitoring/controller/10.9.8.7/status" +
+                                "> with code="),
+              std::string::npos)
+        << debug.text();
+    // A directory with something in it where "self" should be.
+    fs::remove(root / "/var/monitoring/controller");
+    fs::create_directories(root / "/var/monitoring/controller/self/x");
+    EXPECT_TRUE(controller(self, "active"));
+    EXPECT_NE(debug.text().find("FAIL create symlink to monitoring catalog <" + root / "/var/monitoring/controller/" +
+                                self + "> with code="),
+              std::string::npos)
+        << debug.text();
+    EXPECT_EQ(file("controller/" + self + "/status"), "2");
 }
 
 }  // namespace
