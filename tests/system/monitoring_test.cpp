@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <regex>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace systemtest;
@@ -190,6 +194,102 @@ TEST_F(Monitoring, WithoutTheBoardDeviceAndConfigurationTheirItemsGoOutAsAllOnes
     const Strings items = set_items({set_messages(vask.texts).front()});
     for (const char* item : {"gatewayDip[0]=4294967295", "gatewayConfigVersion[0]=4294967295"})
         EXPECT_NE(std::find(items.begin(), items.end(), item), items.end()) << item;
+}
+
+TEST_F(Monitoring, WithTheTraceSwitchOnEachReadingIsLoggedAndOnlyWellFormedConfigurationNamesCount)
+{
+    auto& root = gateway->root;
+    root.write_file("/var/version", "b7\n");
+    root.write_file("/var/u-boot-version", "u1");
+    root.write_file("/var/fpga-version", "f2");
+    root.write_file("/var/board-version", "r3");
+    root.write_file("/proc/temperature", " 45 C\n");
+    // Framer texts that cannot be read: a directory, and a socket, which does not open.
+    const std::string framers = "/proc/driver/hdlc/peb22554/";
+    fs::create_directories(root / (framers + "0"));
+    const int unopenable = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{AF_UNIX, {}};
+    const std::string socket_path = root / (framers + "1");
+    socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(unopenable, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(unopenable);
+    // Names that give no configuration version: the backup, one too short, one without hex digits,
+    // and a directory.
+    for (const char* name : {"config.2save.tar.bz2", "config.short", "config.zzzzzzzz-0000000000000001"})
+        root.write_file(std::string("/usr/local/etc/") + name, "");
+    fs::create_directories(root / "/usr/local/etc/config.0000000b-0000000000000001");
+    root.write_file("/usr/local/etc/config.0000000a-00000000000000ff.tar.bz2", "");
+    gateway->board.set("/dev/hal", "dip 5");
+    gateway->board.set("/dev/hal", "power 2");
+    start("[traces]\nmonitoring.internal = true\n");
+
+    ASSERT_TRUE(file_reads("config_version", "0000000a-00000000000000ff"));
+    for (const std::string& line : {std::string("BuildVersion - b7\n\n"), std::string("BootVersion - u1\n"),
+                                    std::string("FPGAVersion - f2\n"), std::string("BoardVersion - r3\n"),
+                                    std::string("Temperature -  45 C\n\n"), std::string("New dip - 5\n"),
+                                    std::string("New power status - main\n"),
+                                    "Error read file: \"" + root / (framers + "0") + "\" errno=\"Is a directory\"\n",
+                                    "Error open file: \"" + socket_path + "\" errno=\"No such device or address\"\n"})
+        EXPECT_TRUE(gateway->daemon->wait_for_errors(line, answer_time)) << line;
+    EXPECT_EQ(file("dip"), "5");
+    EXPECT_EQ(file("powerstatus"), "2");
+}
+
+TEST_F(Monitoring, DisplayedStatusesReachTheAgentsAtOnceAndAgainWithTheWholeStateOfALaterAgent)
+{
+    testsupport::FakeSnmpAgent first, later(false);
+    start("[snmpagent]\nhost=" + first.host() + "\nname=vask\n[snmpagent]\nhost=" + later.host() + "\nname=vask\n");
+    ASSERT_TRUE(eventually([&] { return !set_messages(first.messages()).empty(); }, answer_time));
+    auto controller = gateway->controller();
+    const char* displays[] = {
+        "board : boardStatus : { position 2, version '76 31'H, status ready, type fxs }",
+        "board : boardChannelStatus : { position 2, channel 1, status { callerID '31'H, calledID '32'H } }",
+        "emPhone : phoneStatus : { id 0, panelSV '61'H, ctrlSV '62'H, fpgaSV '63'H, status ready, powerStatus main, "
+        "mode sleep, hookStatus connected, baseStatus disconnected }",
+        "emPhone : phoneChannelStatus : { phoneId 0, channel 1 }",
+        "termCounter : { owner router, cnt 12 }",
+        "termCounter : { owner controller, cnt 13 }",
+        "termCounter : { owner server, cnt 14 }",
+        "termCounter : { owner extBoard, ownerId 3, cnt 15 }",
+        "controller : { host { iaddr \"10.9.8.7\", port 9 }, status ok }"};
+    int seq = 0;
+    for (const char* display : displays) {
+        controller->send("{ seq " + std::to_string(++seq) + ", pdu command : display : " + display + " }");
+        EXPECT_EQ(controller->next(answer_time), "{ seq " + std::to_string(seq) + ", pdu response : success : NULL }");
+    }
+    const Strings board{"extBoardStatus[2]=3", "extBoardSoftVer[2]=v1", "extBoardType[2]=2"};
+    const Strings phone{"emPhonePanelSoftVer[1]=a", "emPhoneCtrlSoftVer[1]=b", "emPhoneFpgaSoftVer[1]=c",
+                        "emPhoneStatus[1]=2", "emPhonePowerStatus[1]=2", "emPhoneMode[1]=2", "emPhoneHookStatus[1]=1",
+                        "emPhoneBaseStatus[1]=2"};
+    const Strings counters{"routerTermCnt[0]=12", "controllerTermCnt[0]=13", "serverTermCnt[0]=14", "extBoardTermCnt[3]=15"};
+    // At once, to the agent that is up: each status as it comes, the counters all again on each.
+    Strings expected = board;
+    expected.insert(expected.end(), phone.begin(), phone.end());
+    for (size_t shown = 1; shown <= counters.size(); ++shown)
+        expected.insert(expected.end(), counters.begin(), counters.begin() + long(shown));
+    // The controller status comes also with each change the controller check finds: only the one
+    // the display sends, after the others, is looked at.
+    Strings got;
+    bool status_last = false;
+    ASSERT_TRUE(eventually([&] {
+        const Strings sets = set_messages(first.messages());
+        got.clear();
+        for (const std::string& item : set_items(Strings(sets.begin() + 1, sets.end()))) {
+            status_last = item.rfind("controllerStatus[0]=", 0) == 0;
+            if (!status_last)
+                got.push_back(item);
+        }
+        return got.size() >= expected.size() && status_last;
+    }, answer_time)) << testing::PrintToString(got);
+    EXPECT_EQ(got, expected);
+
+    // The agent that comes up later gets them with the whole state: the phone twice.
+    listen(later.listener, 1);
+    ASSERT_TRUE(eventually([&] { return !set_messages(later.messages()).empty(); }, milliseconds(30000)));
+    const Strings whole = set_items({set_messages(later.texts).front()});
+    for (const Strings* items : {&board, &phone, &counters})
+        for (const std::string& item : *items)
+            EXPECT_EQ(std::count(whole.begin(), whole.end(), item), items == &phone ? 2 : 1) << item;
 }
 
 }  // namespace
