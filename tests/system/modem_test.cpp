@@ -350,4 +350,30 @@ TEST_F(Modems, DigitalModemsTakeTheFreeHdlcInterfacesSwitchedToPppAndGiveThemBac
     EXPECT_EQ(started(3), pppd({"file", "/usr/local/etc/ppp/ioptions", "hdlc0"}));
 }
 
+TEST_F(Modems, ADigitalModemWhoseInterfaceRefusesItsSettingsDoesNotStartOrSaysWhatItCouldNotRestore)
+{
+    if (start({"hdlc0"}); IsSkipped())
+        return;
+    gateway->board.set_absent("/dev/mctl", true);
+    controller->send("{ seq 1, pdu command : query : NULL }");
+    EXPECT_NE(next(2).at(1).find("digital-modems 1,"), std::string::npos);
+    // The interface does not tell its channel: no pppd, and the start fails, only logged.
+    gateway->board.fail("hdlc0", 0x894A, EIO);
+    Lines made = create(2, 1, plain + ", ddm { ddm8BIT }", 5, 5);
+    EXPECT_EQ(Lines(made.begin() + 4, made.end()), Lines{answer(4, 2, "error : connectFail")});
+    EXPECT_TRUE(logged("SIOCWANDEV/IF_GET_IFACE fail!\n"));
+    send(5, 1, "destroy : NULL");
+    EXPECT_EQ(next(1), Lines{answer(5, 1)});
+    // Started, then the interface refuses its HDLC framing back at the end: said, and the interface
+    // is free all the same.
+    create(6, 3, plain + ", ddm { ddm8BIT }", 6, 6);
+    EXPECT_EQ(started(1), pppd({"file", "/usr/local/etc/ppp/ioptions", "hdlc0"}));
+    gateway->board.fail("hdlc0", 0x894A, EIO);
+    send(9, 3, "destroy : NULL");
+    EXPECT_EQ(next(1), Lines{answer(9, 3)});
+    EXPECT_TRUE(logged("SIOCWANDEV/IF_PROTO_HDLC fail!\n"));
+    controller->send("{ seq 10, pdu command : query : NULL }");
+    EXPECT_NE(next(2).at(1).find("digital-modems 1,"), std::string::npos);
+}
+
 }  // namespace
