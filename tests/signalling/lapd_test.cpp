@@ -95,6 +95,14 @@ protected:
         if (isdigit(verb[0]))
             clock.advance(std::stoul(verb));
     }
+    // Each step from a fresh link in its state.
+    void run_in_states(const std::vector<std::pair<unsigned, Step>>& rows)
+    {
+        for (const auto& [state, step] : rows) {
+            enter(state);
+            run({step});
+        }
+    }
     void run(const std::vector<Step>& steps)
     {
         for (const Step& step : steps) {
@@ -129,7 +137,7 @@ protected:
 TEST_F(LapdTest, UnnumberedFramesActAsTheStateTableSaysInEveryState)
 {
     // A state, then one frame and what follows it.
-    const std::pair<unsigned, Step> rows[] = {
+    const std::vector<std::pair<unsigned, Step>> rows = {
         // Without a TEI the link takes no unnumbered frame but UI.
         {0, {"rx 02 01 7F", "", "", 0}},
         {1, {"rx 00 01 73", "", "", 1}},
@@ -173,15 +181,12 @@ TEST_F(LapdTest, UnnumberedFramesActAsTheStateTableSaysInEveryState)
         {5, {"rx 00 01 87", "", "", 5}},
         {7, {"rx 00 01 87", "00 01 7F", "Other - Receipt of FRMR response|", 4}},
     };
-    for (const auto& [state, step] : rows) {
-        enter(state);
-        run({step});
-    }
+    run_in_states(rows);
 }
 
 TEST_F(LapdTest, RequestsFromAboveActAsTheirTableSaysInEveryState)
 {
-    const std::pair<unsigned, Step> rows[] = {
+    const std::vector<std::pair<unsigned, Step>> rows = {
         // DL-ESTABLISH: without a TEI it waits for one; established or not, it (re-)establishes.
         {0, {"up", "", "", 2}},
         {1, {"up", "", "", 2}},
@@ -222,10 +227,7 @@ TEST_F(LapdTest, RequestsFromAboveActAsTheirTableSaysInEveryState)
         {7, {"msg 1", "", "", 7}},
         {6, {"empty", "", "", 6}},
     };
-    for (const auto& [state, step] : rows) {
-        enter(state);
-        run({step});
-    }
+    run_in_states(rows);
     // A message kept while establishing leaves once the link is up, and one kept during recovery
     // once the recovery ends.
     enter(4);

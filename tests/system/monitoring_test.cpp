@@ -64,6 +64,14 @@ protected:
         gateway->start();
     }
     std::string file(const std::string& name) { return gateway->root.read_file("/var/monitoring/" + name); }
+    // The four version files, the first of them with its text as given.
+    void versions(const std::string& build)
+    {
+        gateway->root.write_file("/var/version", build);
+        gateway->root.write_file("/var/u-boot-version", "u1");
+        gateway->root.write_file("/var/fpga-version", "f2");
+        gateway->root.write_file("/var/board-version", "r3");
+    }
     bool file_reads(const std::string& name, const std::string& content)
     {
         return eventually([&] { return file(name) == content; }, answer_time);
@@ -117,10 +125,7 @@ TEST_F(Monitoring, AnAgentThatComesUpGetsTheWholeStateAndThenEachChange)
     auto& root = gateway->root;
     root.write_file("/proc/voice/version", "voice 2.1.0 build7 extra\n");
     root.write_file("/proc/temperature", "45 C\n");
-    root.write_file("/var/version", "b7");
-    root.write_file("/var/u-boot-version", "u1");
-    root.write_file("/var/fpga-version", "f2");
-    root.write_file("/var/board-version", "r3");
+    versions("b7");
     root.write_file("/proc/driver/hdlc/peb22554/0", "Current state           : Synchronized\n"
                                                     "Loss of Signal          : no\n"
                                                     "Loss of Frame Alignment : no\n"
@@ -199,10 +204,7 @@ TEST_F(Monitoring, WithoutTheBoardDeviceAndConfigurationTheirItemsGoOutAsAllOnes
 TEST_F(Monitoring, WithTheTraceSwitchOnEachReadingIsLoggedAndOnlyWellFormedConfigurationNamesCount)
 {
     auto& root = gateway->root;
-    root.write_file("/var/version", "b7\n");
-    root.write_file("/var/u-boot-version", "u1");
-    root.write_file("/var/fpga-version", "f2");
-    root.write_file("/var/board-version", "r3");
+    versions("b7\n");
     root.write_file("/proc/temperature", " 45 C\n");
     // Framer texts that cannot be read: a directory, and a socket, which does not open.
     const std::string framers = "/proc/driver/hdlc/peb22554/";
