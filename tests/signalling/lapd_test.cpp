@@ -400,8 +400,9 @@ TEST_F(LapdTest, EachLineIsLoggedFromItsLevelOn)
         const std::string log = logged();
         for (const auto& [from, line] : lines)
             EXPECT_EQ(log.find(line) != std::string::npos, level >= from) << "level " << level << ": " << line;
-        if (level == 0)
+        if (level == 0) {
             EXPECT_EQ(log, std::string(lines[0].second) + lines[0].second + lines[1].second);
+        }
     }
 }
 
