@@ -60,10 +60,12 @@ public:
     {
         char* octets = wide_ ? fillWide(n) : local_;
         totalBits_ = n;
-        const std::uint32_t top = n ? bits << (32 - n) : 0;
-        // Four octets written whatever n is: those beyond it are clear, as they must be.
-        for (unsigned i = 0; i < 4; ++i)
-            octets[i] = static_cast<char>(top >> (24 - 8 * i));
+        std::uint32_t top = n ? bits << (32 - n) : 0;
+        // Four octets written whatever n is, in one store: those beyond it are clear, as they must be.
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        top = __builtin_bswap32(top);
+#endif
+        std::memcpy(octets, &top, sizeof top);
     }
     // Clears the map to totalBits bits and hands out its octets for the caller to fill, leaving
     // the bits beyond totalBits clear (how a decoder reads a bit-field in place).
