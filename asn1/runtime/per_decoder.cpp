@@ -23,18 +23,6 @@
 
 namespace ASN1 {
 
-const char* PERDecoder::takeBlock(unsigned n)
-{
-    if (n == 0)
-        return position_;
-    byteAlign();
-    if (n > static_cast<std::size_t>(end_ - position_))
-        return nullptr;
-    const char* first = position_;
-    position_ += n;
-    return first;
-}
-
 template <class Octets>
 bool PERDecoder::decodeOctets(Octets& octets, unsigned n)
 {
@@ -74,7 +62,7 @@ bool PERDecoder::decodeLongBitMap(BitMap& bits, unsigned nbits)
 void PERDecoder::setPosition(const char* p)
 {
     position_ = std::min(p, end_);
-    bitOffset_ = 8;
+    used_ = 0;
 }
 
 bool PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& n)
@@ -97,17 +85,6 @@ bool PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& n)
     if (length < lower || length > upper)
         return false;
     n = static_cast<unsigned>(length);
-    return true;
-}
-
-bool PERDecoder::decodeLongLength(unsigned& n)
-{
-    unsigned field = 0;
-    unsigned low = 0;
-    // The form beginning with the bits 11 announces fragments, which this system never uses.
-    if (!decodeMultiBit(8, field) || (field & 0x40) || !decodeMultiBit(8, low))
-        return false;
-    n = (field & 0x3f) << 8 | low;
     return true;
 }
 
@@ -191,10 +168,13 @@ bool PERDecoder::decodeWithin(AbstractData& value, const char* contentEnd)
 {
     const char* const outerEnd = end_;
     const bool outerAligned = aligned_;
+    const std::uint64_t outerTail = tail_;
     end_ = contentEnd;
+    tail_ = lastOctets(begin_, end_);
     aligned_ = true;
     const bool ok = component(value);
     end_ = outerEnd;
+    tail_ = outerTail;
     aligned_ = outerAligned;
     setPosition(contentEnd);
     return ok;

@@ -37,12 +37,8 @@ public:
 
     // Reads [first, last) from the first bit of first. env is handed on to nested decoders only.
     PERDecoder(const char* first, const char* last, const CoderEnv* env = nullptr, bool aligned = true)
-        : Visitor(env), begin_(first), position_(first), end_(last), aligned_(aligned)
+        : Visitor(env), begin_(first), position_(first), end_(last), tail_(lastOctets(first, last)), aligned_(aligned)
     {
-        if (last - first < 8) {
-            for (std::ptrdiff_t i = 0; i < last - first; ++i)
-                shortInput_ |= std::uint64_t(static_cast<unsigned char>(first[i])) << (56 - 8 * i);
-        }
     }
 
     // Decodes value, and from then on every value below it, through the code its descriptor
@@ -123,6 +119,22 @@ public:
     {
         bool extension = false;
         openTypeEnd = nullptr;
+        const unsigned indexBits = CountBits(numRoot);
+        if (extendable && numRoot > 0 && indexBits <= 6) {
+            // The extension bit and a root index in one read. An addition's index (a normally
+            // small number) takes at least seven bits, so an input too short for both fails
+            // either way.
+            unsigned head = 0;
+            if (!peekBits(1 + indexBits, head))
+                return false;
+            if (head >> indexBits) {
+                skipBits(1);
+                return decodeAdditionIndex(numRoot, numAlternatives, index, openTypeEnd);
+            }
+            skipBits(1 + indexBits);
+            index = head;
+            return index < numRoot;
+        }
         if (extendable && !decodeSingleBit(extension))
             return false;
         if (extension)
@@ -176,11 +188,30 @@ public:
     // False when n > 32 or fewer than n bits are left; n = 0 gives 0.
     ASN1_FORCED_INLINE bool decodeMultiBit(unsigned n, unsigned& value)
     {
-        // Eight octets left hold at least 57 unread bits: no more to check.
-        if (n > 32 || end_ - position_ < 8)
-            return decodeBitsNearEnd(n, value);
-        takeBits(octetsAt(position_), n, value);
+        if (!peekBits(n, value))
+            return false;
+        skipBits(n);
         return true;
+    }
+    // decodeMultiBit that leaves the bits to be read again.
+    ASN1_FORCED_INLINE bool peekBits(unsigned n, unsigned& value) const
+    {
+        // Eight octets left hold at least 57 unread bits: no more to check.
+        if (n <= 32 && end_ - position_ >= 8) {
+            value = bitsOf(octetsAt(position_), n);
+            return true;
+        }
+        if (n > 32 || getBitsLeft() < n)
+            return false;
+        value = bitsOf(peekTail(), n);
+        return true;
+    }
+    // Passes over n bits, which are there.
+    ASN1_FORCED_INLINE void skipBits(unsigned n)
+    {
+        const unsigned used = used_ + n;
+        position_ += used / 8;
+        used_ = used % 8;
     }
     // Nothing for n = 0; otherwise aligns and copies min(n, octets left) octets. Returns the count
     // copied.
@@ -199,14 +230,14 @@ public:
     }
     void byteAlign()
     {
-        if (bitOffset_ != 8) {
+        if (used_ != 0) {
             ++position_;
-            bitOffset_ = 8;
+            used_ = 0;
         }
     }
     // Moves to p (never beyond the end) at an octet boundary.
     void setPosition(const char* p);
-    std::uint64_t getBitsLeft() const { return std::uint64_t(end_ - position_) * 8 + bitOffset_ - 8; }
+    std::uint64_t getBitsLeft() const { return std::uint64_t(end_ - position_) * 8 - used_; }
 
     // A constrained whole number in [lower, upper], lower added back modulo 2^32. The decoder does
     // not check it against upper: a field of two octets may carry up to 65535 whatever its range,
@@ -225,9 +256,20 @@ public:
     bool decodeUnboundedLength(unsigned& n)
     {
         byteAlign();
-        if (position_ == end_ || (*position_ & 0x80))
-            return decodeLongLength(n);
-        n = static_cast<unsigned char>(*position_++);
+        const std::ptrdiff_t left = end_ - position_;
+        if (left <= 0)
+            return false;
+        const unsigned first = static_cast<unsigned char>(*position_);
+        if (!(first & 0x80)) {
+            n = first;
+            ++position_;
+            return true;
+        }
+        // The form beginning with the bits 11 announces fragments, which this system never uses.
+        if (left < 2 || (first & 0x40))
+            return false;
+        n = octetsAt<std::uint16_t>(position_) & 0x3fffu;
+        position_ += 2;
         return true;
     }
     bool decodeSmallUnsigned(unsigned& value);
@@ -294,8 +336,6 @@ private:
     // The held alternative when index is selected, else a new one of the descriptor's; false when
     // the descriptor has none there.
     static bool selectAlternative(CHOICE& value, unsigned index);
-    // decodeUnboundedLength of the two-octet form, or of no octet left (which fails).
-    bool decodeLongLength(unsigned& n);
     // An ENUMERATED value beyond the root, after its extension bit.
     bool decodeEnumeratedAddition(ENUMERATED& value);
 
@@ -304,41 +344,47 @@ private:
     {
         return end_ - position_ >= 8 ? octetsAt(position_) : peekTail();
     }
-    // Takes the next n bits (n at most 32) from the window of the eight octets from position_.
-    ASN1_FORCED_INLINE void takeBits(std::uint64_t window, unsigned n, unsigned& value)
+    // The n bits (n at most 32) from the current one, in the window of the eight octets from
+    // position_; the field lies within them wherever in the current octet it starts.
+    ASN1_FORCED_INLINE unsigned bitsOf(std::uint64_t window, unsigned n) const
     {
-        // The field lies within the eight octets wherever in the current one it starts.
-        const unsigned done = 8u - bitOffset_;
-        value = n ? static_cast<unsigned>(window << done >> (64 - n)) : 0;
-        position_ += (done + n) / 8;
-        bitOffset_ = static_cast<std::uint16_t>(8 - (done + n) % 8);
+        return n ? static_cast<unsigned>(window << used_ >> (64 - n)) : 0;
     }
-    // decodeMultiBit within the last eight octets, or of more than 32 bits (which fails).
-    ASN1_FORCED_INLINE bool decodeBitsNearEnd(unsigned n, unsigned& value)
-    {
-        if (n > 32 || getBitsLeft() < n)
-            return false;
-        takeBits(peekTail(), n, value);
-        return true;
-    }
-    // peekOctets of the last seven octets or fewer: the input's last eight octets shifted up, or
-    // those of its copy when it is shorter.
+    // peekOctets of the last seven octets or fewer (none left giving 0): the window of the last
+    // octets shifted up, in two steps so that no shift spans 64 bits.
     ASN1_FORCED_INLINE std::uint64_t peekTail() const
     {
-        const std::ptrdiff_t left = end_ - position_;
-        if (left <= 0)
-            return 0;
-        if (end_ - begin_ >= 8)
-            return octetsAt(end_ - 8) << 8 * (8 - left);
-        return shortInput_ << 8 * (position_ - begin_);
+        const auto left = static_cast<unsigned>(end_ - position_);
+        return tail_ << 8 * (7 - left) << 8;
     }
-    // The eight octets from p as a big-endian number, in one load.
-    static std::uint64_t octetsAt(const char* p)
+    // The last eight octets of [first, last), or all of them when fewer, as a big-endian number:
+    // the short forms in two overlapping loads each, which agree where they overlap.
+    static std::uint64_t lastOctets(const char* first, const char* last)
     {
-        std::uint64_t octets = 0;
+        const std::ptrdiff_t n = last - first;
+        if (n >= 8)
+            return octetsAt(last - 8);
+        if (n >= 4)
+            return std::uint64_t(octetsAt<std::uint32_t>(first)) << 8 * (n - 4) |
+                   octetsAt<std::uint32_t>(last - 4);
+        if (n >= 2)
+            return std::uint64_t(octetsAt<std::uint16_t>(first)) << 8 * (n - 2) |
+                   octetsAt<std::uint16_t>(last - 2);
+        return n == 1 ? static_cast<unsigned char>(*first) : 0;
+    }
+    // The sizeof(Word) octets from p as a big-endian number, in one load.
+    template <class Word = std::uint64_t>
+    static Word octetsAt(const char* p)
+    {
+        Word octets = 0;
         std::memcpy(&octets, p, sizeof octets);
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        octets = __builtin_bswap64(octets);
+        if constexpr (sizeof octets == 8)
+            octets = __builtin_bswap64(octets);
+        else if constexpr (sizeof octets == 4)
+            octets = __builtin_bswap32(octets);
+        else
+            octets = __builtin_bswap16(octets);
 #endif
         return octets;
     }
@@ -368,7 +414,17 @@ private:
     bool decodeLongBitMap(BitMap& bits, unsigned nbits);
     // Nothing for n = 0; otherwise aligns. The first of the next n octets, passed over, or null
     // when fewer are left.
-    const char* takeBlock(unsigned n);
+    const char* takeBlock(unsigned n)
+    {
+        if (n == 0)
+            return position_;
+        byteAlign();
+        if (n > static_cast<std::size_t>(end_ - position_))
+            return nullptr;
+        const char* first = position_;
+        position_ += n;
+        return first;
+    }
     // Exactly n octets as an aligned block into a string or vector.
     template <class Octets>
     bool decodeOctets(Octets& octets, unsigned n);
@@ -384,14 +440,13 @@ private:
     const char* begin_;
     const char* position_;
     const char* end_;
-    // Bits of *position_ not read yet; 8 means the next read starts at its most significant bit.
-    std::uint16_t bitOffset_ = 8;
+    // lastOctets(begin_, end_), the octets near the end read from here.
+    std::uint64_t tail_;
+    // Bits of *position_ read already, from its most significant one: 0 at an octet boundary.
+    unsigned used_ = 0;
     bool aligned_;
     // Set by decode(): values with code of their own are decoded through it.
     bool viaCode_ = false;
-    // The first eight octets of the input as a big-endian number, zeros beyond its end: the
-    // octets from any place of an input shorter than eight octets.
-    std::uint64_t shortInput_ = 0;
 };
 
 }  // namespace ASN1

@@ -110,6 +110,23 @@ TEST(PerHostileInput, DecodesOnlyWithinTheInputAndTheTypesBounds)
     EXPECT_NE(encode(ASN1::OCTET_STRING(16383, 'x', &big)), refused);
 }
 
+TEST(PerHostileInput, ACutEncodingFailsWhateverFollowsItInMemory)
+{
+    // The rest of the encoding lies right after each cut input, so a decoder that read one bit past
+    // the end would succeed. Every length, so that the last octets are read at every offset; the
+    // create message holds extension additions in open types that end before the input does.
+    const ASN1::SEQUENCE messages[] = {PerSchema::pingMessage(7), PerSchema::errorMessage(7, 5, 12),
+                                       PerSchema::createMessage(4711, 1023)};
+    for (const ASN1::SEQUENCE& message : messages) {
+        const std::vector<char> octets = encode(message);
+        for (std::size_t n = 0; n <= octets.size(); ++n) {
+            ASN1::SEQUENCE back = PerSchema::newMessage();
+            ASN1::PERDecoder decoder(octets.data(), octets.data() + n);
+            EXPECT_EQ(back.accept(decoder), n == octets.size()) << message << " cut to " << n;
+        }
+    }
+}
+
 TEST(PerHostileInput, EncoderWritesOnlyWhatPeersAccept)
 {
     // Additions unknown to the type are dropped when a decoded value is encoded again.
