@@ -1,7 +1,7 @@
 // Controller round trips through the running daemon: pings, which the heartbeat service answers,
 // one at a time and 32 in flight. Beside them the same client against a minimal TPKT echo peer,
-// a process of its own like the daemon: the reference that shows what the daemon itself adds to a
-// round trip. The client reads the frames that come back and counts a round trip only when the
+// a process of its own like the daemon that answers each frame with a write of its own: the
+// reference that shows what the daemon itself adds to a round trip. The client reads the frames that come back and counts a round trip only when the
 // answer to its own ping arrives (the daemon also sends trunk status signals). The median, mean
 // and 99th percentile of the round trips (with 32 in flight, of a whole burst) are counters;
 // TOVRASEL_BENCH_SPIN=1 keeps the cores awake while measuring (core_spinners.h).
@@ -108,8 +108,9 @@ private:
     int next_seq_ = 0;
 };
 
-// A child process that accepts one client on loopback and sends every whole TPKT frame back as it
-// came; it ends with the object.
+// A child process that accepts one client on loopback and echoes each TPKT frame: it takes the
+// frames out of what each read brings one by one and sends each back with a write of its own, as a
+// controller's peer that answers each command. It ends with the object.
 class EchoPeer {
 public:
     EchoPeer()
@@ -149,20 +150,24 @@ private:
             return;
         int on = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        std::vector<uint8_t> pending;
-        uint8_t buffer[65536];
-        for (ssize_t length; (length = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-            pending.insert(pending.end(), buffer, buffer + length);
-            size_t whole = 0;
-            while (pending.size() - whole >= header_size) {
-                size_t frame = size_t{pending[whole + 2]} << 8 | pending[whole + 3];
-                if (frame < header_size || pending.size() - whole < frame)
+        std::vector<uint8_t> received(2 * 65536);
+        size_t held = 0;
+        for (ssize_t got; (got = recv(fd, received.data() + held, received.size() - held, 0)) > 0;) {
+            held += got;
+            size_t taken = 0;
+            while (held - taken >= header_size) {
+                const uint8_t* frame = received.data() + taken;
+                const size_t length = size_t{frame[2]} << 8 | frame[3];
+                if (frame[0] != 3 || length < header_size)
+                    return;
+                if (held - taken < length)
                     break;
-                whole += frame;
+                if (send(fd, frame, length, MSG_NOSIGNAL) != static_cast<ssize_t>(length))
+                    return;
+                taken += length;
             }
-            if (whole && send(fd, pending.data(), whole, MSG_NOSIGNAL) != static_cast<ssize_t>(whole))
-                break;
-            pending.erase(pending.begin(), pending.begin() + whole);
+            std::copy(received.begin() + taken, received.begin() + held, received.begin());
+            held -= taken;
         }
     }
 
