@@ -1,10 +1,11 @@
 // Controller round trips through the running daemon: pings, which the heartbeat service answers,
 // one at a time and 32 in flight. Beside them the same client against a minimal TPKT echo peer,
 // a process of its own like the daemon that answers each frame with a write of its own: the
-// reference that shows what the daemon itself adds to a round trip. The client reads the frames that come back and counts a round trip only when the
-// answer to its own ping arrives (the daemon also sends trunk status signals). The median, mean
-// and 99th percentile of the round trips (with 32 in flight, of a whole burst) are counters;
-// TOVRASEL_BENCH_SPIN=1 keeps the cores awake while measuring (core_spinners.h).
+// reference that shows what the daemon itself adds to a round trip. The client reads the frames
+// that come back and counts a round trip only when the answer to its own ping arrives (the daemon
+// also sends trunk status signals). The median, mean and 99th percentile of the round trips (with
+// 32 in flight, of a whole burst) are counters; TOVRASEL_BENCH_SPIN=1 keeps the cores awake while
+// measuring (core_spinners.h).
 
 #include "core_spinners.h"
 #include "tests/support/daemon_process.h"
