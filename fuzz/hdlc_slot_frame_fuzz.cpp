@@ -4,8 +4,8 @@
 // with whatever falls due.
 
 #include "quiet_logs.h"
-#include "signalling/frozen_clock.h"
 #include "signalling/slots/hdlc_slot.h"
+#include "support/frozen_clock.h"
 
 #include <algorithm>
 
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    signallingtest::FrozenClock clock;
+    testsupport::FrozenClock clock;
     LGCP::HdlcParams params;
     params.set_trunk(1);
     params.set_log(0);

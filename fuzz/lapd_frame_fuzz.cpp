@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0 || !quiet)
         return 0;
     std::srand(1);  // the TEI request's reference number, so that a recorded assignment answers it
-    signallingtest::FrozenClock clock;
+    testsupport::FrozenClock clock;
     Channel channel;
     channel.refusing = data[0] & 0x40;
     signallingtest::LinkOwner owner(data[0] & 1 ? ISDN::Side::network : ISDN::Side::user, &channel);

@@ -7,8 +7,8 @@
 // control octet.
 
 #include "foundation/protocol/protocols_family.h"
-#include "signalling/frozen_clock.h"
 #include "signalling/isdn/lapd_nt.h"
+#include "support/frozen_clock.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const bool quiet = (std::clog.rdbuf(nullptr), true);
     if (!quiet)
         return 0;
-    signallingtest::FrozenClock clock;
+    testsupport::FrozenClock clock;
     Line line;
     line.link->set_log(2);
     line.link->activate();

@@ -20,8 +20,8 @@
 // - the RTB never holds more than 127 MSUs.
 
 #include "quiet_logs.h"
-#include "signalling/frozen_clock.h"
 #include "signalling/slc_owner.h"
+#include "support/frozen_clock.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    signallingtest::FrozenClock clock;
+    testsupport::FrozenClock clock;
     Host host(data[0] & 0x40);
     SS7::SLC& link = *host.link;
     link.emergency = data[0] & 1;

@@ -17,6 +17,7 @@
 namespace {
 
 using namespace signallingtest;
+using testsupport::FrozenClock;
 
 // tshark's reading of a trace: no expert or malformed item, and every UA read as a response.
 void expect_clean(const std::string& pcap)

@@ -1,8 +1,8 @@
 // The network side of a basic-rate line on the test clock: TEI management and the terminals' links,
 // seen from the line (the frames it sends) and from above (the messages going up).
 
-#include "signalling/frozen_clock.h"
 #include "signalling/isdn/lapd_nt.h"
+#include "support/frozen_clock.h"
 
 #include "foundation/protocol/protocols_family.h"
 #include "../foundation/reactor/reactor_test_support.h"
@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace signallingtest;
+using testsupport::FrozenClock;
 
 struct NtOwner : ProtocolsFamily {
     NtOwner() { add_protocol_tail(link); }

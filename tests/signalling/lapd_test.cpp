@@ -15,6 +15,7 @@
 namespace {
 
 using namespace signallingtest;
+using testsupport::FrozenClock;
 
 // A step: "rx <frame>" from the line, "msg <n>" n (hex) one-octet messages 01, 02 ... from above, "empty"
 // an empty message, "up" and "down" (DL-ESTABLISH and DL-RELEASE), "assign <tei>" and "remove"

@@ -5,8 +5,8 @@
 // order, as one text.
 
 #include "foundation/protocol/protocols_family.h"
-#include "signalling/frozen_clock.h"
 #include "signalling/isdn/lapd.h"
+#include "support/frozen_clock.h"
 
 #include <sstream>
 #include <string>

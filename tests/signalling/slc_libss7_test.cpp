@@ -4,7 +4,7 @@
 
 #include "foundation/protocol/protocols_family.h"
 #include "foundation/tshark_fields.h"
-#include "signalling/frozen_clock.h"
+#include "support/frozen_clock.h"
 #include "support/temp_root.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@
 namespace {
 
 using namespace signallingtest;
+using testsupport::FrozenClock;
 
 // The layer above our link as far as libss7 needs one: it answers MTP3's signalling link test and
 // traffic restart, tests the link from its side once the traffic restarts (libss7 routes nothing

@@ -1,8 +1,8 @@
 // The SS7 signalling link on the test clock, seen from the line (the signal units it sends) and
 // from its host (activation, deactivation, MSUs going up).
 
-#include "signalling/frozen_clock.h"
 #include "signalling/slc_owner.h"
+#include "support/frozen_clock.h"
 #include "support/controller_pair.h"
 
 #include "../foundation/reactor/reactor_test_support.h"
@@ -16,6 +16,7 @@
 namespace {
 
 using namespace signallingtest;
+using testsupport::FrozenClock;
 
 // A step: "rx <su>" from the line, "msg <n>" n (hex) one-octet MSUs 01, 02 ... from above, "up", "down",
 // or milliseconds for the clock to move; then the signal units the link sent, what its host saw, and

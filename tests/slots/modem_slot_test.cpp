@@ -3,7 +3,7 @@
 
 #include "slots/circuit/modem_slot.h"
 
-#include "frozen_clock.h"
+#include "support/frozen_clock.h"
 #include "../foundation/reactor/reactor_test_support.h"
 
 #include "server/slots.h"
@@ -30,7 +30,7 @@ public:
 TEST(ModemSlot, APppdIgnoringHangUpIsKilledOnceAt5000MsOfTheDestroyAndTheSlotEndsThen)
 {
     reactortest::CaptureStream errors(std::cerr);
-    FrozenClock clock;
+    testsupport::FrozenClock clock;
     // Ignored from the start, in the program too.
     std::signal(SIGHUP, SIG_IGN);
     TERM::ModemParams params;
@@ -45,7 +45,7 @@ TEST(ModemSlot, APppdIgnoringHangUpIsKilledOnceAt5000MsOfTheDestroyAndTheSlotEnd
     ASSERT_GT(pid, 0);
     EXPECT_FALSE(Slots::instance()->Destroy(slot));
     for (unsigned ms : {4999, 5000}) {
-        clock.pass_at(ms);
+        clock.advance_to(ms);
         EXPECT_EQ(TestModem::unbound, ms == 5000) << ms;
     }
     // The slot, gone with the time-out, does not kill again.

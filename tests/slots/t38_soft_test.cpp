@@ -7,7 +7,7 @@
 #include "slots/circuit/t38_soft_factory.h"
 #include "support/program_process.h"
 
-#include "frozen_clock.h"
+#include "support/frozen_clock.h"
 
 #include "foundation/reactor/child_wait.h"
 
@@ -29,10 +29,10 @@ TEST_F(T38SoftTest, AProgramIgnoringTermIsKilled5000MsAfterTheDestroyThatEndedIt
     ASSERT_TRUE(testsupport::eventually([&] { return !root.read_file("/stand-in/argv").empty(); },
                                         testsupport::milliseconds(10000)));
     {
-        FrozenClock clock;
+        testsupport::FrozenClock clock;
         EXPECT_TRUE(Slots::instance()->Destroy(slot));
         for (unsigned ms : {4999, 5000}) {
-            clock.pass_at(ms);
+            clock.advance_to(ms);
             EXPECT_EQ(errors.text().find("t38 soft: t38 daemon[") != std::string::npos, ms == 5000) << ms;
         }
     }
