@@ -10,7 +10,7 @@
 #include "signalling/isdn/lapd.h"
 #include "signalling/isdn/lapd_nt.h"
 #include "support/pri_instance.h"
-#include "support/reactor_run.h"
+#include "support/reactor_until.h"
 
 #include <memory>
 

@@ -5,7 +5,7 @@
 // libss7 instance, which stands for the line.
 
 #include "signalling/ss7/slc.h"
-#include "support/reactor_run.h"
+#include "support/reactor_until.h"
 #include "support/ss7_instance.h"
 
 namespace signallingtest {

@@ -9,7 +9,7 @@
 
 #include "foundation/os/device.h"
 #include "foundation/reactor/event.h"
-#include "support/reactor_run.h"
+#include "support/reactor_until.h"
 
 #include <fcntl.h>
 #include <functional>
