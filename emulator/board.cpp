@@ -276,9 +276,10 @@ bool Board::handle_message(Link& link, const uint8_t* message, size_t length)
 bool Board::serve_posted(Link& link, const uint8_t* message, size_t length)
 {
     const bool whole = DeviceLink::is_posted(message, length) &&
-                       DeviceLink::get_posted(message, length, [&](const DeviceLink::Request& first, size_t count) {
-                           serve_run(link, first, count);
-                       });
+                       DeviceLink::get_posted(message, length,
+                                              [&](const DeviceLink::Request& first, size_t count, bool counting) {
+                                                  serve_run(link, first, count, counting);
+                                              });
     // Nobody reads a result of posted requests: the journal shows what was wrong.
     if (!whole)
         journal_.add("/dev/board", "posted", "record=" + bytes_text(message, std::min<size_t>(length, 64)), "malformed");
@@ -288,28 +289,41 @@ bool Board::serve_posted(Link& link, const uint8_t* message, size_t length)
     return true;
 }
 
-void Board::serve_run(Link& link, DeviceLink::Request request, size_t count)
+void Board::serve_run(Link& link, const DeviceLink::Request& first, size_t count, bool counting)
 {
     // A run names one device and code. Served one by one like any request when the test scripted
     // answers or the driver refuses them; otherwise straight to the model, the refresh of the TDM
     // switch being tens of thousands of them a second.
-    const Target target = this->target(request);
-    if (!target.file || !target.type || !argument_fits(*target.type, request) || !overrides_.none()) {
-        for (; count > 0; --count, request.record += request.size)
+    const Target target = this->target(first);
+    DeviceLink::Request request = first;
+    size_t index = 0;
+    // Points the request at the record of the request `index`.
+    auto spell = [&] {
+        if (counting)
+            DeviceLink::counted_record(first, index, counted_);
+        request.record = counting ? counted_ : first.record + index * first.size;
+    };
+    if (!target.file || !target.type || !argument_fits(*target.type, first) || !overrides_.none()) {
+        for (; index < count; ++index) {
+            spell();
             this->request(link, request, target, true);
+        }
         return;
     }
-    const DeviceModel::Repeats* repeats = target.file->driver().repeats(request.code);
-    Call call{*target.file, request.code, request.value, record_, request.size, {}, {}};
+    const DeviceModel::Repeats* repeats = target.file->driver().repeats(first.code);
+    Call call{*target.file, first.code, first.value, record_, first.size, {}, {}};
     serving_board = this;
     serving_link = link.fd();
-    while (count > 0) {
-        if (repeats) {
-            const size_t repeated = (*repeats)(request.record, count);
-            count -= repeated;
-            request.record += repeated * request.size;
-            if (count == 0)
+    const auto* serve_repeats = !repeats ? nullptr : counting ? &repeats->counted : &repeats->listed;
+    while (index < count) {
+        spell();
+        if (serve_repeats && *serve_repeats) {
+            const size_t repeated = (*serve_repeats)(request.record, count - index);
+            index += repeated;
+            if (index == count)
                 break;
+            if (repeated > 0)
+                spell();
         }
         std::copy_n(request.record, request.size, record_);
         call.note.clear();
@@ -317,8 +331,7 @@ void Board::serve_run(Link& link, DeviceLink::Request request, size_t count)
         const Answer answer = target.type->handler(call);
         if (answer.journal)
             journal_answer(target, request, call, answer);
-        --count;
-        request.record += request.size;
+        ++index;
     }
     serving_board = nullptr;
 }

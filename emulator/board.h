@@ -69,8 +69,8 @@ private:
     void request(Link& link, const DeviceLink::Request& request, const Target& target, bool posted);
     // A message of posted requests; one that asks for it is answered once they are served.
     bool serve_posted(Link& link, const uint8_t* message, size_t length);
-    // `count` posted requests like `request`, their records one after the other.
-    void serve_run(Link& link, DeviceLink::Request request, size_t count);
+    // A run of `count` posted requests like `first`, their records one after the other or counted.
+    void serve_run(Link& link, const DeviceLink::Request& first, size_t count, bool counting);
     void journal_answer(const Target& target, const DeviceLink::Request& request, const Call& call,
                         const Answer& answer);
     void written(OpenFile& file, const uint8_t* data, size_t size);
@@ -98,6 +98,8 @@ private:
     std::vector<pollfd> poll_set_;
     uint8_t message_[std::max(DeviceLink::max_request_message, DeviceLink::max_posted_message)];
     uint8_t record_[DeviceLink::max_record];
+    // The record of a request of a counting run being served.
+    uint8_t counted_[DeviceLink::max_record];
     uint8_t reply_[DeviceLink::max_reply_message];
 };
 

@@ -88,10 +88,14 @@ public:
     const std::string& path() const { return path_; }
     const RequestType* find(uint32_t code) const;
     const std::vector<RequestType>& requests() const { return requests_; }
-    // For a request the daemon posts by the thousand: serves the leading requests of a posted run,
-    // their records one after the other, as long as each changes nothing worth a journal line,
-    // and returns how many; the request's handler serves the next one.
-    using Repeats = std::function<size_t(const uint8_t* records, size_t count)>;
+    // For a request the daemon posts by the thousand: serves the leading requests of a posted run
+    // as long as each changes nothing worth a journal line, and returns how many; the request's
+    // handler serves the next one. `listed` takes a run whose records follow each other, `counted`
+    // a counting run by its first record (DeviceLink::counted_record).
+    struct Repeats {
+        std::function<size_t(const uint8_t* records, size_t count)> listed;
+        std::function<size_t(const uint8_t* first, size_t count)> counted;
+    };
     // What serves the repeats of a request of this model (null: its handler serves them all).
     const Repeats* repeats(uint32_t code) const;
 

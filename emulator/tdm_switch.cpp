@@ -36,7 +36,8 @@ public:
         define({0x80084D02, "connect", Argument::record, 8, {"output", "source"},
                 [this](Call& call) { return connect(call); }});
         define({0x80044D03, "disable", Argument::record, 4, {"output"}, [this](Call& call) { return disable(call); }},
-               [this](const uint8_t* records, size_t count) { return repeat_disables(records, count); });
+               {[this](const uint8_t* records, size_t count) { return repeat_disables(records, count); },
+                [this](const uint8_t* first, size_t count) { return repeat_counted_disables(first, count); }});
         define({0xC0084D04, "write", Argument::record, 8, {"output", "value"},
                 [this](Call& call) { return drive_constant(call); }});
         define({0xC0084D05, "read", Argument::record, 8, {"channel", "value"},
@@ -145,6 +146,22 @@ private:
                 break;
             ++target->repeats;
         }
+        repeats_ += repeated;
+        return repeated;
+    }
+
+    // The same for the disables of the outputs from the first record's on, one after the other.
+    size_t repeat_counted_disables(const uint8_t* first, size_t count)
+    {
+        const int32_t from = BigEndian::get_i32(first, 0);
+        size_t repeated = 0;
+        if (from >= 0)
+            for (; repeated < count && from + repeated < outputs_.size(); ++repeated) {
+                Output& target = outputs_[from + repeated];
+                if (target.drive != Drive::disabled)
+                    break;
+                ++target.repeats;
+            }
         repeats_ += repeated;
         return repeated;
     }

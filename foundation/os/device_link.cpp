@@ -18,6 +18,20 @@ constexpr size_t open_header = 5;
 constexpr size_t request_header = 18;
 constexpr size_t reply_header = 8;
 
+// Whether two records of `size` (at least 4) bytes agree beyond their leading 32-bit field; the
+// switch's refresh records are that field alone.
+bool same_after_counter(const uint8_t* record, const uint8_t* other, size_t size)
+{
+    return size == 4 || std::memcmp(record + 4, other + 4, size - 4) == 0;
+}
+
+// Whether a record is the one before it with the leading 32-bit field one higher.
+bool follows(const uint8_t* record, const uint8_t* previous, size_t size)
+{
+    return size >= 4 && BigEndian::get_u32(record, 0) == static_cast<uint32_t>(BigEndian::get_u32(previous, 0) + 1) &&
+           same_after_counter(record, previous, size);
+}
+
 }  // namespace
 
 size_t put_open(uint8_t* message, const Open& open)
@@ -67,9 +81,46 @@ bool PostedMessage::start_run(const Request& request)
     BigEndian::put_u16(message_, start + 2, static_cast<uint16_t>(size));
     run_ = start;
     run_count_ = 1;
+    counting_ = false;
     length_ = start + posted_run_header + size;
     first_ = request;
+    first_.record = message_ + start + posted_run_header + request_header;
     return true;
+}
+
+size_t PostedMessage::extend_run(const Request& request, size_t count)
+{
+    count = std::min(count, UINT16_MAX - run_count_);
+    const size_t size = request.size;
+    size_t more = 0;
+    if (counting_ || (run_count_ == 1 && follows(request.record, first_.record, size))) {
+        if (!counting_) {
+            counting_ = true;
+            BigEndian::put_u16(message_, run_ + 2, static_cast<uint16_t>(BigEndian::get_u16(message_, run_ + 2) | counting_run));
+        }
+        // The run's last record is not in the message: it is the first's with the count added.
+        const uint32_t next = BigEndian::get_u32(first_.record, 0) + static_cast<uint32_t>(run_count_);
+        for (const uint8_t* record = request.record;
+             more < count && BigEndian::get_u32(record, 0) == static_cast<uint32_t>(next + more) &&
+             same_after_counter(record, first_.record, size);
+             record += size)
+            ++more;
+    } else {
+        // A record that follows the one before it may begin a counting run: the run ends there.
+        const size_t room = size ? (sizeof message_ - length_) / size : count;
+        const uint8_t* previous = message_ + length_ - size;
+        for (const uint8_t* record = request.record; more < std::min(count, room) && !follows(record, previous, size);
+             previous = record, record += size)
+            ++more;
+        if (size > 0)
+            std::memcpy(message_ + length_, request.record, more * size);
+        length_ += more * size;
+    }
+    if (more == 0)
+        return start_run(request) ? 1 : 0;
+    run_count_ += more;
+    BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
+    return more;
 }
 
 size_t PostedMessage::add(const Request& request, size_t count)
@@ -77,26 +128,19 @@ size_t PostedMessage::add(const Request& request, size_t count)
     Request next = request;
     size_t taken = 0;
     while (taken < count) {
-        if (!joins_run(next)) {
-            if (!start_run(next))
-                break;
-            next.record += next.size;
-            ++taken;
-            continue;
-        }
-        const size_t room = next.size ? (sizeof message_ - length_) / next.size : count;
-        const size_t more = std::min({count - taken, room, UINT16_MAX - run_count_});
+        const size_t more = joins_run(next) ? extend_run(next, count - taken) : start_run(next) ? 1 : 0;
         if (more == 0)
             break;
-        if (next.size > 0)
-            std::memcpy(message_ + length_, next.record, more * next.size);
         next.record += more * next.size;
-        length_ += more * next.size;
-        run_count_ += more;
         taken += more;
-        BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
     }
     return taken;
+}
+
+void counted_record(const Request& first, size_t index, uint8_t* record)
+{
+    std::memcpy(record, first.record, first.size);
+    BigEndian::put_u32(record, 0, static_cast<uint32_t>(BigEndian::get_u32(first.record, 0) + index));
 }
 
 void PostedMessage::ask_reply()

@@ -53,10 +53,14 @@ constexpr size_t max_reply_message = 8 + max_record;
 
 // A message of posted requests: a tag, then runs of requests that differ only in their record,
 // each a header (the count of its requests and the length of the first's own message, 16 bits
-// each), the first request's own message and the records of the others. The tag may ask for a
-// reply once all are served, which tells the sender that nothing it does later can overtake them.
+// each), the first request's own message and the records of the others. A counting run carries
+// the first request alone: the others' records are its record with the leading 32-bit field
+// (big-endian) one higher each, as the TDM switch's refresh walks its outputs; the top bit of the
+// length marks it. The tag may ask for a reply once all are served, which tells the sender that
+// nothing it does later can overtake them.
 constexpr size_t max_posted_message = 131072;
 constexpr size_t posted_run_header = 4;
+constexpr uint16_t counting_run = 0x8000;
 
 // Each encoder writes into a buffer of the matching maximum size and returns the message length.
 // The caller keeps paths and records within the limits above.
@@ -81,12 +85,16 @@ public:
 private:
     bool joins_run(const Request& request) const;
     bool start_run(const Request& request);
+    // Takes as many of `count` requests that join the last run as fit in it, or begins a new run
+    // with the first; returns how many it took.
+    size_t extend_run(const Request& request, size_t count);
 
     uint8_t message_[max_posted_message]{};
     size_t length_ = 0;
     size_t run_ = 0;        // where the last run begins
     size_t run_count_ = 0;  // its requests
-    Request first_;         // its first request; the record is not kept
+    bool counting_ = false;
+    Request first_;         // its first request; the record is where the message holds it
 };
 
 // A decoded message points into the buffer it came from. False for another kind of message or a
@@ -95,11 +103,15 @@ bool get_open(const uint8_t* message, size_t length, Open& open);
 bool get_request(const uint8_t* message, size_t length, Request& request);
 bool get_reply(const uint8_t* message, size_t length, Reply& reply);
 // Whether the message holds posted requests; then each run is handed to take(first request,
-// count of its requests) in order, the records of the others following the first's, until the end
-// or a malformed run, which is not taken (the result is then false).
+// count of its requests, counting) in order, until the end or a malformed run, which is not taken
+// (the result is then false). The records of the others follow the first's, or for a counting run
+// come from counted_record().
 template <class Take>
 bool get_posted(const uint8_t* message, size_t length, Take take);
 bool is_posted(const uint8_t* message, size_t length);
+// The record of the request `index` of a counting run whose first request is `first`, written to
+// `record` (first.size bytes).
+void counted_record(const Request& first, size_t index, uint8_t* record);
 // Whether the message of posted requests asks for a reply.
 bool is_answered(const uint8_t* message, size_t length);
 
@@ -113,16 +125,21 @@ bool DeviceLink::get_posted(const uint8_t* message, size_t length, Take take)
         if (length - at < posted_run_header)
             return false;
         const size_t count = size_t{message[at]} << 8 | message[at + 1];
-        const size_t first = size_t{message[at + 2]} << 8 | message[at + 3];
+        const size_t marked = size_t{message[at + 2]} << 8 | message[at + 3];
+        const bool counting = marked & counting_run;
+        const size_t first = marked & ~size_t{counting_run};
         at += posted_run_header;
         Request request;
         if (count == 0 || first > length - at || !get_request(message + at, first, request))
             return false;
         at += first;
-        if ((count - 1) * request.size > length - at)
+        if (counting && request.size < 4)
             return false;
-        take(request, count);
-        at += (count - 1) * request.size;
+        const size_t others = counting ? 0 : (count - 1) * request.size;
+        if (others > length - at)
+            return false;
+        take(request, count, counting);
+        at += others;
     }
     return true;
 }

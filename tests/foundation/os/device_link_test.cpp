@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <numeric>
 #include <tuple>
 #include <vector>
 
@@ -26,9 +28,18 @@ Taken taken(const Request& request)
 std::pair<bool, std::vector<Taken>> decode(const uint8_t* message, size_t length)
 {
     std::vector<Taken> requests;
-    bool whole = DeviceLink::get_posted(message, length, [&](Request request, size_t count) {
-        for (; count > 0; --count, request.record += request.size)
+    bool whole = DeviceLink::get_posted(message, length, [&](Request first, size_t count, bool counting) {
+        Bytes record(first.size);
+        for (size_t index = 0; index < count; ++index) {
+            Request request = first;
+            if (counting) {
+                DeviceLink::counted_record(first, index, record.data());
+                request.record = record.data();
+            } else {
+                request.record += index * first.size;
+            }
             requests.push_back(taken(request));
+        }
     });
     return {whole, requests};
 }
@@ -95,6 +106,71 @@ TEST(PostedMessage, AFullMessageTakesWhatFitsAndARunEndsAtItsCountLimit)
     EXPECT_TRUE(message.empty());
 }
 
+// Records of one request that carry a 32-bit output number and `tail` further bytes.
+Bytes numbered(const std::vector<uint32_t>& outputs, size_t tail = 0)
+{
+    Bytes records;
+    for (uint32_t output : outputs) {
+        const uint8_t head[] = {static_cast<uint8_t>(output >> 24), static_cast<uint8_t>(output >> 16),
+                                static_cast<uint8_t>(output >> 8), static_cast<uint8_t>(output)};
+        records.insert(records.end(), head, head + 4);
+        records.insert(records.end(), tail, 0x33);
+    }
+    return records;
+}
+
+TEST(PostedMessage, RecordsThatCountUpTravelAsTheirFirstAndComeOutAsSent)
+{
+    // The switch's refresh: 128 outputs a pass from where the last pass ended, the 2048 outputs
+    // over and over, some driven (left out) and one alone between two driven ones.
+    std::vector<uint32_t> outputs;
+    for (uint32_t pass = 0, cursor = 0; pass < 200; ++pass)
+        for (int i = 0; i < 128; ++i, cursor = (cursor + 1) % 2048)
+            if (cursor % 500 != 7 && cursor != 1000 && cursor != 1002)
+                outputs.push_back(8192 + cursor);
+    const Bytes records = numbered(outputs);
+    PostedMessage message;
+    std::vector<Taken> expected;
+    for (size_t at = 0; at < outputs.size(); at += 100) {
+        const size_t some = std::min<size_t>(100, outputs.size() - at);
+        ASSERT_EQ(message.add({Argument::record, 0x80044D03, 7, 0, records.data() + 4 * at, 4}, some), some);
+    }
+    for (size_t at = 0; at < outputs.size(); ++at)
+        expected.push_back(taken({Argument::record, 0x80044D03, 7, 0, records.data() + 4 * at, 4}));
+    // Under ten runs of 26 octets in each of the 13 cycles of 2048 outputs, not 4 octets a request.
+    EXPECT_LT(message.size(), 13 * 10 * 26u);
+    EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, expected));
+
+    // The count goes on through the top of its range; records that differ beyond it, a count
+    // past a run's limit and record-less requests travel as runs of their own.
+    const Bytes wrapping = numbered({0xFFFFFFFE, 0xFFFFFFFF, 0, 1});
+    const Bytes tailed = numbered({5, 6}, 2);
+    Bytes differing = tailed;
+    differing.back() = 0x44;
+    std::vector<uint32_t> upwards(70000);
+    std::iota(upwards.begin(), upwards.end(), 0);
+    const Bytes long_count = numbered(upwards);
+    const std::vector<std::pair<Request, size_t>> sent = {
+        {{Argument::record, 0x80044D03, 7, 0, wrapping.data(), 4}, 4},
+        {{Argument::record, 0x80084D02, 7, 0, tailed.data(), 6}, 2},
+        {{Argument::record, 0x80084D02, 7, 0, differing.data(), 6}, 2},
+        {{Argument::record, 0x80044D03, 8, 0, long_count.data(), 4}, 70000},
+        {{Argument::value, 0x80044300, 8, 5, nullptr, 0}, 3},
+    };
+    message.clear();
+    expected.clear();
+    for (const auto& [first, count] : sent) {
+        ASSERT_EQ(message.add(first, count), count);
+        for (size_t index = 0; index < count; ++index) {
+            Request request = first;
+            request.record += index * first.size;
+            expected.push_back(taken(request));
+        }
+    }
+    EXPECT_LT(message.size(), 200u);
+    EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, expected));
+}
+
 TEST(PostedMessage, AMalformedRunIsNotTakenButTheRunsBeforeItAre)
 {
     const uint8_t record[] = {0, 0, 0x20, 1, 0, 0, 0x20, 2};
@@ -122,6 +198,12 @@ TEST(PostedMessage, AMalformedRunIsNotTakenButTheRunsBeforeItAre)
     EXPECT_EQ(with(run), std::make_pair(false, first_run));
     run = second;
     run[3] = 0xFF;  // the first request longer than the message
+    EXPECT_EQ(with(run), std::make_pair(false, first_run));
+    run = second;
+    run.resize(4 + 18);  // a counting run of a record-less request: nothing to count in
+    run[2] = 0x80;
+    run[3] = 18;
+    run[4 + 1] = 0;
     EXPECT_EQ(with(run), std::make_pair(false, first_run));
     run = second;
     run[4] = 'o';  // not a request
