@@ -3,7 +3,7 @@
 // constant byte, or disabled. A read gives the byte seen on a channel: a remote byte the test set
 // (another party on the bus or line), else what the switch drives there, else 0xFF (floating).
 //
-// The daemon re-disables every output it believes disabled, 256 requests per reactor pass for as
+// The daemon re-disables every output it believes disabled, 128 requests per reactor pass for as
 // long as it runs. Such a disable of an output already disabled changes nothing: it is counted per
 // output instead of being journalled, so the journal and the emulator's memory stay small.
 
@@ -11,9 +11,11 @@
 #include "emulator/tdm_routes.h"
 #include "foundation/os/big_endian.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <map>
+#include <set>
 
 namespace Emulator {
 
@@ -48,8 +50,7 @@ public:
     {
         long long channel;
         if (arguments.size() == 1 && parse_number(arguments[0], channel) && is_channel(channel)) {
-            const Output& output = outputs_[channel];
-            lines.push_back(describe(static_cast<int>(channel)) + " repeats=" + std::to_string(output.repeats));
+            lines.push_back(describe(static_cast<int>(channel)) + " repeats=" + std::to_string(repeats_of(channel)));
             return true;
         }
         if (!arguments.empty())
@@ -95,7 +96,7 @@ private:
         Drive drive = Drive::disabled;
         uint8_t constant = 0;
         int32_t source = 0;
-        unsigned long long repeats = 0;  // disables of this channel while it was disabled
+        unsigned long long repeats = 0;  // disables of this channel while it was disabled, but for counting runs'
     };
 
     static int32_t word(const Call& call, size_t index) { return BigEndian::get_i32(call.record, 4 * index); }
@@ -120,7 +121,7 @@ private:
         int32_t source = word(call, 1);
         if (!target || !is_channel(source))
             return Answer::failure(EINVAL);
-        target->drive = Drive::source;
+        set_drive(*target, Drive::source);
         target->source = source;
         return {};
     }
@@ -132,7 +133,7 @@ private:
         Output* target = output(word(call, 0));
         if (!target)
             return Answer::failure(EINVAL);
-        target->drive = Drive::disabled;
+        set_drive(*target, Drive::disabled);
         return {};
     }
 
@@ -150,20 +151,42 @@ private:
         return repeated;
     }
 
-    // The same for the disables of the outputs from the first record's on, one after the other.
+    // The same for the disables of the outputs from the first record's on, one after the other:
+    // those up to the first driven output, counted for the whole stretch at once.
     size_t repeat_counted_disables(const uint8_t* first, size_t count)
     {
         const int32_t from = BigEndian::get_i32(first, 0);
-        size_t repeated = 0;
-        if (from >= 0)
-            for (; repeated < count && from + repeated < outputs_.size(); ++repeated) {
-                Output& target = outputs_[from + repeated];
-                if (target.drive != Drive::disabled)
-                    break;
-                ++target.repeats;
-            }
-        repeats_ += repeated;
-        return repeated;
+        if (!is_channel(from))
+            return 0;
+        long long end = std::min<long long>(from + static_cast<long long>(count), channel_count);
+        if (auto next_driven = driven_.lower_bound(from); next_driven != driven_.end())
+            end = std::min<long long>(end, *next_driven);
+        if (end > from) {
+            ++stretch_repeats_[from];
+            --stretch_repeats_[end];
+        }
+        repeats_ += end - from;
+        return static_cast<size_t>(end - from);
+    }
+
+    // All disables of the channel while it was disabled.
+    unsigned long long repeats_of(long long channel) const
+    {
+        long long stretches = 0;
+        for (long long from = 0; from <= channel; ++from)
+            stretches += stretch_repeats_[from];
+        return outputs_[channel].repeats + static_cast<unsigned long long>(stretches);
+    }
+
+    // Every change of a drive comes through here, which keeps driven_ true.
+    void set_drive(Output& target, Drive drive)
+    {
+        target.drive = drive;
+        const int32_t channel = static_cast<int32_t>(&target - outputs_.data());
+        if (drive == Drive::disabled)
+            driven_.erase(channel);
+        else
+            driven_.insert(channel);
     }
 
     Answer drive_constant(Call& call)
@@ -172,7 +195,7 @@ private:
         int32_t value = word(call, 1);
         if (!target || value < 0 || value > 255)
             return Answer::failure(EINVAL);
-        target->drive = Drive::constant;
+        set_drive(*target, Drive::constant);
         target->constant = static_cast<uint8_t>(value);
         return {};
     }
@@ -206,6 +229,10 @@ private:
     }
 
     std::array<Output, channel_count> outputs_{};
+    std::set<int32_t> driven_;  // the outputs that are not disabled
+    // The repeated disables of counting runs, each a stretch of outputs: +1 where a stretch
+    // begins and -1 where it ends, so that an output's count is the sum up to it.
+    std::array<long long, channel_count + 1> stretch_repeats_{};
     std::map<int32_t, uint8_t> remote_;
     unsigned long long repeats_ = 0;
 };

@@ -96,7 +96,8 @@ size_t PostedMessage::extend_run(const Request& request, size_t count)
     if (counting_ || (run_count_ == 1 && follows(request.record, first_.record, size))) {
         if (!counting_) {
             counting_ = true;
-            BigEndian::put_u16(message_, run_ + 2, static_cast<uint16_t>(BigEndian::get_u16(message_, run_ + 2) | counting_run));
+            const uint16_t first_length = BigEndian::get_u16(message_, run_ + 2);
+            BigEndian::put_u16(message_, run_ + 2, static_cast<uint16_t>(first_length | counting_run));
         }
         // The run's last record is not in the message: it is the first's with the count added.
         const uint32_t next = BigEndian::get_u32(first_.record, 0) + static_cast<uint32_t>(run_count_);
