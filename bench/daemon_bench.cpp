@@ -5,11 +5,7 @@
 // that come back and counts a round trip only when the answer to its own ping arrives (the daemon
 // also sends trunk status signals). The median, mean and 99th percentile of the round trips (with
 // 32 in flight, of a whole burst) are counters; TOVRASEL_BENCH_SPIN=1 keeps the cores awake while
-// measuring (core_spinners.h). Each row runs once, a fixed count, after a second of the same round
-// trips unmeasured: for some hundreds of milliseconds after the peer and the spinners start, the
-// scheduler often keeps the client and the peer on different cores, where every wake-up waits
-// for an interprocessor interrupt (~20 us on the virtual machines we measure on), and a round trip
-// costs four times what it does once they settle.
+// measuring (core_spinners.h). Each row runs once, a fixed count, after the round trips settle.
 
 #include "core_spinners.h"
 #include "tests/support/daemon_process.h"
@@ -179,16 +175,13 @@ private:
     pid_t pid_ = -1;
 };
 
-constexpr auto warm_up = std::chrono::seconds(1);
-
 void measure(benchmark::State& state, PingClient& client, const CoreSpinners& spinners)
 {
     const int in_flight = static_cast<int>(state.range(0));
-    for (const auto start = Clock::now(); Clock::now() - start < warm_up;)
-        if (!client.round_trips(in_flight)) {
-            state.SkipWithError("the peer stopped answering");
-            return;
-        }
+    if (!settle([&] { return client.round_trips(in_flight); })) {
+        state.SkipWithError("the peer stopped answering");
+        return;
+    }
     std::vector<double> round_trips_us;
     round_trips_us.reserve(state.max_iterations);
     for (auto _ : state) {
