@@ -52,8 +52,9 @@ void post_in(int fd, uint32_t code, const std::array<uint8_t, N>& record)
 // other: as many post_in() in that order, for about the cost of one on the emulator.
 void post_each_in(int fd, uint32_t code, const uint8_t* records, size_t size, size_t count);
 // Each message wakes the emulator, which on a virtual machine costs the sender tens of
-// microseconds when it wakes another core.
-constexpr int max_posted_wait_ms = 5;
+// microseconds when it wakes another core and unsettles where the scheduler keeps the daemon and
+// its controller for the next round trips; nothing waits for posted requests meanwhile.
+constexpr int max_posted_wait_ms = 20;
 // Sends the posted requests now.
 void flush_posted();
 // Milliseconds, rounded up, until the posted requests must leave: 0 when they must leave now, -1
