@@ -172,21 +172,27 @@ void HwMux::OnDPC()
     post_refresh();
 }
 
-// Within a run the disables are gathered and leave together at its end, before any other request.
+// Within a run the disables of neighbouring outputs are gathered and leave together, when the
+// next output to disable is not the neighbour or at the end of the run, before any other request.
 void HwMux::RefreshChannel(int index)
 {
     if (map_[index] != disabled)
         return;
-    if (refresh_count_ == refresh_batch)
+    if (refresh_count_ > 0 && static_cast<size_t>(index) != refresh_first_ + refresh_count_)
         post_refresh();
-    BigEndian::put_i32(refresh_records_.data(), 4 * refresh_count_++, first_output + index);
+    if (refresh_count_++ == 0)
+        refresh_first_ = static_cast<size_t>(index);
     if (!in_run_)
         post_refresh();
 }
 
 void HwMux::post_refresh()
 {
-    Device::post_each_in(fd_, disable_code, refresh_records_.data(), 4, refresh_count_);
+    if (refresh_count_ == 0)
+        return;
+    std::array<uint8_t, 4> record;
+    BigEndian::put_i32(record.data(), 0, first_output + static_cast<int>(refresh_first_));
+    Device::post_counting_in(fd_, disable_code, record.data(), record.size(), refresh_count_);
     refresh_count_ = 0;
 }
 

@@ -67,9 +67,10 @@ private:
     Fd fd_;
     std::array<uint16_t, output_count> map_{};
     uint32_t cursor_ = 0;
-    // The disables of the refresh run in progress (in_run_), their records one after the other.
+    // The disables of the refresh run in progress (in_run_) not sent yet: refresh_count_ outputs
+    // from the map index refresh_first_ on.
     bool in_run_ = false;
-    std::array<uint8_t, 4 * refresh_batch> refresh_records_;
+    size_t refresh_first_ = 0;
     size_t refresh_count_ = 0;
     Dpc refresh_;
 };

@@ -5,6 +5,8 @@
 #include "foundation/os/fixed_path.h"
 
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -355,6 +357,15 @@ int interface_request(int fd, uint32_t code, const char* name, uint32_t type, ui
     return result;
 }
 
+// A request on the device is about to be posted.
+void note_posted(uint64_t inode)
+{
+    if (posted.empty())
+        posted_since = std::chrono::steady_clock::now();
+    if (!posted_to(inode))
+        posted_devices().push_back(inode);
+}
+
 void post_each_in(int fd, uint32_t code, const uint8_t* records, size_t size, size_t count)
 {
     const uint64_t inode = emulated_inode(fd);
@@ -365,10 +376,7 @@ void post_each_in(int fd, uint32_t code, const uint8_t* records, size_t size, si
     }
     DeviceLink::Request request{DeviceLink::Argument::record, code, inode, 0, records, size};
     while (count > 0) {
-        if (posted.empty())
-            posted_since = std::chrono::steady_clock::now();
-        if (!posted_to(inode))
-            posted_devices().push_back(inode);
+        note_posted(inode);
         const size_t taken = posted.add(request, count);
         count -= taken;
         request.record += taken * size;
@@ -380,6 +388,33 @@ void post_each_in(int fd, uint32_t code, const uint8_t* records, size_t size, si
 }
 
 void post_in(int fd, uint32_t code, const uint8_t* record, size_t size) { post_each_in(fd, code, record, size, 1); }
+
+void post_counting_in(int fd, uint32_t code, const uint8_t* record, size_t size, size_t count)
+{
+    assert(size >= 4 && size <= DeviceLink::max_record);
+    const DeviceLink::Request first{DeviceLink::Argument::record, code, emulated_inode(fd), 0, record, size};
+    std::array<uint8_t, DeviceLink::max_record> spelt;
+    if (!first.inode) {
+        for (size_t i = 0; i < count; ++i) {
+            DeviceLink::counted_record(first, i, spelt.data());
+            ::ioctl(fd, static_cast<unsigned long>(code), spelt.data());
+        }
+        return;
+    }
+    DeviceLink::Request request = first;
+    for (size_t done = 0; done < count;) {
+        note_posted(first.inode);
+        done += posted.add_counting(request, count - done);
+        if (done == count)
+            break;
+        if (!send_posted()) {
+            drop_link();
+            return;
+        }
+        DeviceLink::counted_record(first, done, spelt.data());
+        request.record = spelt.data();
+    }
+}
 
 void flush_posted()
 {

@@ -51,6 +51,10 @@ void post_in(int fd, uint32_t code, const std::array<uint8_t, N>& record)
 // Posts `count` requests of one code on one device, their records of `size` bytes one after the
 // other: as many post_in() in that order, for about the cost of one on the emulator.
 void post_each_in(int fd, uint32_t code, const uint8_t* records, size_t size, size_t count);
+// Posts `count` requests of one code on one device whose records are `record` (4 to 4096 bytes)
+// with the leading 32-bit field (big-endian) one higher each, as the switch's refresh walks its
+// outputs: as many post_in() in that order, for a few octets on the emulator whatever the count.
+void post_counting_in(int fd, uint32_t code, const uint8_t* record, size_t size, size_t count);
 // Each message wakes the emulator, which on a virtual machine costs the sender tens of
 // microseconds when it wakes another core and unsettles where the scheduler keeps the daemon and
 // its controller for the next round trips; nothing waits for posted requests meanwhile.

@@ -88,25 +88,42 @@ bool PostedMessage::start_run(const Request& request)
     return true;
 }
 
+bool PostedMessage::counts_on(const Request& request) const
+{
+    // The run's last record is not in the message: it is the first's with the count added.
+    return (counting_ || run_count_ == 1) && request.size >= 4 &&
+           BigEndian::get_u32(request.record, 0) ==
+               static_cast<uint32_t>(BigEndian::get_u32(first_.record, 0) + run_count_) &&
+           same_after_counter(request.record, first_.record, request.size);
+}
+
+void PostedMessage::count_on(size_t more)
+{
+    if (!counting_) {
+        counting_ = true;
+        const uint16_t first_length = BigEndian::get_u16(message_, run_ + 2);
+        BigEndian::put_u16(message_, run_ + 2, static_cast<uint16_t>(first_length | counting_run));
+    }
+    run_count_ += more;
+    BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
+}
+
 size_t PostedMessage::extend_run(const Request& request, size_t count)
 {
     count = std::min(count, UINT16_MAX - run_count_);
     const size_t size = request.size;
     size_t more = 0;
-    if (counting_ || (run_count_ == 1 && follows(request.record, first_.record, size))) {
-        if (!counting_) {
-            counting_ = true;
-            const uint16_t first_length = BigEndian::get_u16(message_, run_ + 2);
-            BigEndian::put_u16(message_, run_ + 2, static_cast<uint16_t>(first_length | counting_run));
-        }
-        // The run's last record is not in the message: it is the first's with the count added.
+    if (counts_on(request)) {
         const uint32_t next = BigEndian::get_u32(first_.record, 0) + static_cast<uint32_t>(run_count_);
         for (const uint8_t* record = request.record;
              more < count && BigEndian::get_u32(record, 0) == static_cast<uint32_t>(next + more) &&
              same_after_counter(record, first_.record, size);
              record += size)
             ++more;
-    } else {
+        count_on(more);
+        return more;
+    }
+    if (!counting_) {
         // A record that follows the one before it may begin a counting run: the run ends there.
         const size_t room = size ? (sizeof message_ - length_) / size : count;
         const uint8_t* previous = message_ + length_ - size;
@@ -122,6 +139,22 @@ size_t PostedMessage::extend_run(const Request& request, size_t count)
     run_count_ += more;
     BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
     return more;
+}
+
+size_t PostedMessage::add_counting(const Request& first, size_t count)
+{
+    if (count == 0)
+        return 0;
+    size_t taken = 0;
+    if (!joins_run(first) || !counts_on(first)) {
+        if (!start_run(first))
+            return 0;
+        taken = 1;
+    }
+    const size_t more = std::min(count - taken, UINT16_MAX - run_count_);
+    if (more > 0)
+        count_on(more);
+    return taken + more;
 }
 
 size_t PostedMessage::add(const Request& request, size_t count)

@@ -78,6 +78,10 @@ public:
     // request.record, as many as fit in; returns how many. One whose record is within max_record
     // always fits in an empty message.
     size_t add(const Request& request, size_t count = 1);
+    // Appends `count` requests whose records are first.record (at least 4 bytes) with the leading
+    // field one higher each, as many as fit in; returns how many. Such requests take a few octets
+    // a run, whatever their count.
+    size_t add_counting(const Request& first, size_t count);
     // Makes the message one that asks for a reply.
     void ask_reply();
     void clear() { length_ = run_count_ = 0; }
@@ -88,6 +92,10 @@ private:
     // Takes as many of `count` requests that join the last run as fit in it, or begins a new run
     // with the first; returns how many it took.
     size_t extend_run(const Request& request, size_t count);
+    // Whether the request is the next of the last run counted on, as that run is or may become.
+    bool counts_on(const Request& request) const;
+    // Makes the last run a counting one that holds `more` requests more.
+    void count_on(size_t more);
 
     uint8_t message_[max_posted_message]{};
     size_t length_ = 0;

@@ -171,6 +171,33 @@ TEST(PostedMessage, RecordsThatCountUpTravelAsTheirFirstAndComeOutAsSent)
     EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, expected));
 }
 
+TEST(PostedMessage, ACountedPostGoesOnFromTheRunBeforeItAndTakesWhatFitsInAFullMessage)
+{
+    const Bytes first = numbered({100}, 2);
+    const Bytes listed = numbered({97, 98, 99}, 2);
+    PostedMessage message;
+    ASSERT_EQ(message.add({Argument::record, 0x80084D02, 7, 0, listed.data(), 6}, 3), 3u);
+    const size_t three = message.size();
+    ASSERT_EQ(message.add_counting({Argument::record, 0x80084D02, 7, 0, first.data(), 6}, 70000), 65532u);
+    EXPECT_EQ(message.size(), three);
+    ASSERT_EQ(message.add_counting({Argument::record, 0x80084D02, 7, 0, first.data(), 6}, 2), 2u);
+    // A run counts at most 65535: the second post begins a run of its own.
+    std::vector<uint32_t> outputs(65535);
+    std::iota(outputs.begin(), outputs.end(), 97);
+    outputs.insert(outputs.end(), {100, 101});
+    const Bytes records = numbered(outputs, 2);
+    std::vector<Taken> expected;
+    for (size_t at = 0; at < outputs.size(); ++at)
+        expected.push_back(taken({Argument::record, 0x80084D02, 7, 0, records.data() + 6 * at, 6}));
+    EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, expected));
+
+    // A message without room for another run takes none.
+    const Bytes filler(4 * 40000, 0x5A);
+    message.clear();
+    ASSERT_LT(message.add({Argument::record, 0x80044D03, 7, 0, filler.data(), 4}, 40000), 40000u);
+    EXPECT_EQ(message.add_counting({Argument::record, 0x80084D02, 7, 0, first.data(), 6}, 5), 0u);
+}
+
 TEST(PostedMessage, AMalformedRunIsNotTakenButTheRunsBeforeItAre)
 {
     const uint8_t record[] = {0, 0, 0x20, 1, 0, 0, 0x20, 2};

@@ -49,6 +49,9 @@ TEST(DeviceWithoutEmulator, OpenFailsWithENOENTAndRequestsAreIoctls)
 
 class DeviceWithEmulator : public ::testing::Test {
 protected:
+    // How many disables the emulated switch found their output disabled already.
+    unsigned long repeated_disables() { return std::stoul(board.state("/dev/hal").back().substr(18)); }
+
     testsupport::TempRoot root;
     testsupport::BoardEmulator board{root};
 };
@@ -184,7 +187,6 @@ TEST_F(DeviceWithEmulator, PostedRequestsWaitAndReachTheEmulatorInOrderBeforeAnO
     ASSERT_EQ(switch_write_byte(hal, 9000, 1), 0);
     ASSERT_EQ(switch_write_byte(hal, 9001, 2), 0);
     board.clear_journal();
-    auto repeated_disables = [&] { return std::stoul(board.state("/dev/hal").back().substr(18)); };
     const unsigned long repeats_before = repeated_disables();
 
     EXPECT_EQ(Device::posted_wait_ms(), -1);
@@ -220,6 +222,24 @@ TEST_F(DeviceWithEmulator, PostedRequestsWaitAndReachTheEmulatorInOrderBeforeAnO
         seen.push_back(entry.device + ' ' + entry.request + ' ' + entry.fields);
     EXPECT_EQ(seen, (std::vector<std::string>{"/dev/misc/gw-wd close file=2", "/dev/hal disable output=9003",
                                               "/dev/hal disable output=9004", "/dev/hal close file=1"}));
+}
+
+TEST_F(DeviceWithEmulator, ACountedPostReachesTheEmulatorAsEachOfItsRequests)
+{
+    Fd hal = Device::open("/dev/hal", O_RDWR);
+    ASSERT_TRUE(hal);
+    ASSERT_EQ(switch_write_byte(hal, 9003, 1), 0);
+    ASSERT_EQ(switch_write_byte(hal, 9004, 2), 0);
+    board.clear_journal();
+    const unsigned long repeats_before = repeated_disables();
+    std::array<uint8_t, 4> first;
+    BigEndian::put_i32(first.data(), 0, 9002);
+    Device::post_counting_in(hal, 0x80044D03, first.data(), first.size(), 4);
+    ASSERT_EQ(switch_write_byte(hal, 9006, 3), 0);
+    EXPECT_EQ(testsupport::switch_requests(board),
+              (std::vector<std::string>{"disable output=9003 -> 0", "disable output=9004 -> 0",
+                                        "write output=9006 value=3 -> 0"}));
+    EXPECT_EQ(repeated_disables(), repeats_before + 2);
 }
 
 TEST_F(DeviceWithEmulator, ConcurrentProcessesEachGetTheirOwnAnswers)
