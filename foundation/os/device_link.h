@@ -71,6 +71,11 @@ size_t put_reply(uint8_t* message, const Reply& reply);
 // A message of posted requests being built.
 class PostedMessage {
 public:
+    PostedMessage() = default;
+    // Not copied: the last run's first record is pointed at where this message holds it.
+    PostedMessage(const PostedMessage&) = delete;
+    PostedMessage& operator=(const PostedMessage&) = delete;
+
     bool empty() const { return length_ == 0; }
     const uint8_t* data() const { return message_; }
     size_t size() const { return length_; }
