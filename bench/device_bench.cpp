@@ -1,7 +1,7 @@
 // Driver requests through the board emulator. One ordinary request (a disable of the TDM switch,
 // answered) beside the reference, a bare SOCK_SEQPACKET round trip of the same sizes between two
 // processes: the emulator should add little to it; both after the round trips settle. Then the TDM
-// switch's refresh run, 128 disables posted at once that leave with those of the runs around them,
+// switch's refresh run, 128 neighbouring outputs' disables posted at once as the switch posts them,
 // over a million disables; the emulator's resident memory before and after is reported: the refresh
 // must not make it grow. TOVRASEL_BENCH_SPIN=1 keeps the cores awake during the round trips
 // (core_spinners.h).
@@ -143,11 +143,9 @@ void BM_SwitchRefreshRun(benchmark::State& state)
     }
     long before = resident_kib(board.pid());
     int output = 0;
-    std::array<uint8_t, 4 * refresh_run> run;
     for (auto _ : state) {
-        for (int i = 0; i < refresh_run; ++i)
-            BigEndian::put_i32(run.data(), 4 * i, 8192 + output++ % 2048);
-        Device::post_each_in(board.hal, disable_code, run.data(), 4, refresh_run);
+        Device::post_counting_in(board.hal, disable_code, disable_record(output).data(), 4, refresh_run);
+        output = (output + refresh_run) % 2048;
     }
     // An ordinary request waits for every posted one before it: the run's whole cost is in.
     Device::request_in(board.hal, disable_code, disable_record(0));

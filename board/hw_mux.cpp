@@ -51,10 +51,8 @@ bool HwMux::IsOpened()
     }
     fd_ = fd;
     std::clog << "hwMux: device opened" << std::endl;
-    for (int index = 0; index < output_count; ++index) {
-        post_disable(first_output + index);
-        map_[index] = disabled;
-    }
+    post_disable_all();
+    map_.fill(disabled);
     cursor_ = 0;
     refresh_.Activate();
     usleep(500);
@@ -76,11 +74,11 @@ int HwMux::request_disable(int output)
 
 // Nobody reads the result of the disables of the opening and the refresh: posted, so that many
 // runs cost the emulated board one message.
-void HwMux::post_disable(int output)
+void HwMux::post_disable_all()
 {
     std::array<uint8_t, 4> record;
-    BigEndian::put_i32(record.data(), 0, output);
-    Device::post_in(fd_, disable_code, record);
+    BigEndian::put_i32(record.data(), 0, first_output);
+    Device::post_counting_in(fd_, disable_code, record.data(), record.size(), output_count);
 }
 
 int HwMux::request_pair(uint32_t code, int first, int second)

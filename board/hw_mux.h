@@ -59,7 +59,8 @@ public:
 private:
     static bool is_output(int channel) { return channel >= first_output && channel < first_output + output_count; }
     void set_entry(int channel, uint16_t value);
-    void post_disable(int output);
+    // Disables every output, in order.
+    void post_disable_all();
     void post_refresh();
     int request_disable(int output);
     int request_pair(uint32_t code, int first, int second);

@@ -18,20 +18,6 @@ constexpr size_t open_header = 5;
 constexpr size_t request_header = 18;
 constexpr size_t reply_header = 8;
 
-// Whether two records of `size` (at least 4) bytes agree beyond their leading 32-bit field; the
-// switch's refresh records are that field alone.
-bool same_after_counter(const uint8_t* record, const uint8_t* other, size_t size)
-{
-    return size == 4 || std::memcmp(record + 4, other + 4, size - 4) == 0;
-}
-
-// Whether a record is the one before it with the leading 32-bit field one higher.
-bool follows(const uint8_t* record, const uint8_t* previous, size_t size)
-{
-    return size >= 4 && BigEndian::get_u32(record, 0) == static_cast<uint32_t>(BigEndian::get_u32(previous, 0) + 1) &&
-           same_after_counter(record, previous, size);
-}
-
 }  // namespace
 
 size_t put_open(uint8_t* message, const Open& open)
@@ -64,7 +50,7 @@ size_t put_reply(uint8_t* message, const Reply& reply)
     return reply_header + reply.size;
 }
 
-bool PostedMessage::joins_run(const Request& request) const
+bool PostedMessage::same_kind(const Request& request) const
 {
     return run_count_ > 0 && run_count_ < UINT16_MAX && request.code == first_.code && request.inode == first_.inode &&
            request.size == first_.size && request.argument == first_.argument && request.value == first_.value;
@@ -94,7 +80,7 @@ bool PostedMessage::counts_on(const Request& request) const
     return (counting_ || run_count_ == 1) && request.size >= 4 &&
            BigEndian::get_u32(request.record, 0) ==
                static_cast<uint32_t>(BigEndian::get_u32(first_.record, 0) + run_count_) &&
-           same_after_counter(request.record, first_.record, request.size);
+           std::memcmp(request.record + 4, first_.record + 4, request.size - 4) == 0;
 }
 
 void PostedMessage::count_on(size_t more)
@@ -108,53 +94,27 @@ void PostedMessage::count_on(size_t more)
     BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
 }
 
-size_t PostedMessage::extend_run(const Request& request, size_t count)
-{
-    count = std::min(count, UINT16_MAX - run_count_);
-    const size_t size = request.size;
-    size_t more = 0;
-    if (counts_on(request)) {
-        const uint32_t next = BigEndian::get_u32(first_.record, 0) + static_cast<uint32_t>(run_count_);
-        for (const uint8_t* record = request.record;
-             more < count && BigEndian::get_u32(record, 0) == static_cast<uint32_t>(next + more) &&
-             same_after_counter(record, first_.record, size);
-             record += size)
-            ++more;
-        count_on(more);
-        return more;
-    }
-    if (!counting_) {
-        // A record that follows the one before it may begin a counting run: the run ends there.
-        const size_t room = size ? (sizeof message_ - length_) / size : count;
-        const uint8_t* previous = message_ + length_ - size;
-        for (const uint8_t* record = request.record; more < std::min(count, room) && !follows(record, previous, size);
-             previous = record, record += size)
-            ++more;
-        if (size > 0)
-            std::memcpy(message_ + length_, request.record, more * size);
-        length_ += more * size;
-    }
-    if (more == 0)
-        return start_run(request) ? 1 : 0;
-    run_count_ += more;
-    BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
-    return more;
-}
-
 size_t PostedMessage::add_counting(const Request& first, size_t count)
 {
-    if (count == 0)
-        return 0;
+    uint8_t record[max_record];  // the first record of the requests not taken yet
+    Request rest = first;
     size_t taken = 0;
-    if (!joins_run(first) || !counts_on(first)) {
-        if (!start_run(first))
-            return 0;
-        taken = 1;
+    while (taken < count) {
+        if (taken > 0) {
+            counted_record(first, taken, record);
+            rest.record = record;
+        }
+        if (!same_kind(rest) || !counts_on(rest)) {
+            if (!start_run(rest))
+                break;
+            ++taken;
+        }
+        const size_t more = std::min(count - taken, UINT16_MAX - run_count_);
+        if (more > 0)
+            count_on(more);
+        taken += more;
     }
-    const size_t more = std::min(count - taken, UINT16_MAX - run_count_);
-    if (more > 0)
-        count_on(more);
-    return taken + more;
+    return taken;
 }
 
 size_t PostedMessage::add(const Request& request, size_t count)
@@ -162,11 +122,24 @@ size_t PostedMessage::add(const Request& request, size_t count)
     Request next = request;
     size_t taken = 0;
     while (taken < count) {
-        const size_t more = joins_run(next) ? extend_run(next, count - taken) : start_run(next) ? 1 : 0;
+        if (!same_kind(next) || counting_) {
+            if (!start_run(next))
+                break;
+            next.record += next.size;
+            ++taken;
+            continue;
+        }
+        const size_t room = next.size ? (sizeof message_ - length_) / next.size : count;
+        const size_t more = std::min({count - taken, room, UINT16_MAX - run_count_});
         if (more == 0)
             break;
+        if (next.size > 0)
+            std::memcpy(message_ + length_, next.record, more * next.size);
         next.record += more * next.size;
+        length_ += more * next.size;
+        run_count_ += more;
         taken += more;
+        BigEndian::put_u16(message_, run_, static_cast<uint16_t>(run_count_));
     }
     return taken;
 }

@@ -92,11 +92,10 @@ public:
     void clear() { length_ = run_count_ = 0; }
 
 private:
-    bool joins_run(const Request& request) const;
+    // Whether the request differs from the last run's first only in its record, and the run has
+    // room for another.
+    bool same_kind(const Request& request) const;
     bool start_run(const Request& request);
-    // Takes as many of `count` requests that join the last run as fit in it, or begins a new run
-    // with the first; returns how many it took.
-    size_t extend_run(const Request& request, size_t count);
     // Whether the request is the next of the last run counted on, as that run is or may become.
     bool counts_on(const Request& request) const;
     // Makes the last run a counting one that holds `more` requests more.

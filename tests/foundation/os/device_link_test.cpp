@@ -119,54 +119,79 @@ Bytes numbered(const std::vector<uint32_t>& outputs, size_t tail = 0)
     return records;
 }
 
-TEST(PostedMessage, RecordsThatCountUpTravelAsTheirFirstAndComeOutAsSent)
+// Requests of `first`'s kind whose records come one after the other in `records`.
+std::vector<Taken> each(const Request& first, const Bytes& records)
+{
+    std::vector<Taken> requests;
+    for (size_t at = 0; at < records.size(); at += first.size) {
+        Request request = first;
+        request.record = records.data() + at;
+        requests.push_back(taken(request));
+    }
+    return requests;
+}
+
+TEST(PostedMessage, CountedRequestsTravelAsTheirFirstAndComeOutAsSent)
 {
     // The switch's refresh: 128 outputs a pass from where the last pass ended, the 2048 outputs
-    // over and over, some driven (left out) and one alone between two driven ones.
+    // over and over, some driven (left out) and one alone between two driven ones; each stretch
+    // of neighbours posted at once.
     std::vector<uint32_t> outputs;
-    for (uint32_t pass = 0, cursor = 0; pass < 200; ++pass)
-        for (int i = 0; i < 128; ++i, cursor = (cursor + 1) % 2048)
-            if (cursor % 500 != 7 && cursor != 1000 && cursor != 1002)
-                outputs.push_back(8192 + cursor);
-    const Bytes records = numbered(outputs);
     PostedMessage message;
-    std::vector<Taken> expected;
-    for (size_t at = 0; at < outputs.size(); at += 100) {
-        const size_t some = std::min<size_t>(100, outputs.size() - at);
-        ASSERT_EQ(message.add({Argument::record, 0x80044D03, 7, 0, records.data() + 4 * at, 4}, some), some);
+    const Request disable{Argument::record, 0x80044D03, 7, 0, nullptr, 4};
+    for (uint32_t pass = 0, cursor = 0; pass < 200; ++pass) {
+        std::vector<uint32_t> stretch;
+        auto post = [&] {
+            if (stretch.empty())
+                return;
+            const Bytes first = numbered({stretch.front()});
+            Request request = disable;
+            request.record = first.data();
+            ASSERT_EQ(message.add_counting(request, stretch.size()), stretch.size());
+            outputs.insert(outputs.end(), stretch.begin(), stretch.end());
+            stretch.clear();
+        };
+        for (int i = 0; i < 128; ++i, cursor = (cursor + 1) % 2048) {
+            if (cursor % 500 == 7 || cursor == 1000 || cursor == 1002 || cursor == 0)
+                post();
+            if (cursor % 500 != 7 && cursor != 1000 && cursor != 1002)
+                stretch.push_back(8192 + cursor);
+        }
+        post();
     }
-    for (size_t at = 0; at < outputs.size(); ++at)
-        expected.push_back(taken({Argument::record, 0x80044D03, 7, 0, records.data() + 4 * at, 4}));
     // Under ten runs of 26 octets in each of the 13 cycles of 2048 outputs, not 4 octets a request.
     EXPECT_LT(message.size(), 13 * 10 * 26u);
-    EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, expected));
+    EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, each(disable, numbered(outputs))));
 
-    // The count goes on through the top of its range; records that differ beyond it, a count
-    // past a run's limit and record-less requests travel as runs of their own.
+    // The count goes on through the top of its range; a post whose record differs beyond the
+    // counter, a count past a run's limit and listed requests after a counting run travel as runs
+    // of their own.
     const Bytes wrapping = numbered({0xFFFFFFFE, 0xFFFFFFFF, 0, 1});
     const Bytes tailed = numbered({5, 6}, 2);
-    Bytes differing = tailed;
-    differing.back() = 0x44;
+    Bytes differing = numbered({7, 8}, 2);
+    differing[4] = differing[10] = 0x44;
     std::vector<uint32_t> upwards(70000);
     std::iota(upwards.begin(), upwards.end(), 0);
     const Bytes long_count = numbered(upwards);
-    const std::vector<std::pair<Request, size_t>> sent = {
-        {{Argument::record, 0x80044D03, 7, 0, wrapping.data(), 4}, 4},
-        {{Argument::record, 0x80084D02, 7, 0, tailed.data(), 6}, 2},
-        {{Argument::record, 0x80084D02, 7, 0, differing.data(), 6}, 2},
-        {{Argument::record, 0x80044D03, 8, 0, long_count.data(), 4}, 70000},
-        {{Argument::value, 0x80044300, 8, 5, nullptr, 0}, 3},
+    const std::vector<std::pair<Request, const Bytes*>> sent = {
+        {{Argument::record, 0x80044D03, 7, 0, nullptr, 4}, &wrapping},
+        {{Argument::record, 0x80084D02, 7, 0, nullptr, 6}, &tailed},
+        {{Argument::record, 0x80084D02, 7, 0, nullptr, 6}, &differing},
+        {{Argument::record, 0x80044D03, 8, 0, nullptr, 4}, &long_count},
     };
     message.clear();
-    expected.clear();
-    for (const auto& [first, count] : sent) {
-        ASSERT_EQ(message.add(first, count), count);
-        for (size_t index = 0; index < count; ++index) {
-            Request request = first;
-            request.record += index * first.size;
-            expected.push_back(taken(request));
-        }
+    std::vector<Taken> expected;
+    for (auto [first, records] : sent) {
+        first.record = records->data();
+        const size_t count = records->size() / first.size;
+        ASSERT_EQ(message.add_counting(first, count), count);
+        const std::vector<Taken> requests = each(first, *records);
+        expected.insert(expected.end(), requests.begin(), requests.end());
     }
+    const Bytes listed = numbered({70000, 70001});
+    ASSERT_EQ(message.add({Argument::record, 0x80044D03, 8, 0, listed.data(), 4}, 2), 2u);
+    const std::vector<Taken> requests = each({Argument::record, 0x80044D03, 8, 0, nullptr, 4}, listed);
+    expected.insert(expected.end(), requests.begin(), requests.end());
     EXPECT_LT(message.size(), 200u);
     EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, expected));
 }
@@ -174,22 +199,19 @@ TEST(PostedMessage, RecordsThatCountUpTravelAsTheirFirstAndComeOutAsSent)
 TEST(PostedMessage, ACountedPostGoesOnFromTheRunBeforeItAndTakesWhatFitsInAFullMessage)
 {
     const Bytes first = numbered({100}, 2);
-    const Bytes listed = numbered({97, 98, 99}, 2);
+    const Bytes before = numbered({97}, 2);
     PostedMessage message;
-    ASSERT_EQ(message.add({Argument::record, 0x80084D02, 7, 0, listed.data(), 6}, 3), 3u);
+    ASSERT_EQ(message.add_counting({Argument::record, 0x80084D02, 7, 0, before.data(), 6}, 3), 3u);
     const size_t three = message.size();
-    ASSERT_EQ(message.add_counting({Argument::record, 0x80084D02, 7, 0, first.data(), 6}, 70000), 65532u);
+    ASSERT_EQ(message.add_counting({Argument::record, 0x80084D02, 7, 0, first.data(), 6}, 65532), 65532u);
     EXPECT_EQ(message.size(), three);
     ASSERT_EQ(message.add_counting({Argument::record, 0x80084D02, 7, 0, first.data(), 6}, 2), 2u);
     // A run counts at most 65535: the second post begins a run of its own.
     std::vector<uint32_t> outputs(65535);
     std::iota(outputs.begin(), outputs.end(), 97);
     outputs.insert(outputs.end(), {100, 101});
-    const Bytes records = numbered(outputs, 2);
-    std::vector<Taken> expected;
-    for (size_t at = 0; at < outputs.size(); ++at)
-        expected.push_back(taken({Argument::record, 0x80084D02, 7, 0, records.data() + 6 * at, 6}));
-    EXPECT_EQ(decode(message.data(), message.size()), std::make_pair(true, expected));
+    EXPECT_EQ(decode(message.data(), message.size()),
+              std::make_pair(true, each({Argument::record, 0x80084D02, 7, 0, nullptr, 6}, numbered(outputs, 2))));
 
     // A message without room for another run takes none.
     const Bytes filler(4 * 40000, 0x5A);
