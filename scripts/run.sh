@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the daemon, the board emulator and the test controller, and runs the
 # gateway on the emulated board, fitted as emulator/boards/default.board says, in a fresh root until
-# Ctrl-C. TOVRASEL_PORT chooses the controller port.
+# Ctrl-C, which also removes the root. TOVRASEL_PORT chooses the controller port.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,6 +28,7 @@ cleanup() {
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
+  rm -rf "$root"
 }
 trap cleanup EXIT
 trap 'exit 0' INT TERM
@@ -53,7 +54,7 @@ Talk to it from another terminal with the test controller, one message per line 
     build/controller --port $port          # then type messages; Ctrl-D ends
 
 It serves one controller at a time. Status dump: kill -USR2 $daemon; cat $root/var/log/server-status
-Stop with Ctrl-C.
+Stop with Ctrl-C; the root goes with it.
 
 EOF
 wait "$daemon"
