@@ -162,8 +162,9 @@ bool MonitoringCtl::OnCommand(const LGCP::Command& command)
 
 void MonitoringCtl::OnSignal(const LGCP::Signal& signal)
 {
+    // A BRI line shares its number with an E1 trunk, but only E1 trunks have framers.
     const ACP::TrunkStatus* status = signal.get_trunkStatus();
-    if (!status)
+    if (!status || status->get_type().getValue() != ACP::TrunkType::e1)
         return;
     const int trunk = status->get_trunk().getValue();
     const auto state = ACP::TrunkState::NamedNumber(status->get_state().getValue());

@@ -34,7 +34,7 @@ public:
     void OnDisconnect() override;
     // Claims the display command only.
     bool OnCommand(const LGCP::Command& command) override;
-    // Follows the trunk status reports in the framers' state.
+    // Follows the E1 trunk status reports in the framers' state.
     void OnSignal(const LGCP::Signal& signal) override;
 
     void OnDisplayCMD(const LGCP::DisplayParams& params);

@@ -207,6 +207,14 @@ TEST_F(SnmpLink, TheMonitoringServicePushesItsWholeStateOncePerPassOfAgentsComin
     EXPECT_EQ(pushes(qx), first + 2);
     EXPECT_NE(vask.texts[vask.texts.size() - 2].find("name \"e1StatusDsc\", index 1 }, value \"No Carrier\""),
               std::string::npos);
+
+    // The BRI line of the same number is no E1 framer: its reports change nothing.
+    ASSERT_TRUE(signal.setFromValueNotation(
+        "trunkStatus : { trunk 0, state normal, slips 0, lossBF 0, lossCarrier 0, lossAIS 0, lossRAI 0, "
+        "name \"bri\", clockMaster FALSE, type bri }"));
+    service.OnSignal(signal);
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(pushes(vask), first + 2);
 }
 
 }  // namespace

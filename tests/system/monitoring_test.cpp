@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -50,11 +51,16 @@ Strings set_messages(const Strings& texts)
     return sets;
 }
 
+// The full push an agent gets when it connects or a trunk state changed, told from single items
+// by the software build, which only the full push carries.
+bool full_push(const std::string& text) { return text.find("\"softwareBuild\"") != std::string::npos; }
+
 class Monitoring : public ::testing::Test {
 protected:
-    Monitoring()
+    // A quiet board sends no trunk status reports.
+    explicit Monitoring(bool quiet_board = true)
     {
-        Gateway::Options options = Gateway::quiet();
+        Gateway::Options options = quiet_board ? Gateway::quiet() : Gateway::Options();
         options.start = false;
         gateway = std::make_unique<Gateway>(options);
     }
@@ -292,6 +298,50 @@ TEST_F(Monitoring, DisplayedStatusesReachTheAgentsAtOnceAndAgainWithTheWholeStat
     for (const Strings* items : {&board, &phone, &counters})
         for (const std::string& item : *items)
             EXPECT_EQ(std::count(whole.begin(), whole.end(), item), items == &phone ? 2 : 1) << item;
+}
+
+// The board with its trunk status reports, sent each second while a controller is connected:
+// one for each of the four E1 trunks and one for each of the eight BRI lines.
+class MonitoringOfAReportingBoard : public Monitoring {
+protected:
+    MonitoringOfAReportingBoard() : Monitoring(false) {}
+};
+
+TEST_F(MonitoringOfAReportingBoard, OnlyE1ReportsDriveTheFramersAndAStateThatHoldsIsPushedOnce)
+{
+    // Framers 1 and 2, whose driver texts leave their state to the trunk reports.
+    for (const char* file : {"0", "1"})
+        gateway->root.write_file(std::string("/proc/driver/hdlc/peb22554/") + file, "Loss of Signal          : yes\n");
+    // E1 trunk 0 without carrier beside BRI line 0 up; E1 trunk 1 in service beside BRI line 1
+    // without carrier (its line status register left 0).
+    gateway->board.set("/dev/maintenance", "trunk 0 state=2 lossCarrier=1");
+    gateway->board.set("/dev/hal", "spi 0 51 0xC5");
+    testsupport::FakeSnmpAgent vask;
+    start("[snmpagent]\nhost=" + vask.host() + "\nname=vask\n");
+    ASSERT_TRUE(eventually([&] { return !set_messages(vask.messages()).empty(); }, answer_time));
+    const size_t before = vask.texts.size();
+    auto controller = gateway->controller();
+
+    // The framers' new states make one full push; as they hold, pings keep the agent alive.
+    size_t push = 0;
+    ASSERT_TRUE(eventually([&] {
+        const Strings& texts = vask.messages();
+        push = size_t(std::find_if(texts.begin() + long(before), texts.end(), full_push) - texts.begin());
+        return push < texts.size();
+    }, answer_time));
+    const std::string ping = "{ pdu command : ping : NULL }";
+    ASSERT_TRUE(eventually([&] {
+        const Strings& texts = vask.messages();
+        return std::find(texts.begin() + long(push), texts.end(), ping) != texts.end();
+    }, milliseconds(30000))) << std::count_if(vask.texts.begin() + long(push), vask.texts.end(), full_push)
+                               << " full pushes and no ping";
+    EXPECT_EQ(std::count_if(vask.texts.begin() + long(push), vask.texts.end(), full_push), 1);
+    Strings framers;
+    for (const std::string& item : set_items({vask.texts[push]}))
+        if (item.rfind("e1Connected", 0) == 0 || item.rfind("e1StatusDsc", 0) == 0)
+            framers.push_back(item);
+    EXPECT_EQ(framers, (Strings{"e1Connected[1]=0", "e1StatusDsc[1]=No Carrier", "e1Connected[2]=1",
+                                "e1StatusDsc[2]=Synchronized"}));
 }
 
 }  // namespace
