@@ -97,6 +97,8 @@ std::string to_string(unsigned value) { return std::to_string(value); }
 
 MonitoringDataHolder::MonitoringDataHolder()
 {
+    // A process killed while it wrote a file leaves its temporary file, at any depth.
+    remove_stale_temporaries(fixed_path(tree));
     ClearMonitorFiles();
     std::list<INet4::Addr> addresses;
     if (Net::ifconfig(addresses, Net::if_private) > 0)

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -10,10 +11,20 @@
 
 namespace {
 
+constexpr char temporary_prefix[] = ".tmp.";
+
 // One temporary entry per directory and process is enough: the process writes one file at a time.
 std::string temporary_beside(const std::string& path)
 {
-    return path.substr(0, path.rfind('/') + 1) + ".tmp." + std::to_string(getpid());
+    return path.substr(0, path.rfind('/') + 1) + temporary_prefix + std::to_string(getpid());
+}
+
+// ".tmp." and a process id.
+bool temporary_name(const std::string& name)
+{
+    const size_t digits = sizeof temporary_prefix - 1;
+    return name.size() > digits && name.compare(0, digits, temporary_prefix) == 0 &&
+           name.find_first_not_of("0123456789", digits) == std::string::npos;
 }
 
 }  // namespace
@@ -54,6 +65,20 @@ bool StatusFile::commit()
         return false;
     temporary_.clear();
     return true;
+}
+
+void remove_stale_temporaries(const std::string& directory)
+{
+    namespace fs = std::filesystem;
+    std::error_code error, ignored;
+    std::vector<fs::path> stale;
+    // Links to directories are not entered: only the tree itself is cleared.
+    for (fs::recursive_directory_iterator entry(directory, fs::directory_options::skip_permission_denied, error), end;
+         !error && entry != end; entry.increment(error))
+        if (temporary_name(entry->path().filename().string()) && !fs::is_directory(entry->symlink_status(ignored)))
+            stale.push_back(entry->path());
+    for (const fs::path& path : stale)
+        fs::remove(path, ignored);
 }
 
 bool safe_file_name(const std::string& text)

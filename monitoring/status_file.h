@@ -26,6 +26,10 @@ private:
     FILE* stream_ = nullptr;
 };
 
+// Removes the temporary files that writers killed mid-write left anywhere under directory, its
+// subdirectories too; links are not followed.
+void remove_stale_temporaries(const std::string& directory);
+
 // Whether a text from outside may name one entry of the monitoring tree: not empty, not "." or
 // "..", free of "/" and NUL, at most 255 bytes.
 bool safe_file_name(const std::string& text);

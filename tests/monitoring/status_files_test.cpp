@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -83,6 +84,34 @@ TEST_F(StatusFiles, EachValueLandsInItsFileWithExactlyItsContent)
     holder.reset();
     for (const auto& entry : fs::directory_iterator(root / "/var/monitoring"))
         EXPECT_TRUE(entry.is_directory() && !fs::is_empty(entry.path())) << entry.path();
+}
+
+TEST_F(StatusFiles, AStartAlsoClearsTheTemporaryFilesOfWritersKilledMidWriteBelowTheTopLevel)
+{
+    holder.reset();
+    root.write_file("/elsewhere/.tmp.41", "not ours");
+    const std::string tree = root / "/var/monitoring/";
+    for (const char* left : {"dip", ".tmp.40", "s/1/.tmp.4321", "term_cnts/.tmp.99", "controller/10.9.8.7/.tmp.55"})
+        root.write_file(std::string("/var/monitoring/") + left, "partly");
+    fs::create_symlink(tree + "controller/10.9.8.7", tree + "controller/.tmp.77");
+    // Kept: the values, names that only look alike, and what a link leads to outside the tree.
+    const std::vector<std::string> kept{"s/1/n", "s/1/.tmp.", "s/1/.tmp.12a", "term_cnts/router",
+                                        "controller/10.9.8.7/status"};
+    for (const std::string& name : kept)
+        root.write_file("/var/monitoring/" + name, "value");
+    fs::create_directory_symlink(root / "/elsewhere", tree + "s/outside");
+
+    holder = std::make_unique<MonitoringDataHolder>();
+    std::vector<std::string> left;
+    for (auto entry = fs::recursive_directory_iterator(tree); entry != fs::recursive_directory_iterator(); ++entry)
+        if (!entry->is_directory() || entry->is_symlink())
+            left.push_back(entry->path().string().substr(tree.size()));
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = kept;
+    expected.push_back("s/outside");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(root.read_file("/elsewhere/.tmp.41"), "not ours");
 }
 
 TEST_F(StatusFiles, TextsThatAreNoSafeNameWriteNothingAndAreKeptAllTheSame)
