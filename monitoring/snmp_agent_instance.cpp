@@ -61,6 +61,7 @@ void SnmpAgentInstance::Activate(IniFile::SubSection& subsection)
     const std::string text = address_.GetString();
     connector_ = std::make_unique<Control::ConnectorNet>(text.substr(0, text.find(':')), address_.port());
     connector_->service_name(header_);
+    connector_->frame_layer_name(header_);
     connector_->Bind(this);
     connector_->Activate();
 }

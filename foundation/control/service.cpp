@@ -100,6 +100,8 @@ const std::string& Service::service_name() const { return stream_->trace_name();
 
 void Service::service_name(const std::string& name) { stream_->set_trace_name(name); }
 
+void Service::frame_layer_name(const std::string& name) { tpkt_->set_name(name); }
+
 uint32_t Service::GetOverflowCounter() const { return stream_->overflow_counter(); }
 
 const Measure& Service::get_read_measure() const { return stream_->read_measure(); }

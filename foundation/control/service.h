@@ -53,6 +53,9 @@ public:
 
     const std::string& service_name() const;
     void service_name(const std::string& name);
+    // Names the framing layer: its lines about a stream that breaks the framing begin with the
+    // name instead of "(no name)".
+    void frame_layer_name(const std::string& name);
     uint32_t GetOverflowCounter() const;
     const Measure& get_read_measure() const;
     const Measure& get_write_measure() const;

@@ -9,6 +9,8 @@
 #include "foundation/reactor/timer.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 class Tpkt_protocol : public Protocol {
 public:
@@ -19,6 +21,10 @@ public:
     static constexpr unsigned reassembly_timeout_ms = 3000;
 
     Tpkt_protocol() = default;
+
+    // Names the layer; its lines begin with the name, "(no name)" until it has one.
+    void set_name(const std::string& name) { name_.emplace(name.c_str()); }
+    const Protocol_name& name() const override { return name_ ? *name_ : Protocol::name(); }
 
     void local_prepare_head(Packet& p) override;
     void local_activate() override;
@@ -42,6 +48,7 @@ private:
     void receive_body(Packet& chunk);
     void deliver();
 
+    std::optional<Protocol_name_str> name_;
     Timer timer_;
     State state_ = idle;
     // In len_2 the length's high byte; in body the payload bytes still missing.

@@ -109,6 +109,10 @@ TEST_F(SnmpLink, ItemsReachTheAgentsOfTheirTypesPingsKeepThemAndSilentOnesAreDro
                                        link.agents()[0]->state() == SnmpAgentInstance::connection_lost; }));
     EXPECT_EQ(link.agents()[1]->state(), SnmpAgentInstance::connected);
     EXPECT_EQ(std::count(lemzgw.texts.begin(), lemzgw.texts.end(), ping), 7);
+    // Bytes that are no frame are logged under the name of the agent that sent them.
+    ASSERT_EQ(send(qx.peer, "\x07", 1, MSG_NOSIGNAL), 1);
+    const std::string bad_start = "snmpagent.4 " + qx.host() + " bad TPKT packet start.\n";
+    EXPECT_TRUE(at(35000, [&] { return debug.text().find(bad_start) != std::string::npos; })) << debug.text();
 
     // The TPKT frames as they came, read by tshark as segments of one TCP stream to the TPKT port
     // (their payloads are no transport PDUs, which tshark would look for inside).
