@@ -115,16 +115,16 @@ TEST_F(SnmpLink, ItemsReachTheAgentsOfTheirTypesPingsKeepThemAndSilentOnesAreDro
     EXPECT_TRUE(at(35000, [&] { return debug.text().find(bad_start) != std::string::npos; })) << debug.text();
 
     // The TPKT frames as they came, read by tshark as segments of one TCP stream to the TPKT port
-    // (their payloads are no transport PDUs, which tshark would look for inside).
-    if (foundationtest::tshark_available()) {
-        std::string framing;
-        for (const auto& frame : vask.frames)
-            framing += "3|" + std::to_string(frame.size()) + "||\n";
-        EXPECT_EQ(foundationtest::tshark_fields(vask.frames, "-T 40000,102",
-                                                "--disable-protocol cotp -T fields -E separator='|' -e tpkt.version "
-                                                "-e tpkt.length -e _ws.expert -e _ws.malformed"),
-                  framing);
-    }
+    // (their payloads are no transport PDUs, which tshark would look for inside). The test set-up
+    // installs tshark: without it the wire goes unchecked, which is a failure, not a pass.
+    ASSERT_TRUE(foundationtest::tshark_available()) << "tshark or text2pcap is missing";
+    std::string framing;
+    for (const auto& frame : vask.frames)
+        framing += "3|" + std::to_string(frame.size()) + "||\n";
+    EXPECT_EQ(foundationtest::tshark_fields(vask.frames, "-T 40000,102",
+                                            "--disable-protocol cotp -T fields -E separator='|' -e tpkt.version "
+                                            "-e tpkt.length -e _ws.expert -e _ws.malformed"),
+              framing);
 
     // The bytes of the batch, read by an independent decoder: Erlang/OTP's ASN.1 coder.
     const std::string export_file = testsupport::build_program("asn1/gen/export/MON.asn");
