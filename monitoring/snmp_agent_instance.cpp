@@ -22,6 +22,9 @@ namespace {
 
 constexpr unsigned ping_ms = 5000;
 constexpr int32_t silence_limit_ms = 30000;
+// What may wait for an agent beyond its socket's own buffer: several whole-state pushes. An
+// agent that leaves more unread reads nothing at all, and the reactor must not wait for it.
+constexpr size_t send_queue_limit = 256 * 1024;
 
 }  // namespace
 
@@ -62,6 +65,7 @@ void SnmpAgentInstance::Activate(IniFile::SubSection& subsection)
     connector_ = std::make_unique<Control::ConnectorNet>(text.substr(0, text.find(':')), address_.port());
     connector_->service_name(header_);
     connector_->frame_layer_name(header_);
+    connector_->LimitSendQueue(send_queue_limit);
     connector_->Bind(this);
     connector_->Activate();
 }

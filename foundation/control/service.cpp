@@ -52,6 +52,14 @@ void Service::Send(const char* data, int length)
                       << Tpkt_protocol::max_payload << "." << std::endl;
             return;
         }
+        const size_t frame = Tpkt_protocol::header_size + unsigned(length);
+        if (send_queue_limit_ != 0 && queued_bytes() + frame > send_queue_limit_) {
+            if (verbose_)
+                std::cerr << service_name() << ": send queue overflow, " << queued_bytes()
+                          << " bytes unsent; connection dropped." << std::endl;
+            Disconnect();
+            return;
+        }
         static Profile::Point prepare_point("Control::Service::Send [1]");
         prepare_point.begin();
         Packet p;
@@ -89,6 +97,14 @@ void Service::Send(const char* data, int length)
         break;
     }
 }
+
+void Service::LimitSendQueue(size_t limit)
+{
+    send_queue_limit_ = limit;
+    stream_->set_queue_writes(limit != 0);
+}
+
+size_t Service::queued_bytes() const { return stream_->unsent(); }
 
 void Service::Release()
 {

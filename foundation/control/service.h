@@ -11,6 +11,7 @@
 #include "foundation/reactor/dpc.h"
 #include "foundation/reactor/measure.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +47,14 @@ public:
     // a line. Without a peer the request is ignored: the first of each absence with a line, the
     // rest only counted.
     void Send(const char* data, int length);
+    // Makes sends never wait for a peer that does not read: what its socket does not take at once
+    // waits, up to limit bytes with the frame headers, and goes out as the socket takes it. A
+    // message that would pass the limit is not sent: the connection is dropped as by Disconnect,
+    // with a line that begins with the service name. Without it (a limit of 0, the default) a
+    // send waits up to 1000 ms for room and then drops the connection. Chosen before Activate.
+    void LimitSendQueue(size_t limit);
+    // Bytes of sent messages, frame headers included, that wait for the socket to take them.
+    size_t queued_bytes() const;
     // Requests ignored without a line since the peer went away.
     unsigned long ignored_sends() const { return ignored_sends_; }
     // Closes the stream socket without telling anyone and drops any partial frame.
@@ -88,6 +97,8 @@ private:
     // Whether a request was ignored already in this absence of a peer: only that one is logged.
     bool ignore_logged_ = false;
     unsigned long ignored_sends_ = 0;
+    // 0: sends wait for room instead.
+    size_t send_queue_limit_ = 0;
     StrmProtocol* stream_;
     Tpkt_protocol* tpkt_;
     Dpc deactivation_;

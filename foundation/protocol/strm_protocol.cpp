@@ -58,7 +58,7 @@ int StrmProtocol::attach(Fd fd)
 
 void StrmProtocol::release()
 {
-    answers_.clear();
+    unsent_.clear();
     if (!fd_)
         return;
     read_event_.Release();
@@ -77,8 +77,9 @@ void StrmProtocol::local_activate()
 
 void StrmProtocol::local_deactivate()
 {
-    // Answers given before the end still go out; a failure has ended the layer already.
-    if (!write_answers())
+    // Answers given before the end still go out (when queueing, what the socket takes now); a
+    // failure has ended the layer already.
+    if (!write_unsent())
         return;
     release();
     on_deactivate(new Protocol_status_success(this));
@@ -89,6 +90,8 @@ void StrmProtocol::on_event(int, short revents)
     // Data that came with a hang-up is read first; the end of the stream then shows in the read.
     if (revents & POLLERR)
         on_error("pollerr: " + error_text());
+    else if ((revents & POLLOUT) && !write_unsent())
+        return;
     else if (revents & POLLIN)
         do_read();
     else if (revents & POLLHUP)
@@ -129,7 +132,7 @@ void StrmProtocol::do_read()
     delivering_ = true;
     on_message(p);
     delivering_ = false;
-    write_answers();
+    write_unsent();
 }
 
 void StrmProtocol::drop_input()
@@ -149,45 +152,55 @@ void StrmProtocol::on_error(const std::string& text)
 void StrmProtocol::message(Packet& p)
 {
     p.passert(!p.is_null(), "null packet");
-    if (delivering_)
-        answers_.insert(answers_.end(), p.data(), p.data() + p.length());
-    else
+    if (!delivering_ && !queue_writes_) {
         write_all(p.data(), p.length());
+        return;
+    }
+    unsent_.insert(unsent_.end(), p.data(), p.data() + p.length());
+    if (!delivering_)
+        write_unsent();
 }
 
-bool StrmProtocol::write_answers()
+bool StrmProtocol::write_unsent()
 {
-    if (answers_.empty())
+    if (unsent_.empty())
         return true;
-    const std::vector<unsigned char> answers = std::move(answers_);
-    answers_.clear();
-    return write_all(answers.data(), answers.size());
+    if (!queue_writes_) {
+        const std::vector<unsigned char> answers = std::move(unsent_);
+        unsent_.clear();
+        return write_all(answers.data(), answers.size());
+    }
+    write_measure_.begin();
+    const ssize_t sent = send_now(unsent_.data(), unsent_.size());
+    if (sent < 0) {
+        write_failed();
+        return false;
+    }
+    unsent_.erase(unsent_.begin(), unsent_.begin() + sent);
+    if (sent > 0)
+        log_write_success();
+    write_measure_.end();
+    // Room for the rest is waited for by the reactor, not here.
+    const short events = unsent_.empty() ? POLLIN : POLLIN | POLLOUT;
+    if (read_event_.fd() && read_event_.events() != events)
+        read_event_.Schedule(read_event_.fd(), events);
+    return true;
 }
 
 bool StrmProtocol::write_all(const unsigned char* next, size_t left)
 {
     const uint32_t start_ms = Mux::milliseconds();
     write_measure_.begin();
-    while (left > 0) {
-        // Non-blocking whatever the socket's mode, so that the wait below bounds the write.
-        const ssize_t n = send(fd_, next, left, MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n > 0) {
-            next += n;
-            left -= size_t(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            const std::string text = error_text();
-            write_measure_.end();
-            std::cerr << ext::header(this) << "write error";
-            put_queues(std::cerr);
-            std::cerr << ", error=" << text << std::endl;
-            ++overflow_counter_;
-            on_error("write error: " + text);
+    for (;;) {
+        const ssize_t sent = send_now(next, left);
+        if (sent < 0) {
+            write_failed();
             return false;
         }
+        next += sent;
+        left -= size_t(sent);
+        if (left == 0)
+            break;
         // A full buffer, or a write that took nothing: wait for room.
         if (!wait_writable(start_ms)) {
             write_measure_.end();
@@ -199,13 +212,47 @@ bool StrmProtocol::write_all(const unsigned char* next, size_t left)
             return false;
         }
     }
-    if (trace_) {
-        std::clog << ext::header(this) << "write success";
-        put_queues(std::clog);
-        std::clog << std::endl;
-    }
+    log_write_success();
     write_measure_.end();
     return true;
+}
+
+ssize_t StrmProtocol::send_now(const unsigned char* data, size_t length)
+{
+    size_t sent = 0;
+    while (sent < length) {
+        // Non-blocking whatever the socket's mode: only the callers decide whether to wait.
+        const ssize_t n = send(fd_, data + sent, length - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0)
+            sent += size_t(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return -1;
+        else
+            break;
+    }
+    return ssize_t(sent);
+}
+
+void StrmProtocol::write_failed()
+{
+    const std::string text = error_text();
+    write_measure_.end();
+    std::cerr << ext::header(this) << "write error";
+    put_queues(std::cerr);
+    std::cerr << ", error=" << text << std::endl;
+    ++overflow_counter_;
+    on_error("write error: " + text);
+}
+
+void StrmProtocol::log_write_success() const
+{
+    if (!trace_)
+        return;
+    std::clog << ext::header(this) << "write success";
+    put_queues(std::clog);
+    std::clog << std::endl;
 }
 
 bool StrmProtocol::wait_writable(uint32_t start_ms)

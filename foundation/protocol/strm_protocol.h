@@ -2,10 +2,12 @@
 
 // The bottom layer of a byte-stream stack: owns a connected stream socket, hands up whatever
 // one read brings (no framing) and writes every packet handed down completely before it
-// returns, blocking the reactor for at most 1000 ms in all. Packets handed down while a read is
-// being handed up (the answers to what it brought) are written together once it has been: one
-// system call for a burst of answers instead of one each. A socket failure detaches the socket
-// and sends a failure status up the stack.
+// returns, blocking the reactor for at most 1000 ms in all; or, set to queue writes, never
+// waits: what the socket does not take at once stays in the layer, in order, and goes out as the
+// socket takes it (the owner bounds it by unsent()). Packets handed down while a read is being
+// handed up (the answers to what it brought) are written together once it has been: one system
+// call for a burst of answers instead of one each. A socket failure detaches the socket and
+// sends a failure status up the stack.
 
 #include "foundation/os/fd.h"
 #include "foundation/protocol/protocol.h"
@@ -53,6 +55,11 @@ public:
 
     void PutHeader(std::ostream& out) const;
 
+    // Whether writes queue what the socket does not take instead of waiting; off at first.
+    void set_queue_writes(bool on) { queue_writes_ = on; }
+    // Bytes handed down and not written yet.
+    size_t unsent() const { return unsent_.size(); }
+
     void set_trace_name(const std::string& name) { trace_name_ = name; }
     const std::string& trace_name() const { return trace_name_; }
     // Logs every successful read and write on the debug stream.
@@ -68,10 +75,16 @@ private:
     ssize_t receive_into(void* room, size_t size);
     // Reads and drops what arrived when the pool has no packet for it.
     void drop_input();
-    // Writes the answers gathered while a read was handed up; false when that ended the layer.
-    bool write_answers();
+    // Writes the unsent bytes: all of them within the budget, or, queueing writes, what the
+    // socket takes now, watching it for room while some are left. False when that ended the layer.
+    bool write_unsent();
     // Writes all of it within the budget; false when that failed and ended the layer.
     bool write_all(const unsigned char* data, size_t length);
+    // Sends what the socket takes without waiting: the byte count, or -1 (errno set) on a failure.
+    ssize_t send_now(const unsigned char* data, size_t length);
+    // Logs and counts a write that failed, and ends the layer.
+    void write_failed();
+    void log_write_success() const;
     // Waits for room in the send buffer within the budget that started at start_ms.
     bool wait_writable(uint32_t start_ms);
     // ", sendbuf=..., recvbuf=..., free=..., inq=..., outq=..."
@@ -86,5 +99,6 @@ private:
     Measure write_measure_;
     uint32_t overflow_counter_ = 0;
     bool delivering_ = false;
-    std::vector<unsigned char> answers_;
+    bool queue_writes_ = false;
+    std::vector<unsigned char> unsent_;
 };

@@ -3,7 +3,7 @@
 // An SNMP agent process as the gateway's agent link meets it: a loopback TCP port bound before its
 // address goes into a configuration, and the connection the link makes to it, read with the
 // project's MON coder. Until it listens, connects to it are refused, so that a test decides when
-// the link comes up.
+// the link comes up; it reads only when messages() is called.
 
 #include "support/controller_pair.h"
 #include "support/daemon_process.h"
@@ -36,6 +36,15 @@ struct FakeSnmpAgent {
     FakeSnmpAgent& operator=(const FakeSnmpAgent&) = delete;
 
     std::string host() const { return "127.0.0.1:" + std::to_string(port); }
+
+    // Leaves the connection, unread bytes and all; messages() then takes the link's next one.
+    void drop_connection()
+    {
+        close(peer);
+        peer = -1;
+        closed = false;
+        pending.clear();
+    }
 
     // The messages received so far, in collapsed value notation; the frames as they came.
     const std::vector<std::string>& messages()

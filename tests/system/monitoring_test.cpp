@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -298,6 +299,57 @@ TEST_F(Monitoring, DisplayedStatusesReachTheAgentsAtOnceAndAgainWithTheWholeStat
     for (const Strings* items : {&board, &phone, &counters})
         for (const std::string& item : *items)
             EXPECT_EQ(std::count(whole.begin(), whole.end(), item), items == &phone ? 2 : 1) << item;
+}
+
+TEST_F(Monitoring, AgentsThatStopReadingNeverStallTheDaemonAndAreDroppedAndConnectedAgain)
+{
+    // Two agents that read nothing more once they have had the whole state.
+    testsupport::FakeSnmpAgent vask, qx;
+    start("[snmpagent]\nhost=" + vask.host() + "\nname=vask\n[snmpagent]\nhost=" + qx.host() + "\nname=lemzgw.qx\n");
+    ASSERT_TRUE(eventually([&] { return !set_messages(vask.messages()).empty() && !set_messages(qx.messages()).empty(); },
+                           answer_time));
+    const std::string vask_overflow = "snmpagent.vask " + vask.host() + ": send queue overflow, ";
+    const std::string qx_overflow = "snmpagent.lemzgw.qx " + qx.host() + ": send queue overflow, ";
+    auto lines = [&](const std::string& start) {
+        std::istringstream errors(gateway->daemon->errors());
+        int count = 0;
+        for (std::string line; std::getline(errors, line);)
+            count += line.rfind(start, 0) == 0;
+        return count;
+    };
+
+    // Set commands go to every agent at once: the controller's go on until both agents are dropped,
+    // each answered without waiting for them. A write that waited for an agent would hold the
+    // reactor for its whole budget of 1000 ms before it gave up.
+    auto controller = gateway->controller();
+    // Four values that each stay below the 16K a PER length takes unfragmented: 60000 bytes a message.
+    std::string commands;
+    for (const char* name : {"a", "b", "c", "d"})
+        commands += std::string(commands.empty() ? "" : ", ") + "{ uniq 1, id name : { section \"s\", name \"" + name +
+                    "\", index 1 }, value \"" + std::string(15000, 'v') + "\" }";
+    milliseconds longest(0);
+    for (int seq = 1; (lines(vask_overflow) == 0 || lines(qx_overflow) == 0) && seq <= 1000; ++seq) {
+        const auto sent = std::chrono::steady_clock::now();
+        controller->send("{ seq " + std::to_string(seq) + ", pdu command : display : snmp-set : { commands { " +
+                         commands + " } } }");
+        ASSERT_EQ(controller->next(answer_time), "{ seq " + std::to_string(seq) + ", pdu response : success : NULL }");
+        longest = std::max(longest, std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - sent));
+    }
+    EXPECT_LT(longest.count(), 1000);
+    EXPECT_EQ(lines(vask_overflow), 1);
+    EXPECT_EQ(lines(qx_overflow), 1);
+    EXPECT_EQ(gateway->daemon->errors().find("write timeout"), std::string::npos);
+
+    // Each is connected again as after any loss, and has the whole state again.
+    for (testsupport::FakeSnmpAgent* agent : {&vask, &qx}) {
+        agent->drop_connection();
+        const size_t before = agent->texts.size();
+        EXPECT_TRUE(eventually([&] {
+            const Strings& texts = agent->messages();
+            return std::find_if(texts.begin() + long(before), texts.end(), full_push) != texts.end();
+        }, milliseconds(30000))) << agent->host();
+    }
+    EXPECT_EQ(lines(vask_overflow), 1);
 }
 
 // The board with its trunk status reports, sent each second while a controller is connected:

@@ -125,4 +125,62 @@ TEST_F(ConnectorNetTest, AddressThatDoesNotParseIsRetriedUntilDeactivatedNeverTa
     EXPECT_LT(accept4(server, nullptr, nullptr, SOCK_CLOEXEC), 0);
 }
 
+TEST_F(ConnectorNetTest, ALimitedSendQueueNeverWaitsForAPeerThatDoesNotReadAndDropsItWhenFull)
+{
+    LineLog out(std::cout), errors(std::cerr);
+    ASSERT_EQ(listen(server, 1), 0);
+    Control::ConnectorNet connector("127.0.0.1", port);
+    connector.service_name("agent");
+    connector.LimitSendQueue(64 * 1024);
+    connector.Bind(&receiver);
+    ASSERT_TRUE(connector.Activate());
+    ASSERT_TRUE(run_until([&] { return receiver.connects == 1; }));
+    const int accepted = accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
+    ASSERT_GE(accepted, 0);
+    Strings sent;
+    std::string frames;
+    auto send_next = [&] {
+        std::string message = std::to_string(sent.size()) + ":";
+        message.resize(8000, char('a' + sent.size() % 26));
+        sent.push_back(message);
+        frames += tpkt_frame(message);
+        connector.Send(message.data(), int(message.size()));
+    };
+
+    // Sends return at once though the peer reads nothing: what its socket cannot take waits.
+    while (connector.queued_bytes() == 0 && sent.size() < 10000)
+        send_next();
+    ASSERT_GT(connector.queued_bytes(), 0u);
+    send_next();
+    EXPECT_EQ(connector.state(), State::Connected);
+    // As the peer reads, the rest goes out as its socket takes it, whole and in order.
+    std::string received;
+    ASSERT_TRUE(run_until([&] { return (received += read_some(accepted, 0)).size() >= frames.size(); }));
+    EXPECT_TRUE(received == frames) << received.size() << " bytes received of " << frames.size();
+    EXPECT_EQ(connector.queued_bytes(), 0u);
+
+    // A peer that leaves more unread than the queue holds is dropped, with one line, and the link
+    // connects again as after any loss.
+    const size_t reached = frames.size();
+    while (connector.state() == State::Connected && sent.size() < 20000)
+        send_next();
+    send_next();
+    ASSERT_EQ(errors.lines.size(), 2u);
+    EXPECT_THAT(errors.lines[0].text,
+                testing::MatchesRegex("agent: send queue overflow, [0-9]+ bytes unsent; connection dropped\\."));
+    EXPECT_EQ(errors.lines[1].text, "control connection " + target + " closed.");
+    ASSERT_TRUE(run_until([&] { return receiver.connects == 2; }, limit_ms, warp_ms));
+    EXPECT_EQ(receiver.events, (Strings{"connect", "disconnect", "connect"}));
+    EXPECT_EQ(errors.lines.size(), 2u);
+    // The peer got whole frames in order up to the end, the last one maybe cut short.
+    const timeval patience{10, 0};
+    setsockopt(accepted, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char buffer[65536];
+    for (ssize_t n; (n = recv(accepted, buffer, sizeof buffer, 0)) > 0;)
+        received.append(buffer, size_t(n));
+    EXPECT_GT(received.size(), reached);
+    EXPECT_TRUE(received == frames.substr(0, received.size())) << received.size() << " bytes received";
+    close(accepted);
+}
+
 }  // namespace
