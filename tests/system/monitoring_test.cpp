@@ -320,22 +320,18 @@ TEST_F(Monitoring, AgentsThatStopReadingNeverStallTheDaemonAndAreDroppedAndConne
 
     // Set commands go to every agent at once: the controller's go on until both agents are dropped,
     // each answered without waiting for them. A write that waited for an agent would hold the
-    // reactor for its whole budget of 1000 ms before it gave up.
+    // reactor for its whole budget of 1000 ms and then say "write timeout".
     auto controller = gateway->controller();
     // Four values that each stay below the 16K a PER length takes unfragmented: 60000 bytes a message.
     std::string commands;
     for (const char* name : {"a", "b", "c", "d"})
         commands += std::string(commands.empty() ? "" : ", ") + "{ uniq 1, id name : { section \"s\", name \"" + name +
                     "\", index 1 }, value \"" + std::string(15000, 'v') + "\" }";
-    milliseconds longest(0);
     for (int seq = 1; (lines(vask_overflow) == 0 || lines(qx_overflow) == 0) && seq <= 1000; ++seq) {
-        const auto sent = std::chrono::steady_clock::now();
         controller->send("{ seq " + std::to_string(seq) + ", pdu command : display : snmp-set : { commands { " +
                          commands + " } } }");
         ASSERT_EQ(controller->next(answer_time), "{ seq " + std::to_string(seq) + ", pdu response : success : NULL }");
-        longest = std::max(longest, std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - sent));
     }
-    EXPECT_LT(longest.count(), 1000);
     EXPECT_EQ(lines(vask_overflow), 1);
     EXPECT_EQ(lines(qx_overflow), 1);
     EXPECT_EQ(gateway->daemon->errors().find("write timeout"), std::string::npos);
