@@ -152,12 +152,18 @@ void LAPD_NT_user::receive(Packet& frame, bool response)
 void LAPD_NT_user::on_I(Packet& frame, unsigned ns, unsigned nr, bool p)
 {
     line() << "received I frame" << std::endl;
-    if (ns == vr_) {
+    // A poll is answered at once. Otherwise the frame is acknowledged by the next I frame to the
+    // terminal, or by an RR when none leaves now: the terminal need not wait for its T200 to ask.
+    const bool in_sequence = ns == vr_;
+    if (in_sequence) {
         vr_ = (vr_ + 1) & 127;
         if (p)
             tx_S(rr, true, false);
-        if (frame.length() <= 4 + 3)
+        if (frame.length() <= 4 + 3) {
+            if (!p)
+                tx_S(rr, false, false);
             return;
+        }
         call_reference_ = frame[4 + 2] & 0x7F;
         frame.pull(4);
         lapd_->send_to_layer3(frame);
@@ -168,7 +174,8 @@ void LAPD_NT_user::on_I(Packet& frame, unsigned ns, unsigned nr, bool p)
         return;
     if (!ack_queue(nr))
         return unassign();
-    acknowledged();
+    if (!acknowledged() && in_sequence && !p)
+        tx_S(rr, false, false);
 }
 
 void LAPD_NT_user::on_RR(bool command, bool pf, unsigned nr)
@@ -264,9 +271,17 @@ void LAPD_NT_user::retransmit()
     for (unsigned n = ack_queue_.count(); n > 0; --n) {
         Packet frame;
         ack_queue_.get(frame);
-        Packet copy = frame;
-        lapd_->send_to_layer1(copy);
         ack_queue_.put(frame);
+        // With the current N(R): the one it first carried may be older than an acknowledgement
+        // sent since, which the terminal would take for a sequence error.
+        Packet again = frame;
+        try {
+            again.pull(4);
+        } catch (const std::bad_alloc&) {
+            continue;  // no block for the copy: it goes with the next retransmission
+        }
+        push_i_header(again, vr_, frame[2] >> 1);
+        lapd_->send_to_layer1(again);
     }
 }
 
@@ -307,15 +322,17 @@ bool LAPD_NT_user::send_waiting()
     return sent;
 }
 
-void LAPD_NT_user::acknowledged()
+bool LAPD_NT_user::acknowledged()
 {
-    if (send_waiting() || !ack_queue_.empty()) {
+    const bool sent = send_waiting();
+    if (sent || !ack_queue_.empty()) {
         state_ = wait_answer;
         start_link_timer(t200_ms);
-        return;
+    } else {
+        state_ = assigned;
+        start_link_timer(idle_ms);
     }
-    state_ = assigned;
-    start_link_timer(idle_ms);
+    return sent;
 }
 
 void LAPD_NT_user::on_timer()
@@ -375,14 +392,19 @@ bool LAPD_NT_user::tx_I(Packet& p, unsigned nr, unsigned ns)
     } catch (const std::bad_alloc&) {
         return false;
     }
-    frame.push(uint8_t(nr << 1 | 1));
-    frame.push(uint8_t(ns << 1));
-    frame.push(uint8_t(tei_ << 1 | 1));
-    frame.push(0x02);
+    push_i_header(frame, nr, ns);
     ack_queue_.put(frame);
     Packet copy = frame;
     lapd_->send_to_layer1(copy);
     return true;
+}
+
+void LAPD_NT_user::push_i_header(Packet& frame, unsigned nr, unsigned ns) const
+{
+    frame.push(uint8_t(nr << 1 | 1));
+    frame.push(uint8_t(ns << 1));
+    frame.push(uint8_t(tei_ << 1 | 1));
+    frame.push(0x02);
 }
 
 }  // namespace ISDN

@@ -55,6 +55,9 @@ private:
     void tx_S(uint8_t type, bool pf, bool command);
     // Sends the message as an I frame and keeps it for retransmission; false when the pool is dry.
     bool tx_I(Packet& p, unsigned nr, unsigned ns);
+    // The I frame header, a command with P set, in front of the message.
+    void push_i_header(Packet& frame, unsigned nr, unsigned ns) const;
+    // The unacknowledged I frames again, each with the current N(R).
     void retransmit();
     // Whether the terminal's N(R) acknowledges only what was sent; frames it acknowledges leave the
     // acknowledgement queue.
@@ -63,8 +66,9 @@ private:
     void set_unbusy();
     // Sends waiting messages while the terminal is not busy and fewer than seven are unacknowledged.
     bool send_waiting();
-    // The terminal acknowledged something: idle again, or waiting for the rest.
-    void acknowledged();
+    // The terminal acknowledged something: idle again, or waiting for the rest. Whether waiting
+    // messages went out.
+    bool acknowledged();
     void start_link_timer(unsigned ms);
     void on_check_timer();
     std::ostream& line() const;

@@ -102,10 +102,6 @@ TEST(LapdLibpri, TwoBasicRateTerminalsGetTheirTeisHearASetupAndOnlyTheAnsweringO
     testsupport::TempRoot dir;
     FrozenClock clock;
     PriTerminals line(2, dir / "/ptmp");
-    // A basic-rate terminal sends one frame at a time, and the network acknowledges only when polled:
-    // the terminals poll after 100 ms.
-    for (auto& terminal : line.terminals)
-        pri_set_timer(terminal->pri, PRI_TIMER_T200, 100);
     line.link->activate();
     auto up = [&] {
         for (auto& terminal : line.terminals)

@@ -178,10 +178,10 @@ TEST(LapdNt, FramesFromATerminalActAsTheirTypeAndDirectionSay)
         {{"02 81 1F"}, "", false},
         {{"02 81 87"}, "", false},
         // An I frame out of sequence is rejected with F = P; one in sequence without a message moves
-        // V(R) only.
+        // V(R) and is acknowledged.
         {{"00 81 00 00 AA BB CC DD"}, "00 81 09 02", true},
         {{"00 81 00 01 AA BB CC DD"}, "00 81 09 03", true},
-        {{"00 81 02 00 08"}, "", true},
+        {{"00 81 02 00 08"}, "00 81 01 04", true},
         // An N(R) that acknowledges what was never sent ends the link, whatever frame carries it.
         {{"00 81 01 0A"}, "", false},
         {{"00 81 05 0A"}, "", false},
@@ -201,6 +201,33 @@ TEST(LapdNt, FramesFromATerminalActAsTheirTypeAndDirectionSay)
         EXPECT_EQ(nt.up, "") << frames;
         EXPECT_EQ(nt.holds_tei(clock), row.keeps) << frames;
     }
+}
+
+TEST(LapdNt, ATerminalsIFramesAreAcknowledgedWithoutAPollAndFramesSentAgainCarryTheCurrentNR)
+{
+    FrozenClock clock;
+    NtTerminal nt;
+    // Nothing to send: an RR, F = 0; polled: F = 1.
+    nt.rx("00 81 02 00 08 01 85 7D");
+    EXPECT_EQ(nt.take(), "00 81 01 04");
+    nt.rx("00 81 04 01 08 01 85 7D");
+    EXPECT_EQ(nt.take(), "00 81 01 07");
+    // Eight messages: seven go out, the eighth waits for room. A frame that makes the room is
+    // acknowledged by the waiting message, which goes out instead of an RR.
+    for (int n = 1; n <= 8; ++n)
+        nt.send("08 01 05 75 0" + std::to_string(n));
+    const std::string window = nt.take();
+    EXPECT_EQ(window.substr(window.rfind('|') + 1), "02 81 0C 07 08 01 05 75 07");
+    nt.rx("00 81 06 02 08 01 85 7D");
+    EXPECT_EQ(nt.take(), "02 81 0E 09 08 01 05 75 08");
+    // The frames the terminal has not acknowledged go again when T200 runs out, acknowledging what
+    // the terminal sent since they first went.
+    nt.rx("00 81 08 02 08 01 85 7D");
+    EXPECT_EQ(nt.take(), "00 81 01 0A");
+    clock.advance(1000);
+    EXPECT_EQ(nt.take(), "02 81 02 0B 08 01 05 75 02|02 81 04 0B 08 01 05 75 03|02 81 06 0B 08 01 05 75 04|"
+                         "02 81 08 0B 08 01 05 75 05|02 81 0A 0B 08 01 05 75 06|02 81 0C 0B 08 01 05 75 07|"
+                         "02 81 0E 0B 08 01 05 75 08");
 }
 
 TEST(LapdNt, ABusyTerminalGetsItsMessagesWhenItIsReadyAgainAndARejectResendsWhatItDidNotTake)

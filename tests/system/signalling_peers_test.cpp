@@ -189,8 +189,6 @@ TEST_F(PeerTest, ABasicRateNetworkSideGivesLibpriATeiAndCarriesItsCallBothWays)
 {
     PriOnLine line(true, 6);
     testsupport::PriInstance& peer = line.peer;
-    // The network acknowledges only when polled: the terminal polls after 100 ms.
-    pri_set_timer(peer.pri, PRI_TIMER_T200, 100);
     PeerSession session(*controller, [&] { peer.run_timers(); });
     send({"{ seq 1, slot 1, pdu command : create : pstn : isdn : { type bri, trunk 2, log 0, side network : NULL } }",
           "{ seq 2, slot 2, pdu command : create : trunk_bri : { trunk 1, timeslot 2 } }",
