@@ -50,7 +50,7 @@ void LAPD_NT_user::assign()
     vr_ = mark_ = vs_ = 0;
     state_ = assigned;
     // A terminal that takes the entity over takes over none of its predecessor's calls.
-    call_reference_ = -1;
+    calls_.clear();
     tx_U(sabme, true, true);
     busy_ = checking_ = false;
     send_queue_.clear();
@@ -84,7 +84,7 @@ void LAPD_NT_user::on_check_timer()
 
 bool LAPD_NT_user::message(Packet& p)
 {
-    if (state_ == unassigned || call_reference_ < 0 || p.length() < 3 || (p[2] & 0x7F) != call_reference_)
+    if (state_ == unassigned || !calls_.on_network_message(p))
         return false;
     if (busy_ || ack_queue_.count() >= window_k || !send_queue_.empty()) {
         // Behind the others, or as soon as the terminal takes frames again.
@@ -164,8 +164,8 @@ void LAPD_NT_user::on_I(Packet& frame, unsigned ns, unsigned nr, bool p)
                 tx_S(rr, false, false);
             return;
         }
-        call_reference_ = frame[4 + 2] & 0x7F;
         frame.pull(4);
+        calls_.on_terminal_message(frame);
         lapd_->send_to_layer3(frame);
     } else {
         tx_S(rej, p, false);

@@ -8,6 +8,7 @@
 #include "foundation/packet/packet.h"
 #include "foundation/reactor/timer.h"
 #include "signalling/clean_queue.h"
+#include "signalling/isdn/terminal_calls.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -83,7 +84,7 @@ private:
     Timer link_timer_;  // idle poll in state assigned, T200 in state wait_answer
     Timer check_timer_;
     uint32_t retransmissions_ = 0;
-    int call_reference_ = -1;  // of the last I frame received with a message; none yet
+    TerminalCalls calls_;
     bool busy_ = false;
     unsigned int log_ = 0;
     CleanQueue<Packet, 135> send_queue_;  // messages waiting for the terminal

@@ -142,6 +142,54 @@ TEST(LapdLibpri, TwoBasicRateTerminalsGetTheirTeisHearASetupAndOnlyTheAnsweringO
     expect_clean(dir / "/ptmp");
 }
 
+TEST(LapdLibpri, ABasicRateTerminalsTwoCallsBothHearTheNetworkWhichAcknowledgesWithoutBeingPolled)
+{
+    testsupport::TempRoot dir;
+    FrozenClock clock;
+    PriTerminals line(1, dir / "/two-calls");
+    PriInstance& terminal = *line.terminals[0];
+    // One frame outstanding at a time, and a poll for the acknowledgement only after 30 s: each frame
+    // after the first leaves only once the network has acknowledged the one before of its own accord.
+    pri_set_timer(terminal.pri, PRI_TIMER_K, 1), pri_set_timer(terminal.pri, PRI_TIMER_T200, 30000);
+    line.link->activate();
+    ASSERT_TRUE(line.run_until([&] { return terminal.saw(PRI_EVENT_DCHAN_UP) && line.teis[0]; }, 5000));
+
+    q931_call* placed[2];
+    for (int channel : {1, 2})
+        pri_call(terminal.pri, placed[channel - 1] = pri_new_call(terminal.pri), PRI_TRANS_CAP_SPEECH, channel, 1, 0,
+                 nullptr, PRI_UNKNOWN, nullptr, PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN,
+                 PRI_LAYER_1_ALAW);
+    ASSERT_TRUE(line.run_until([&] { return line.messages.size() == 2; }, 10000)) << line.messages.size();
+    const unsigned char first = line.messages[0].at(2), second = line.messages[1].at(2);
+    EXPECT_EQ(line.messages[0].at(3), 0x05);
+    EXPECT_EQ(line.messages[1].at(3), 0x05);
+    ASSERT_NE(first, second);
+    // The controller asks about both calls, the first one last: each enquiry is answered.
+    auto statuses = [&](unsigned char call) {
+        return std::count_if(line.messages.begin(), line.messages.end(),
+                             [&](auto& m) { return m.at(2) == call && m.at(3) == 0x7D; });
+    };
+    line.send({0x08, 0x01, uint8_t(second | 0x80), 0x75});
+    line.send({0x08, 0x01, uint8_t(first | 0x80), 0x75});
+    EXPECT_TRUE(line.run_until([&] { return statuses(first) == 1 && statuses(second) == 1; }, 10000));
+
+    // The line loses the next enquiry; the terminal then clears its second call. When T200 runs out
+    // the enquiry goes again, acknowledging the DISCONNECT too, and the terminal answers it without
+    // resetting its link.
+    const auto resets = [&] {
+        return std::count_if(line.heard.begin(), line.heard.end(), [](auto& f) { return (f.at(2) | 0x10) == 0x7F; });
+    };
+    const auto resets_before = resets();
+    line.lose_i_frames = 1;
+    line.send({0x08, 0x01, uint8_t(first | 0x80), 0x75});
+    pri_hangup(terminal.pri, placed[1], PRI_CAUSE_NORMAL_CLEARING);
+    ASSERT_TRUE(line.run_until([&] { return line.messages.back().at(3) == 0x45; }, 10000)) << "a DISCONNECT";
+    clock.advance(1000);
+    EXPECT_TRUE(line.run_until([&] { return statuses(first) == 2; }, 10000));
+    EXPECT_EQ(resets(), resets_before);
+    expect_clean(dir / "/two-calls");
+}
+
 }  // namespace
 
 #else

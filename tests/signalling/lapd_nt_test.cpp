@@ -113,6 +113,57 @@ TEST(LapdNt, BroadcastsASetupRoutesTheCallToItsTerminalAndKeepsSevenFramesOutsta
     EXPECT_EQ(nt.take(), "");
 }
 
+TEST(LapdNt, AMessageFromAboveGoesToTheTerminalHoldingItsCallByValueAndFlagUntilItsReleaseComplete)
+{
+    FrozenClock clock;
+    NtOwner nt;
+    nt.link->activate();
+    nt.rx("FC FF 03 0F 01 00 01 FF"), nt.rx("FC FF 03 0F 02 00 01 FF");
+    // The controller's call 1 is answered by TEI 65; TEI 64 places calls 1 and 2 of its own.
+    nt.send("08 01 01 05 04 03 80 90 A3");
+    nt.rx("00 83 00 00 08 01 81 07");
+    nt.rx("00 81 00 00 08 01 01 05 A1"), nt.rx("00 81 02 00 08 01 02 05 A1");
+    EXPECT_EQ(nt.up, "08 01 81 07|08 01 01 05 A1|08 01 02 05 A1|");
+    nt.take();
+    // The network's messages for a call carry the other flag than the terminal's own.
+    nt.send("08 01 81 4D");
+    EXPECT_EQ(nt.take(), "02 81 00 05 08 01 81 4D");
+    nt.send("08 01 01 0F");
+    EXPECT_EQ(nt.take(), "02 83 00 03 08 01 01 0F");
+    nt.send("08 01 82 75");
+    EXPECT_EQ(nt.take(), "02 81 02 05 08 01 82 75");
+    // A RELEASE COMPLETE ends the call, whichever side sends it; so does the terminal's end.
+    nt.rx("00 81 04 04 08 01 01 5A");
+    nt.take();
+    nt.send("08 01 81 75");
+    EXPECT_EQ(nt.take(), "");
+    nt.send("08 01 82 5A");
+    EXPECT_EQ(nt.take(), "02 81 04 07 08 01 82 5A");
+    nt.send("08 01 82 75");
+    EXPECT_EQ(nt.take(), "");
+    // A dummy call reference names no call.
+    nt.rx("00 81 06 06 08 00 7B 1C 00");
+    nt.take();
+    nt.send("08 00 7B 1C 00"), nt.send("08 01 FB 75");
+    EXPECT_EQ(nt.take(), "");
+    // A terminal keeps its sixteen most recently named calls: TEI 65 names sixteen more, and its
+    // first call is forgotten.
+    for (int call = 0; call < 16; ++call) {
+        std::ostringstream setup;
+        setup << std::hex << "00 83 " << 2 * (call + 1) << " 02 08 01 " << 0x10 + call << " 05 A1";
+        nt.rx(setup.str());
+    }
+    nt.take();
+    nt.send("08 01 01 75"), nt.send("08 01 90 75");
+    EXPECT_EQ(nt.take(), "02 83 02 23 08 01 90 75");
+    // A terminal that loses its TEI loses its calls: the next one under that TEI holds none.
+    nt.rx("00 83 53");
+    nt.rx("FC FF 03 0F 03 00 01 FF");
+    nt.take();
+    nt.send("08 01 90 75");
+    EXPECT_EQ(nt.take(), "");
+}
+
 TEST(LapdNt, AnIdleTerminalThatAnswersNoPollIsRemovedOnTheFourthT200Expiry)
 {
     FrozenClock clock;

@@ -3,8 +3,8 @@
 // libpri as the peer of our data links, all in this process's reactor (see support/pri_instance.h).
 // PriBridge joins one instance to an ISDN::LAPD as its frame channel; PriTerminals joins several
 // basic-rate terminals to the network side ISDN::LAPD_NT, all on one D channel: what the network
-// sends reaches every terminal, what a terminal sends reaches the network. Both write every frame
-// that crossed into a pcap file for tshark.
+// sends reaches every terminal (unless the test has the line lose it), what a terminal sends reaches
+// the network. Both write every frame that crossed into a pcap file for tshark.
 
 #include "foundation/protocol/protocols_family.h"
 #include "signalling/isdn/lapd.h"
@@ -60,6 +60,7 @@ struct PriTerminals : ProtocolsFamily {
         for (unsigned n = 0; n < count; ++n)
             terminals.push_back(std::make_unique<PriInstance>(PRI_CPE, true, [this, n](const unsigned char* frame, unsigned length) {
                 pcap.record(frame, length, false);
+                heard.emplace_back(frame, frame + length);
                 if (length > 1 && frame[1] != 0xFF)
                     teis[n] = frame[1] >> 1;
                 Packet p;
@@ -70,6 +71,10 @@ struct PriTerminals : ProtocolsFamily {
     void transmit(Packet& frame) override
     {
         sent.emplace_back(frame.data(), frame.data() + frame.length());
+        if (lose_i_frames > 0 && frame.length() > 2 && !(frame[2] & 1)) {
+            --lose_i_frames;
+            return;
+        }
         pcap.record(frame.data(), frame.length(), true);
         for (auto& terminal : terminals)
             terminal->send(frame.data(), frame.length());
@@ -93,6 +98,8 @@ struct PriTerminals : ProtocolsFamily {
     std::vector<std::unique_ptr<PriInstance>> terminals;
     std::vector<unsigned> teis;  // each terminal's, as its frames show it; 0 until then
     std::vector<std::vector<unsigned char>> sent;      // every frame the network sent, in order
+    std::vector<std::vector<unsigned char>> heard;     // every frame the terminals sent, in order
+    unsigned lose_i_frames = 0;  // the network's next I frames that no terminal gets
     std::vector<std::vector<unsigned char>> messages;  // every message that went up, in order
 };
 
