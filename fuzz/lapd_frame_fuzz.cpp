@@ -37,12 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const bool quiet = (std::clog.rdbuf(nullptr), std::cout.rdbuf(nullptr), true);
     if (size == 0 || !quiet)
         return 0;
-    std::srand(1);  // the TEI request's reference number, so that a recorded assignment answers it
     testsupport::FrozenClock clock;
     Channel channel;
     channel.refusing = data[0] & 0x40;
     signallingtest::LinkOwner owner(data[0] & 1 ? ISDN::Side::network : ISDN::Side::user, &channel);
     ISDN::LAPD& link = *owner.link;
+    // The TEI requests' reference numbers as the corpus recorded them, so that a recorded assignment
+    // answers them: rand()'s after srand(1).
+    std::srand(1);
+    link.draw_reference = [] { return uint16_t(std::rand()); };
     link.log_level = (data[0] >> 3) & 7;
     if (data[0] & 2)
         link.change_to_bri();

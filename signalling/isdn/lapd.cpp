@@ -7,9 +7,9 @@
 #include "signalling/isdn/lapd_status.h"
 #include "signalling/isdn/tei_management.h"
 
-#include <cstdlib>
 #include <iostream>
 #include <new>
+#include <random>
 #include <string>
 
 namespace ISDN {
@@ -61,9 +61,15 @@ const char* error_text(unsigned code)
     return "Other - Unknown";
 }
 
+uint16_t seeded_reference()
+{
+    static std::mt19937 generator{std::random_device{}()};
+    return uint16_t(generator());
+}
+
 }  // namespace
 
-LAPD::LAPD(Side::type side, unsigned int log) : side(side), log_level(log) {}
+LAPD::LAPD(Side::type side, unsigned int log) : side(side), log_level(log), draw_reference(seeded_reference) {}
 
 const Protocol_name& LAPD::name() const { return name_; }
 
@@ -744,7 +750,7 @@ void LAPD::tei_request()
     if (state != establish_awaiting_tei)
         set_state(assign_awaiting_tei);
     on_mdl_assign();
-    ri_ = uint16_t(std::rand());
+    ri_ = draw_reference();
     tx_identity(identity_request, group_tei);
     rc = 0;
     stop_timer(T200);
@@ -916,7 +922,7 @@ void LAPD::on_t202()
             state = tei_unassigned;
             deactivated("link error (T202 expired N202 times)");
         } else {
-            ri_ = uint16_t(std::rand());
+            ri_ = draw_reference();
             tx_identity(identity_request, group_tei);
             start_timer(T202);
             ++rc;

@@ -21,6 +21,7 @@
 #include "signalling/isdn/side.h"
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 
 namespace ISDN {
@@ -94,6 +95,10 @@ public:
     // takes its header back off the same block afterwards. Not owned; none: nothing is sent.
     GenericHDLC* channel = nullptr;
     Notify* listener = nullptr;  // not owned, may be null
+    // Draws the reference number Ri of each TEI request. By default a generator that the process
+    // seeds once from its entropy source, so that a terminal started again, or beside another, does
+    // not ask with the same numbers.
+    std::function<uint16_t()> draw_reference;
 
 private:
     enum TimerId { T200, T202, T203 };

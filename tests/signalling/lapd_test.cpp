@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <iomanip>
 #include <iostream>
 #include <memory>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -592,6 +595,27 @@ TEST_F(LapdTest, ABasicRateUserAsksForItsTeiAnswersChecksAndStartsAgainWhenItIsR
         EXPECT_EQ(std::exchange(sent, "").substr(0, 11), "FC FF 03 0F");
     }
     run({{"2000", "", "link error (T202 expired N202 times)|", 0}});
+}
+
+TEST_F(LapdTest, ATeiRequestsReferenceNumberIsDrawnFromTheLinksSeededSourceNotFromRand)
+{
+    // rand() after srand(1) would ask with 45 67 first, every time the process starts.
+    std::srand(1);
+    std::mt19937 source(42), expected(42);
+    owner->link->draw_reference = [&] { return uint16_t(source()); };
+    owner->link->change_to_bri();
+    owner->link->mdl_remove();
+    // Each request, the first and those repeated when T202 runs out, asks with the next number.
+    act("up");
+    for (int request = 0; request < 3; ++request) {
+        const uint16_t ri = uint16_t(expected());
+        ASSERT_NE(ri, 0x4567);
+        std::ostringstream asked;
+        asked << "FC FF 03 0F " << std::uppercase << std::hex << std::setfill('0') << std::setw(2) << (ri & 0xFF) << ' '
+              << std::setw(2) << (ri >> 8) << " 01 FF";
+        EXPECT_EQ(std::exchange(sent, ""), asked.str()) << request;
+        act("2000");
+    }
 }
 
 TEST_F(LapdTest, BasicRateTeiMessagesOutsideTheirStatesOrForOtherTeisAreIgnored)
