@@ -125,27 +125,22 @@ TEST(LapdNt, AMessageFromAboveGoesToTheTerminalHoldingItsCallByValueAndFlagUntil
     nt.rx("00 81 00 00 08 01 01 05 A1"), nt.rx("00 81 02 00 08 01 02 05 A1");
     EXPECT_EQ(nt.up, "08 01 81 07|08 01 01 05 A1|08 01 02 05 A1|");
     nt.take();
+    // What goes to the line for a message from above.
+    auto sent_for = [&nt](const char* message) { return nt.send(message), nt.take(); };
     // The network's messages for a call carry the other flag than the terminal's own.
-    nt.send("08 01 81 4D");
-    EXPECT_EQ(nt.take(), "02 81 00 05 08 01 81 4D");
-    nt.send("08 01 01 0F");
-    EXPECT_EQ(nt.take(), "02 83 00 03 08 01 01 0F");
-    nt.send("08 01 82 75");
-    EXPECT_EQ(nt.take(), "02 81 02 05 08 01 82 75");
-    // A RELEASE COMPLETE ends the call, whichever side sends it; so does the terminal's end.
+    EXPECT_EQ(sent_for("08 01 81 4D"), "02 81 00 05 08 01 81 4D");
+    EXPECT_EQ(sent_for("08 01 01 0F"), "02 83 00 03 08 01 01 0F");
+    EXPECT_EQ(sent_for("08 01 82 75"), "02 81 02 05 08 01 82 75");
+    // A RELEASE COMPLETE ends the call, whichever side sends it.
     nt.rx("00 81 04 04 08 01 01 5A");
     nt.take();
-    nt.send("08 01 81 75");
-    EXPECT_EQ(nt.take(), "");
-    nt.send("08 01 82 5A");
-    EXPECT_EQ(nt.take(), "02 81 04 07 08 01 82 5A");
-    nt.send("08 01 82 75");
-    EXPECT_EQ(nt.take(), "");
+    EXPECT_EQ(sent_for("08 01 81 75"), "");
+    EXPECT_EQ(sent_for("08 01 82 5A"), "02 81 04 07 08 01 82 5A");
+    EXPECT_EQ(sent_for("08 01 82 75"), "");
     // A dummy call reference names no call.
     nt.rx("00 81 06 06 08 00 7B 1C 00");
     nt.take();
-    nt.send("08 00 7B 1C 00"), nt.send("08 01 FB 75");
-    EXPECT_EQ(nt.take(), "");
+    EXPECT_EQ(sent_for("08 00 7B 1C 00") + sent_for("08 01 FB 75"), "");
     // A terminal keeps its sixteen most recently named calls: TEI 65 names sixteen more, and its
     // first call is forgotten.
     for (int call = 0; call < 16; ++call) {
@@ -154,14 +149,13 @@ TEST(LapdNt, AMessageFromAboveGoesToTheTerminalHoldingItsCallByValueAndFlagUntil
         nt.rx(setup.str());
     }
     nt.take();
-    nt.send("08 01 01 75"), nt.send("08 01 90 75");
-    EXPECT_EQ(nt.take(), "02 83 02 23 08 01 90 75");
+    EXPECT_EQ(sent_for("08 01 01 75"), "");
+    EXPECT_EQ(sent_for("08 01 90 75"), "02 83 02 23 08 01 90 75");
     // A terminal that loses its TEI loses its calls: the next one under that TEI holds none.
     nt.rx("00 83 53");
     nt.rx("FC FF 03 0F 03 00 01 FF");
     nt.take();
-    nt.send("08 01 90 75");
-    EXPECT_EQ(nt.take(), "");
+    EXPECT_EQ(sent_for("08 01 90 75"), "");
 }
 
 TEST(LapdNt, AnIdleTerminalThatAnswersNoPollIsRemovedOnTheFourthT200Expiry)
