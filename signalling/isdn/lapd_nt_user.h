@@ -2,7 +2,7 @@
 
 // One terminal of a basic-rate line in point-to-multipoint operation as the network side serves it:
 // a small multiple-frame data link for SAPI 0 under the TEI the network gave the terminal. It
-// carries the terminal's Q.931 messages up and the messages of the calls it took part in down, at
+// carries the terminal's Q.931 messages up and the messages of the calls it holds down, at
 // most seven unacknowledged at a time; the others wait until acknowledgements make room.
 
 #include "foundation/packet/packet.h"
