@@ -58,6 +58,8 @@ std::ostream& operator<<(std::ostream& out, const Slot& slot)
 
 void Slot::SendSignal(const LGCP::Signal& signal) { Slots::instance()->SendSignal(id, signal); }
 
+void Slot::RefuseCommand(LGCP::ErrorCause::NamedNumber cause) { Slots::instance()->Error(cause); }
+
 void Slot::OnTonecEvent(const LGCP::TonecEvent& event)
 {
     LGCP::Signal signal;

@@ -42,7 +42,9 @@ public:
     // finds it can end at once); it must also cancel that pending end in its destructor, since
     // the slot service deletes it unfinished on controller loss.
     virtual bool IBeforeDestroy() { return true; }
-    // False for what the slot type does not support.
+    // False for what the slot type does not support, or not in its present state (answered
+    // unsupported). A slot that takes the command but cannot carry it out answers true after
+    // RefuseCommand.
     virtual bool IActivate(const TERM::TermActivateParams&) { return false; }
     virtual bool IDeactivate() { return false; }
     virtual bool IUserData(const std::vector<char>&) { return false; }
@@ -63,6 +65,10 @@ public:
     virtual int IGetTransmitChannel() { return -1; }
     virtual int IGetReceiveChannel() { return -1; }
     virtual const char* GetName() const = 0;
+
+    // Answers the command the slot is serving with the error: the slot service's success after it
+    // is not sent.
+    void RefuseCommand(LGCP::ErrorCause::NamedNumber cause);
 
     // "05:trunk" below 1024, "i1500:trunk" above, "na:trunk" without a number.
     void Put(std::ostream& out) const;

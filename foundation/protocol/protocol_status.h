@@ -56,6 +56,26 @@ public:
     bool success() const override { return false; }
 };
 
+// A layer dropped a message from above instead of sending it on. It says so with on_status before
+// its message() returns, so that the sender can tell whoever gave it the message
+// (ProtocolsFamily::send).
+class Protocol_status_refused : public Protocol_status_error {
+public:
+    enum class Reason {
+        queue_full,      // no room left for the message; later ones may fit
+        no_destination,  // nothing below carries a message like this one
+    };
+
+    Protocol_status_refused(Protocol* origin, Reason reason, std::string message)
+        : Protocol_status_error(origin, std::move(message)), reason_(reason)
+    {
+    }
+    Reason reason() const { return reason_; }
+
+private:
+    Reason reason_;
+};
+
 // Initialising a family that has no layers.
 class Protocol_initialize_error : public Protocol_status_error {
 public:

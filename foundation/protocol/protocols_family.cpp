@@ -1,5 +1,7 @@
 #include "foundation/protocol/protocols_family.h"
 
+#include <utility>
+
 void ProtocolsFamily::local_prepare_head(Packet& p)
 {
     if (Protocol* top = tail())
@@ -52,4 +54,23 @@ void ProtocolsFamily::on_activated(Protocol* layer)
 void ProtocolsFamily::on_deactivated(Protocol*, Smart_pointer<Internal_protocol_status> status)
 {
     on_deactivate(status);
+}
+
+ProtocolsFamily::Refusal ProtocolsFamily::send(Packet& p)
+{
+    Refusal refusal;
+    // A send from inside message() keeps its own answer.
+    Refusal* outer = std::exchange(refusal_, &refusal);
+    message(p);
+    refusal_ = outer;
+    return refusal;
+}
+
+void ProtocolsFamily::on_status(Smart_pointer<Internal_protocol_status> status)
+{
+    const auto* refused = dynamic_cast<const Protocol_status_refused*>(status.get());
+    if (refused && refusal_)
+        *refusal_ = refused->reason();
+    else
+        ProtocolsList::on_status(status);
 }

@@ -194,6 +194,8 @@ void LAPD::message(Packet& p)
     if (send_queue_.count() >= max_queued) {
         line() << "discard outgoing message: buffer overflow" << std::endl;
         ++stats_.out_overflows;
+        on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::queue_full,
+                                              "discard outgoing message: buffer overflow"));
     } else {
         if (log_level >= 3) {
             line() << "outgoing queue size = " << send_queue_.count() << " tx counter = " << stats_.messages

@@ -54,7 +54,8 @@ public:
     // DL-RELEASE request.
     void local_deactivate() override;
     // DL-DATA request. The link takes over the caller's handle, so that it holds the message's only
-    // reference and the header is written in place when the frame is sent.
+    // reference and the header is written in place when the frame is sent. A message that finds the
+    // send queue full is dropped and reported refused.
     void message(Packet& p) override;
     // One frame from the channel; its information field goes up in the same packet.
     void receive(Packet& frame) override;

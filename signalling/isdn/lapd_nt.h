@@ -31,6 +31,7 @@ public:
     void local_activate() override;
     // Stops the checks and takes every TEI back; reports nothing.
     void local_deactivate() override;
+    // A message for a call that no terminal holds is dropped and reported refused.
     void message(Packet& p) override;
     void receive(Packet& frame) override;
 

@@ -103,6 +103,7 @@ bool HdlcSlot::Ioctl(const LGCP::IoctlParams& params)
     const auto* packages = params.get_hdlcPackages();
     if (!packages)
         return false;
+    bool full = false;
     for (const LGCP::HdlcPackage& package : *packages) {
         Packet frame;
         frame.reserve_head(0);
@@ -114,13 +115,16 @@ bool HdlcSlot::Ioctl(const LGCP::IoctlParams& params)
         if (traces.hdlc)
             std::clog << ext::header(this) << "enqueue package: " << frame.text() << std::endl;
         if (!queue_.put(frame)) {
-            // The controller is answered with success all the same: the loss is counted and logged.
             ++overflows_;
             std::cerr << ext::header(this) << "queue full, package dropped" << std::endl;
+            full = true;
         }
     }
     if (!queue_.empty() && hdlc_.is_ready())
         on_hdlc_ready();
+    // The packages that fitted go all the same; the queue empties as the channel takes frames.
+    if (full)
+        RefuseCommand(LGCP::ErrorCause::insufficientResources);
     return true;
 }
 

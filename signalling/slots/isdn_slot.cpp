@@ -2,6 +2,7 @@
 
 #include "foundation/util/ext_header.h"
 #include "server/trace_ctl.h"
+#include "signalling/slots/stack_user_data.h"
 
 #include <cerrno>
 #include <cstring>
@@ -34,10 +35,7 @@ bool IsdnSlot::IDeactivate()
 
 bool IsdnSlot::IUserData(const std::vector<char>& data)
 {
-    Packet p;
-    prepare_head(p);
-    p.put(reinterpret_cast<const unsigned char*>(data.data()), unsigned(data.size()));
-    message(p);
+    send_user_data(*this, *this, data);
     return true;
 }
 

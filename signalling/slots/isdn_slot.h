@@ -22,7 +22,8 @@ public:
     // DL-ESTABLISH and DL-RELEASE.
     bool IActivate(const TERM::TermActivateParams&) override;
     bool IDeactivate() override;
-    // One layer-3 message to the data link.
+    // One layer-3 message to the data link; one that finds its send queue full is answered with an
+    // error.
     bool IUserData(const std::vector<char>& data) override;
     bool IOnOutputStream() override { return true; }
     bool IOnInputStream() override { return true; }

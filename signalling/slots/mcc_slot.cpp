@@ -18,10 +18,15 @@ void MccSlot::PutHeader(std::ostream& out) const { out << "mcc[" << channel << "
 
 bool MccSlot::IUserData(const std::vector<char>& data)
 {
-    // The controller is told success whatever the channel makes of it, so a loss is at least logged.
+    if (!event_.fd()) {
+        std::cerr << ext::header(this) << "userData dropped, channel closed" << std::endl;
+        return false;
+    }
     if (write(event_.fd(), data.data(), data.size()) < 0) {
         int error = errno;
         std::cerr << ext::header(this) << "write fail: " << std::strerror(error) << std::endl;
+        // A full driver queue empties as the line takes the frames: the controller may try again.
+        RefuseCommand(error == EAGAIN ? LGCP::ErrorCause::insufficientResources : LGCP::ErrorCause::busError);
     }
     return true;
 }
@@ -45,12 +50,18 @@ void MccSlot::DoRead()
         }
         if (length < 0 && errno == EINTR)
             continue;
-        // The driver never ends a channel: one that does is gone, and would be reported readable
-        // on every pass from now on.
+        if (length < 0 && errno == EAGAIN)
+            return;
+        // The driver never ends a channel: one that ends or fails a read is gone, and would be
+        // reported readable on every pass from now on. The controller hears of it as of any lost link.
         if (length == 0) {
             std::cerr << ext::header(this) << "end of file, channel closed" << std::endl;
-            event_.Release();
+        } else {
+            int error = errno;
+            std::cerr << ext::header(this) << "read error: " << std::strerror(error) << ", channel closed" << std::endl;
         }
+        event_.Release();
+        OnDeactivated();
         return;
     }
 }

@@ -16,11 +16,14 @@ public:
     bool IOnInputStream() override { return true; }
     int IGetTransmitChannel() override { return channel; }
     int IGetReceiveChannel() override { return channel; }
-    // One write of all the octets; a failed write is logged, the command still succeeds.
+    // One write of all the octets; a failed write is logged and answered with an error. Refused once
+    // the channel has ended.
     bool IUserData(const std::vector<char>& data) override;
     const char* GetName() const override { return "MCC"; }
 
     void OnEvent(int fd, short revents);
+    // Reads until the channel has nothing more. A channel that ends or fails a read is let go and
+    // the slot signals deactivated.
     void DoRead();
     void PutHeader(std::ostream& out) const;
 

@@ -2,6 +2,7 @@
 
 #include "signalling/isdn/lapd_nt.h"
 #include "signalling/slots/hdlc_link_info.h"
+#include "signalling/slots/stack_user_data.h"
 #include "signalling/ss7/slc.h"
 
 #include "foundation/util/ext_header.h"
@@ -92,15 +93,12 @@ bool PstnSlot::IUserData(const std::vector<char>& data)
     // A CAS slot runs no protocol: its octets go nowhere.
     if (!tail())
         return true;
-    // The link would drop the MSU without a word, and the controller is answered with success.
+    // The link would drop the MSU without a word: the slot refuses it while the link is down.
     if (slc_ && slc_->state_id() != SS7::SLC::Worked::id) {
         std::cerr << ext::header(this) << "userData dropped, SS7 link not in service" << std::endl;
-        return true;
+        return false;
     }
-    Packet p;
-    prepare_head(p);
-    p.put(reinterpret_cast<const unsigned char*>(data.data()), unsigned(data.size()));
-    message(p);
+    send_user_data(*this, *this, data);
     return true;
 }
 

@@ -35,6 +35,8 @@ public:
     void OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNumber& state) override;
     bool IActivate(const TERM::TermActivateParams&) override;
     bool IDeactivate() override;
+    // One message down the stack. Refused while an SS7 link is out of service; a message the link
+    // drops is answered with an error.
     bool IUserData(const std::vector<char>& data) override;
     bool Ioctl(const LGCP::IoctlParams& params) override;
     // Above a trunk slot's: the PSTN slot routes the channel itself.

@@ -103,4 +103,16 @@ TEST_F(IsdnSlotTest, CarriesTheLinksFramesAndTheControllersMessagesAndTracesEach
     EXPECT_EQ(frames(), Strings{});
 }
 
+TEST_F(IsdnSlotTest, AMessageThatFindsTheSendQueueFullIsAnsweredWithAnError)
+{
+    EXPECT_EQ(deliver("create : isdn : { type pri, trunk 1, log 0, side user : NULL }"), success);
+    // Not established, the link keeps 128 messages; it drops the next ones, and says so.
+    for (int n = 0; n < 128; ++n)
+        ASSERT_EQ(deliver("userData : '08 01 05'H"), success) << n;
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(deliver("userData : '08 01 05'H"),
+                  Strings{"{ seq 1, slot 1, pdu response : error : insufficientResources }"});
+    EXPECT_TRUE(logged(debug, "LAPD[1] (TEI assigned): discard outgoing message: buffer overflow"));
+}
+
 }  // namespace

@@ -35,6 +35,15 @@ protected:
         }
         return taken;
     }
+    // The messages but those holding the text: the periodic reports that may come meanwhile.
+    static Strings without(const Strings& messages, const std::string& text)
+    {
+        Strings kept;
+        for (const std::string& message : messages)
+            if (message.find(text) == std::string::npos)
+                kept.push_back(message);
+        return kept;
+    }
     // The requests on the channel controller and the switch since the last call, frames left out.
     Strings requests()
     {
@@ -109,9 +118,9 @@ TEST_F(SignallingSlots, PstnSlotsAnswerTheSs7RequestsOnlyWithAnSs7LinkAndACasSlo
                        "{ seq 4, slot 1, pdu response : error : unsupported }",
                        "{ seq 5, slot 2, pdu response : success : NULL }",
                        "{ seq 6, slot 2, pdu response : error : unsupported }"}));
-    // User data while the link is not in service is dropped, with a line saying so.
+    // User data while the link is not in service is refused, with a line saying so.
     EXPECT_EQ(exchange({"{ seq 20, slot 1, pdu command : userData : '81 02 40 00 00 11'H }"}),
-              Strings{"{ seq 20, slot 1, pdu response : success : NULL }"});
+              Strings{"{ seq 20, slot 1, pdu response : error : unsupported }"});
     EXPECT_TRUE(gateway.daemon->wait_for_errors("pstn-slot: userData dropped, SS7 link not in service\n", answer_time));
     // Once aligning, the link has reset its sequence numbers.
     EXPECT_EQ(exchange({"{ seq 7, slot 1, pdu command : activate : empty : NULL }",
@@ -135,6 +144,31 @@ TEST_F(SignallingSlots, PstnSlotsAnswerTheSs7RequestsOnlyWithAnSs7LinkAndACasSlo
     EXPECT_EQ(frames(), Strings{});
 }
 
+TEST_F(SignallingSlots, MessagesTheDataLinksDropAreAnsweredWithTheReason)
+{
+    // The network side of a basic-rate line: a SETUP goes to every terminal, but a message for a
+    // call that no terminal holds goes nowhere.
+    EXPECT_EQ(without(exchange({"{ seq 1, slot 1, pdu command : create : pstn : isdn : { type bri, trunk 1, log 0, side network : NULL } }",
+                                "{ seq 2, slot 1, pdu command : userData : '08 01 05 05 04 03 80 90 A3'H }",
+                                "{ seq 3, slot 1, pdu command : userData : '08 01 85 45 08 02 80 90'H }"}),
+                      "pdu signal"),
+              (Strings{"{ seq 1, slot 1, pdu response : success : NULL }", "{ seq 2, slot 1, pdu response : success : NULL }",
+                       "{ seq 3, slot 1, pdu response : error : invalidParams }"}));
+    EXPECT_TRUE(gateway.daemon->wait_for_errors("LAPD(NT BRI):no terminal holds call reference 5 (flag 1), message dropped\n",
+                                                answer_time));
+
+    // A primary-rate link not yet established keeps 128 messages and drops the ones after them.
+    Strings commands{"{ seq 10, slot 2, pdu command : create : pstn : isdn : { type pri, trunk 1, log 0, side user : NULL } }"};
+    for (int seq = 11; seq < 11 + 131; ++seq)
+        commands.push_back("{ seq " + std::to_string(seq) + ", slot 2, pdu command : userData : '08 01 05 7D'H }");
+    const Strings answered = without(exchange(commands), "pdu signal");
+    ASSERT_EQ(answered.size(), 132u);
+    EXPECT_EQ(answered[128], "{ seq 138, slot 2, pdu response : success : NULL }");
+    for (int seq = 139; seq < 142; ++seq)
+        EXPECT_EQ(answered[size_t(seq - 10)],
+                  "{ seq " + std::to_string(seq) + ", slot 2, pdu response : error : insufficientResources }");
+}
+
 TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatItReceives)
 {
     Strings packages;
@@ -143,11 +177,11 @@ TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatIt
     std::string all;
     for (const std::string& package : packages)
         all += (all.empty() ? "" : ", ") + package;
-    // 121 packages before the channel exists: 120 wait, the last is dropped, and the answer is success.
+    // 121 packages before the channel exists: 120 wait, the last is dropped, and the answer says so.
     EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : hdlcParams : { trunk 1, log 0, address 258 } }",
                         "{ seq 2, slot 1, pdu command : ioctl : hdlcPackages : { " + all + " } }"}),
               (Strings{"{ seq 1, slot 1, pdu response : success : NULL }",
-                       "{ seq 2, slot 1, pdu response : success : NULL }"}));
+                       "{ seq 2, slot 1, pdu response : error : insufficientResources }"}));
     gateway.board.clear_journal();
     exchange({"{ seq 3, slot 2, pdu command : create : trunk : { trunk 0, timeslot 5 } }",
               "{ seq 4, slot 2, pdu command : connect : 1 }"});

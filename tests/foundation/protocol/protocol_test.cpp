@@ -44,6 +44,10 @@ public:
     }
     void message(Packet& p) override
     {
+        if (refuse_messages) {
+            on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::queue_full, tag_ + " full"));
+            return;
+        }
         p.push(static_cast<unsigned char>(tag_[0]));
         transmit(p);
     }
@@ -56,6 +60,7 @@ public:
     bool hold_activation = false;
     bool fail_deactivation = false;
     bool fail_initialize = false;
+    bool refuse_messages = false;
 
 private:
     Journal& journal_;
@@ -121,6 +126,39 @@ TEST(ProtocolsFamily, ActsAsOneLayerOfAnOuterStack)
     EXPECT_EQ(outer.deactivated[0].first, family);
     EXPECT_EQ(outer.deactivated[0].second->message(), "b failed");
     EXPECT_EQ(outer.deactivated[0].second->origin(), inner_bottom);
+}
+
+TEST(ProtocolsFamily, ASendLearnsWhetherALayerRefusedItsMessageWhileOtherReportsClimbOn)
+{
+    Journal journal;
+    Owner outer;
+    auto* family = static_cast<ProtocolsFamily*>(outer.add_protocol_tail(new ProtocolsFamily));
+    auto* bottom = static_cast<Recorder*>(family->add_protocol_tail(new Recorder(journal, "b")));
+    family->add_protocol_tail(new Recorder(journal, "t"));
+    auto packet = [&] {
+        Packet p;
+        family->prepare_head(p);
+        p.put(0x09);
+        return p;
+    };
+
+    Packet p = packet();
+    EXPECT_EQ(family->send(p), std::nullopt);
+    EXPECT_EQ(outer.sent, Journal{"62 74 09"});
+
+    // A refusal below the top layer answers the send and goes no further.
+    bottom->refuse_messages = true;
+    p = packet();
+    EXPECT_EQ(family->send(p), Protocol_status_refused::Reason::queue_full);
+    EXPECT_TRUE(outer.statuses.empty());
+    // Without a send waiting for it, it climbs to the owner as before; so do other reports.
+    p = packet();
+    family->message(p);
+    bottom->on_status(new Protocol_status_error(bottom, "note"));
+    ASSERT_EQ(outer.statuses.size(), 2u);
+    EXPECT_EQ(outer.statuses[0]->message(), "b full");
+    EXPECT_EQ(outer.statuses[1]->message(), "note");
+    EXPECT_EQ(outer.sent.size(), 1u);
 }
 
 TEST(Protocol, StartUpInitialisesFromTheBottomAndStopsAtTheFirstFailure)

@@ -1,0 +1,21 @@
+#include "signalling/slots/stack_user_data.h"
+
+void send_user_data(Slot& slot, ProtocolsFamily& stack, const std::vector<char>& data)
+{
+    Packet p;
+    stack.prepare_head(p);
+    p.put(reinterpret_cast<const unsigned char*>(data.data()), unsigned(data.size()));
+    const ProtocolsFamily::Refusal refusal = stack.send(p);
+    if (!refusal)
+        return;
+    switch (*refusal) {
+    case Protocol_status_refused::Reason::queue_full:
+        // Room comes back as the link sends: the controller may try again.
+        slot.RefuseCommand(LGCP::ErrorCause::insufficientResources);
+        break;
+    case Protocol_status_refused::Reason::no_destination:
+        // The message itself names nothing the link can reach.
+        slot.RefuseCommand(LGCP::ErrorCause::invalidParams);
+        break;
+    }
+}

@@ -1,0 +1,69 @@
+// The channel-controller data slot behind the slot service, on a channel of the emulated channel
+// controller: the controller's data that the channel cannot take, and a channel the driver ends.
+
+#include "../hardware/emulated_device_test.h"
+#include "../server/test_slot.h"
+
+#include "signalling/slots/mcc_factory.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr const char* mcc = "/dev/mcc/ctl";
+
+class MccSlotTest : public boardtest::BoardTest {
+protected:
+    MccSlotTest()
+    {
+        MccFactory::instance();
+        board.set(mcc, "next-timeslot 300");
+    }
+    ~MccSlotTest() override
+    {
+        controller.deliver("{ seq 1, slot 1, pdu command : destroy : NULL }");
+        controller.received();
+    }
+
+    Strings deliver(const std::string& command)
+    {
+        controller.deliver("{ seq 1, slot 1, pdu command : " + command + " }");
+        return controller.received();
+    }
+    // The controller's messages that arrived meanwhile or within the time, at least `count` of them.
+    Strings signals(size_t count)
+    {
+        Strings got;
+        testsupport::run_reactor_until([&] {
+            for (const std::string& message : controller.received())
+                got.push_back(message);
+            return got.size() >= count;
+        });
+        return got;
+    }
+
+    servertest::ServerHarness& controller = servertest::slot_service();
+    const Strings success{"{ seq 1, slot 1, pdu response : success : NULL }"};
+};
+
+TEST_F(MccSlotTest, DataTheChannelCannotTakeIsAnsweredWithAnErrorAndAChannelThatEndsIsSignalledLost)
+{
+    EXPECT_EQ(deliver("create : mcc : { type data, mode standard }"), success);
+    // The driver holds the frames back: the writes fill its queue.
+    board.set_draining(mcc, false);
+    const std::string frame = "userData : '" + std::string(2 * 4096, 'A') + "'H";
+    Strings answer = success;
+    for (int n = 0; n < 1000 && answer == success; ++n)
+        answer = deliver(frame);
+    EXPECT_EQ(answer, Strings{"{ seq 1, slot 1, pdu response : error : insufficientResources }"});
+    EXPECT_TRUE(logged(errors, "mcc[300]: write fail: Resource temporarily unavailable"));
+
+    // The driver ends the channel: the controller hears the slot lost, and its data is refused.
+    board.end_of_file(mcc);
+    EXPECT_EQ(signals(1), Strings{"{ slot 1, pdu signal : deactivated : networkError }"});
+    EXPECT_TRUE(logged(errors, "mcc[300]: end of file, channel closed"));
+    EXPECT_EQ(deliver("userData : '01'H"), Strings{"{ seq 1, slot 1, pdu response : error : unsupported }"});
+    EXPECT_TRUE(logged(errors, "mcc[300]: userData dropped, channel closed"));
+}
+
+}  // namespace
