@@ -34,24 +34,28 @@ bool HdlcSlot::IHwConnectTransmitter(Slot& destination)
 {
     if (traces.hdlc)
         std::clog << ext::header(this) << "IHwConnectTransmitter" << std::endl;
-    connect_line(destination.IGetReceiveChannel());
-    return true;
+    return connect_line(destination, destination.IGetReceiveChannel());
 }
 
 bool HdlcSlot::IHwConnectReceiver(Slot& source)
 {
     if (traces.hdlc)
         std::clog << ext::header(this) << "IHwConnectReceiver" << std::endl;
-    connect_line(source.IGetTransmitChannel());
-    return true;
+    return connect_line(source, source.IGetTransmitChannel());
 }
 
-void HdlcSlot::connect_line(int channel)
+bool HdlcSlot::connect_line(Slot& peer, int channel)
 {
+    // The slot has no switch channel of its own to loop its channel back to.
+    if (&peer == this) {
+        std::cerr << ext::header(this) << "can't connect to itself" << std::endl;
+        return false;
+    }
     hdlc_.tdm_a = channel;
     hdlc_.mode = 1;
     if (channel != -1)
         iactivate();
+    return true;
 }
 
 bool HdlcSlot::IHwDisconnectTransmitter(Slot& destination)

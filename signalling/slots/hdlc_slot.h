@@ -51,8 +51,9 @@ public:
     void PutHeader(std::ostream& out) const;
 
 private:
-    // Joins the channel to a peer's switch channel both ways and activates it when that is known.
-    void connect_line(int channel);
+    // Joins the channel to a peer's switch channel both ways and activates it when that is known;
+    // false for the slot itself.
+    bool connect_line(Slot& peer, int channel);
     void iactivate();
 
     HDLC hdlc_;

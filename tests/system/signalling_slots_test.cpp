@@ -182,6 +182,13 @@ TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatIt
                         "{ seq 2, slot 1, pdu command : ioctl : hdlcPackages : { " + all + " } }"}),
               (Strings{"{ seq 1, slot 1, pdu response : success : NULL }",
                        "{ seq 2, slot 1, pdu response : error : insufficientResources }"}));
+    // The slot has no channel of its own to join to its line: it cannot be its own peer.
+    EXPECT_EQ(without(exchange({"{ seq 10, slot 1, pdu command : connect : 1 }"}), "hdlcLinkInfo"),
+              (Strings{"{ slot 1, pdu signal : transmitter : active : -1 }", "{ slot 1, pdu signal : receiver : active : -1 }",
+                       "{ slot 1, pdu signal : receiver : inactive : NULL }",
+                       "{ slot 1, pdu signal : transmitter : inactive : NULL }",
+                       "{ seq 10, slot 1, pdu response : error : connectFail }"}));
+    EXPECT_TRUE(gateway.daemon->wait_for_errors("HdlcSlot[0/*]: can't connect to itself\n", answer_time));
     gateway.board.clear_journal();
     exchange({"{ seq 3, slot 2, pdu command : create : trunk : { trunk 0, timeslot 5 } }",
               "{ seq 4, slot 2, pdu command : connect : 1 }"});
