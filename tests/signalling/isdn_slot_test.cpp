@@ -2,19 +2,18 @@
 // trace switch on: the frames it reads and writes for its data link, the controller's view of the
 // link, and a channel the driver ends.
 
-#include "../hardware/emulated_device_test.h"
-#include "../server/test_slot.h"
+#include "slot_service_test.h"
 
 #include "server/trace_ctl.h"
 #include "signalling/slots/isdn_factory.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using signallingtest::Strings;
 
 constexpr const char* mcc = "/dev/mcc/ctl";
 
-class IsdnSlotTest : public boardtest::BoardTest {
+class IsdnSlotTest : public signallingtest::SlotServiceTest {
 protected:
     IsdnSlotTest()
     {
@@ -22,18 +21,8 @@ protected:
         traces.isdn = true;
         board.set(mcc, "next-timeslot 300");
     }
-    ~IsdnSlotTest() override
-    {
-        traces.isdn = false;
-        controller.deliver("{ seq 1, slot 1, pdu command : destroy : NULL }");
-        controller.received();
-    }
+    ~IsdnSlotTest() override { traces.isdn = false; }
 
-    Strings deliver(const std::string& command)
-    {
-        controller.deliver("{ seq 1, slot 1, pdu command : " + command + " }");
-        return controller.received();
-    }
     // The frames written on the channel since the journal was last cleared.
     Strings frames()
     {
@@ -42,20 +31,6 @@ protected:
             written.push_back(entry.fields.substr(entry.fields.find("bytes=") + 6));
         return written;
     }
-    // The controller's messages that arrived meanwhile or within the time, at least `count` of them.
-    Strings signals(size_t count)
-    {
-        Strings got;
-        testsupport::run_reactor_until([&] {
-            for (const std::string& message : controller.received())
-                got.push_back(message);
-            return got.size() >= count;
-        });
-        return got;
-    }
-
-    servertest::ServerHarness& controller = servertest::slot_service();
-    const Strings success{"{ seq 1, slot 1, pdu response : success : NULL }"};
 };
 
 TEST_F(IsdnSlotTest, CarriesTheLinksFramesAndTheControllersMessagesAndTracesEachFrame)

@@ -1,49 +1,23 @@
 // The channel-controller data slot behind the slot service, on a channel of the emulated channel
 // controller: the controller's data that the channel cannot take, and a channel the driver ends.
 
-#include "../hardware/emulated_device_test.h"
-#include "../server/test_slot.h"
+#include "slot_service_test.h"
 
 #include "signalling/slots/mcc_factory.h"
 
 namespace {
 
-using Strings = std::vector<std::string>;
+using signallingtest::Strings;
 
 constexpr const char* mcc = "/dev/mcc/ctl";
 
-class MccSlotTest : public boardtest::BoardTest {
+class MccSlotTest : public signallingtest::SlotServiceTest {
 protected:
     MccSlotTest()
     {
         MccFactory::instance();
         board.set(mcc, "next-timeslot 300");
     }
-    ~MccSlotTest() override
-    {
-        controller.deliver("{ seq 1, slot 1, pdu command : destroy : NULL }");
-        controller.received();
-    }
-
-    Strings deliver(const std::string& command)
-    {
-        controller.deliver("{ seq 1, slot 1, pdu command : " + command + " }");
-        return controller.received();
-    }
-    // The controller's messages that arrived meanwhile or within the time, at least `count` of them.
-    Strings signals(size_t count)
-    {
-        Strings got;
-        testsupport::run_reactor_until([&] {
-            for (const std::string& message : controller.received())
-                got.push_back(message);
-            return got.size() >= count;
-        });
-        return got;
-    }
-
-    servertest::ServerHarness& controller = servertest::slot_service();
-    const Strings success{"{ seq 1, slot 1, pdu response : success : NULL }"};
 };
 
 TEST_F(MccSlotTest, DataTheChannelCannotTakeIsAnsweredWithAnErrorAndAChannelThatEndsIsSignalledLost)
