@@ -39,7 +39,8 @@ public:
     // A success continues the deactivation downwards; a failure climbs to the owner.
     virtual void on_deactivate(Smart_pointer<Internal_protocol_status> status);
     virtual void on_status(Smart_pointer<Internal_protocol_status> status);
-    // A packet from the layer above (default: dropped).
+    // A packet from the layer above (default: dropped). A layer that drops one it cannot carry
+    // reports a Protocol_status_refused.
     virtual void message(Packet& p);
     // A packet from the layer below (default: dropped).
     virtual void receive(Packet& p);

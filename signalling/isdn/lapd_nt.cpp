@@ -135,7 +135,7 @@ void LAPD_NT::message(Packet& p)
     for (LAPD_NT_user& user : users_)
         if (user.message(p))
             return;
-    std::cerr << "LAPD(NT BRI):" << "no terminal holds call reference " << unsigned(p[2] & 0x7F) << " (flag "
+    std::cerr << "LAPD(NT BRI):no terminal holds call reference " << unsigned(p[2] & 0x7F) << " (flag "
               << unsigned(p[2] >> 7) << "), message dropped" << std::endl;
     on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::no_destination,
                                           "no terminal holds the call"));
