@@ -1,9 +1,12 @@
 // The channel-controller data slot behind the slot service, on a channel of the emulated channel
-// controller: the controller's data that the channel cannot take, and a channel the driver ends.
+// controller: the controller's data that the channel cannot take, and a channel that ends or fails a read.
 
 #include "slot_service_test.h"
 
 #include "signalling/slots/mcc_factory.h"
+#include "signalling/slots/mcc_slot.h"
+
+#include <fcntl.h>
 
 namespace {
 
@@ -38,6 +41,18 @@ TEST_F(MccSlotTest, DataTheChannelCannotTakeIsAnsweredWithAnErrorAndAChannelThat
     EXPECT_TRUE(logged(errors, "mcc[300]: end of file, channel closed"));
     EXPECT_EQ(deliver("userData : '01'H"), Strings{"{ seq 1, slot 1, pdu response : error : unsupported }"});
     EXPECT_TRUE(logged(errors, "mcc[300]: userData dropped, channel closed"));
+}
+
+TEST_F(MccSlotTest, AChannelThatFailsAReadIsLetGoAndSignalledLost)
+{
+    // A descriptor that polls readable and fails every read.
+    Fd directory = open(root.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_TRUE(directory);
+    MccSlot slot(directory, 300);
+    directory.close();
+    slot.id = 1;
+    EXPECT_EQ(signals(1), Strings{"{ slot 1, pdu signal : deactivated : networkError }"});
+    EXPECT_TRUE(logged(errors, "mcc[300]: read error: Is a directory, channel closed"));
 }
 
 }  // namespace
