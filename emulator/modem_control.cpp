@@ -5,13 +5,12 @@
 // the data modes, the reset of its parameters, one parameter, and the start of a call (answer,
 // originate, fax-originate). Integers travel by value, records as 32-bit words.
 //
-// Closing the open frees its modem, except a modem configured (its parameters reset) that got no
-// call: that one is kept for the program that reaches it by its number (a fax program), until its
-// data device "/dev/mdm<n>" closes.
+// Closing the open (its last duplicate) frees its modem, whatever the program on its data device
+// "/dev/mdm<n>" does: the open holds the modem for the call, a fax program's as pppd's.
 //
 // "set /dev/mctl modems <n>" fits n modems (0 to 8) while none is in use; "state /dev/mctl" gives
-// one line per modem: "modem=<n> free", or "modem=<n> file=<id>|kept timeslot=<channel>
-// modes=<mask> parameters=<offset>:<value>,... call=<call>".
+// one line per modem: "modem=<n> free", or "modem=<n> file=<id> timeslot=<channel> modes=<mask>
+// parameters=<offset>:<value>,... call=<call>".
 
 #include "emulator/device_model.h"
 #include "emulator/modem_pool.h"
@@ -38,10 +37,7 @@ public:
                     return configure(call, [&call](Modem& modem) { modem.modes = BigEndian::get_u32(call.record, 4); });
                 }});
         define({0xBB3A, "reset-parameters", Argument::record, 8, {"modem", "arg"}, [this](Call& call) {
-                    return configure(call, [](Modem& modem) {
-                        modem.parameters.clear();
-                        modem.reset = true;
-                    });
+                    return configure(call, [](Modem& modem) { modem.parameters.clear(); });
                 }});
         define({0xBB38, "parameter", Argument::record, 12, {"modem", "offset", "value"}, [this](Call& call) {
                     return configure(call, [&call](Modem& modem) {
@@ -69,8 +65,7 @@ public:
             std::string parameters;
             for (const auto& [offset, value] : modem.parameters)
                 parameters += (parameters.empty() ? "" : ",") + std::to_string(offset) + ':' + std::to_string(value);
-            lines.push_back(line + (modem.kept ? " kept" : " file=" + std::to_string(modem.file)) +
-                            " timeslot=" + std::to_string(ModemPool::first_timeslot + index) +
+            lines.push_back(line + " file=" + std::to_string(modem.file) + " timeslot=" + std::to_string(ModemPool::first_timeslot + index) +
                             " modes=" + std::to_string(modem.modes) + " parameters=" + parameters +
                             " call=" + modem.call);
         }
@@ -101,12 +96,8 @@ private:
 
     void closed(OpenFile& file) override
     {
-        Modem* modem = held(file);
-        if (!modem)
-            return;
-        bool kept = modem->reset && modem->call == "none";
-        *modem = Modem();
-        modem->kept = kept;
+        if (Modem* modem = held(file))
+            *modem = Modem();
     }
 
     Answer allocate(Call& call)

@@ -1,7 +1,7 @@
 // The data devices "/dev/mdm0" to "/dev/mdm7" of the DSP modems: the program that carries a call
 // (pppd, a fax program) opens the device of its modem and exchanges the call's data there, which
-// the journal shows as writes and a test sends with "push". When the device closes, a modem that
-// its control open left kept for the program returns to the pool (see modem_control.cpp).
+// the journal shows as writes and a test sends with "push". The device does not hold the modem:
+// the control open that allocated it does (see modem_control.cpp).
 
 #include "emulator/device_model.h"
 #include "emulator/modem_pool.h"
@@ -18,14 +18,6 @@ template <size_t Index>
 class ModemData : public DeviceModel {
 public:
     ModemData() : DeviceModel("/dev/mdm" + std::to_string(Index)) {}
-
-private:
-    void closed(OpenFile&) override
-    {
-        std::vector<Modem>& modems = ModemPool::instance().modems;
-        if (Index < modems.size() && modems[Index].kept)
-            modems[Index] = Modem();
-    }
 };
 
 template <class Indices>

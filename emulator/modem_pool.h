@@ -13,13 +13,11 @@ namespace Emulator {
 
 struct Modem {
     int file = -1;       // the open of "/dev/mctl" that holds the modem; -1 when it holds none
-    bool kept = false;   // its open closed, and the modem waits for a program (below)
-    bool reset = false;  // its parameters were reset since it was allocated
     uint32_t modes = 0;  // the data-mode mask
     std::map<int32_t, int32_t> parameters;  // by offset
     std::string call = "none";              // none, answer, originate or fax-originate
 
-    bool free() const { return file < 0 && !kept; }
+    bool free() const { return file < 0; }
 };
 
 class ModemPool {

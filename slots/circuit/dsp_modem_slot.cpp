@@ -154,23 +154,18 @@ void DspModemSlot::StartFax(Fd& fd)
                 break;
             arguments.push_back(argument.getValue());
         }
-        // The program reaches the modem by its number.
-        control.close();
-        fd.close();
         RunFax(params.hasOptionalField(Optional::execfile) ? params.get_execfile().getValue() : fax_transfer_program,
                arguments, 0, "executing fax transfer\n", "fax transfer executed");
     } else if (params.hasOptionalField(Optional::originate)) {
         if (Device::request_in(fd, fax_originate_code, words({modem, -1})) < 0)
             Fail("originate failed : ");
     } else {
-        fd.close();
         RunFaxReceiver();
     }
 }
 
 void DspModemSlot::RunFaxReceiver()
 {
-    control.close();
     std::time_t now = std::time(nullptr);
     char name[64];
     std::strftime(name, sizeof name, "/var/fax-%H-%M-%S.g3", std::localtime(&now));
@@ -194,6 +189,7 @@ void DspModemSlot::RunFax(const std::string& program, const std::vector<std::str
 
 void DspModemSlot::on_fax_terminate(int status)
 {
+    control.close();
     std::clog << ext::header(this) << "fax terminated with code " << status << std::endl;
     // A program that never ran handled no page.
     if (int error = child.exec_error()) {

@@ -78,11 +78,11 @@ protected:
             taken.push_back(*message);
         return taken;
     }
-    // A fax call (the modem parameters after `cdid`) on the next modem, fed by slot 1: once the
+    // A modem call (the modem parameters after `cdid`) on the next modem, fed by slot 1: once the
     // modem has reported its streams on its channel, the `count` messages the controller hears.
-    Lines fax(int slot, int channel, const std::string& params, size_t count)
+    Lines modem(int slot, int channel, const std::string& params, size_t count)
     {
-        send(slot, "create : modem : { cid \"\", cdid \"\", " + params + " }", 1);
+        send(slot, "create : modem : { cid \"\", cdid \"\"" + (params.empty() ? "" : ", " + params) + " }", 1);
         Lines heard = send(1, "connect : " + std::to_string(slot), 3 + count);
         const std::string stream = " : active : " + std::to_string(channel);
         EXPECT_EQ(Lines(heard.begin(), heard.begin() + std::min<size_t>(3, heard.size())),
@@ -113,32 +113,73 @@ TEST_F(FaxT38, FaxProgramsReportTheirPagesAsAccountingAndOneThatNeverRanOnlyAbor
     send(1, "create : trunk : { trunk 0, timeslot 1 }", 3);
     // A transfer with the controller's arguments, at most 60 of them; its exit code counts the pages.
     stand_in("/usr/local/sbin/fax", "exit 3");
-    EXPECT_EQ(fax(2, 480, "fax NULL, execargs " + quoted(numbered({}, "", 65), false), 2), (Lines{pages(2, 3), signal(2, "abort : 768")}));
+    EXPECT_EQ(modem(2, 480, "fax NULL, execargs " + quoted(numbered({}, "", 65), false), 2), (Lines{pages(2, 3), signal(2, "abort : 768")}));
     EXPECT_EQ(started(1), quoted(numbered({"/usr/local/sbin/fax", "-m", "0"}, "", 60)));
-    // One that never ran handled no page.
-    EXPECT_EQ(fax(3, 481, "fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1), Lines{signal(3, "abort : 512")});
+    // One that never ran handled no page. Each gave its modem back.
+    EXPECT_EQ(modem(3, 480, "fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1), Lines{signal(3, "abort : 512")});
 
     // A reception names its file by the local time of its start; a destroy hangs it up, and the
     // end of the program, after its accounting, answers the destroy.
     stand_in("/usr/local/bin/fax", "wait");
     std::time_t before = std::time(nullptr);
-    EXPECT_EQ(fax(4, 482, "fax NULL", 0), Lines{});
+    EXPECT_EQ(modem(4, 480, "fax NULL", 0), Lines{});
     std::string received = started(2);
     received.erase(0, received.find('\n') + 1);
     Lines expected;
     for (std::time_t at = before; at <= std::time(nullptr); ++at) {
         char name[64];
         std::strftime(name, sizeof name, "/var/fax-%H-%M-%S.g3", std::localtime(&at));
-        expected.push_back(quoted({"/usr/local/bin/fax", "-m", "2", "receive", name}));
+        expected.push_back(quoted({"/usr/local/bin/fax", "-m", "0", "receive", name}));
     }
     EXPECT_NE(std::find(expected.begin(), expected.end(), received), expected.end()) << received;
     EXPECT_EQ(send(4, "destroy : NULL", 2), (Lines{pages(4, 0), answer(8, 4)}));
 
     // An outgoing fax without arguments only starts the call in the driver; its slot goes at once.
-    EXPECT_EQ(fax(5, 483, "originate NULL, fax NULL", 0), Lines{});
+    EXPECT_EQ(modem(5, 480, "originate NULL, fax NULL", 0), Lines{});
     EXPECT_EQ(testsupport::device_requests(gateway.board, "/dev/mctl", "fax-originate"),
-              Lines{"fax-originate modem=3 arg=-1 -> 0"});
+              Lines{"fax-originate modem=0 arg=-1 -> 0"});
     EXPECT_EQ(send(5, "destroy : NULL", 1), Lines{answer(11, 5)});
+}
+
+TEST_F(FaxT38, AFaxProgramKeepsItsModemWhileItRunsAndGivesItBackWhenItEndsWhetherItReachedItOrNot)
+{
+    gateway.board.set("/dev/mctl", "modems 2");
+    const Lines all_free{"modem=0 free", "modem=1 free"};
+    send(1, "create : trunk : { trunk 0, timeslot 1 }", 3);
+    // Destroys the slot, whose program's end first reports no page when `accounting` says so.
+    auto destroy = [this](int slot, bool accounting) {
+        Lines expected{answer(seq + 1, slot)};
+        if (accounting)
+            expected.insert(expected.begin(), pages(slot, 0));
+        EXPECT_EQ(send(slot, "destroy : NULL", expected.size()), expected) << slot;
+    };
+    // The modem and the fax modem of the README's session, whose pppd and fax program are
+    // missing, many times over: pppd's modem stays with its slot, the fax program's comes back
+    // when it ends.
+    for (int slot = 2; slot < 22; slot += 2) {
+        ASSERT_EQ(modem(slot, 480, "", 1), Lines{signal(slot, "abort : 512")});
+        ASSERT_EQ(modem(slot + 1, 481, "fax NULL, execargs { }", 1), Lines{signal(slot + 1, "abort : 512")});
+        destroy(slot, false);
+        destroy(slot + 1, false);
+    }
+    EXPECT_EQ(gateway.board.state("/dev/mctl"), all_free);
+
+    // Programs that never open the modem: one that crashes, a reception hung up by the destroy
+    // in the second before it runs, and a transfer hung up while it runs, which holds the modem
+    // meanwhile.
+    stand_in("/usr/local/sbin/fax", "kill KILL");
+    for (int slot = 22; slot < 25; ++slot)
+        ASSERT_EQ(modem(slot, 480, "fax NULL, execargs { }", 2), (Lines{pages(slot, 0), signal(slot, "abort : 9")}));
+    stand_in("/usr/local/sbin/fax", "wait");
+    for (int slot = 25; slot < 31; slot += 2) {
+        EXPECT_EQ(modem(slot, 480, "fax NULL", 0), Lines{});
+        destroy(slot, true);
+        EXPECT_EQ(modem(slot + 1, 480, "fax NULL, execargs { }", 0), Lines{});
+        started(4 + (slot - 25) / 2);
+        EXPECT_EQ(gateway.board.state("/dev/mctl").at(0).rfind("modem=0 file=", 0), 0u);
+        destroy(slot + 1, true);
+    }
+    EXPECT_EQ(gateway.board.state("/dev/mctl"), all_free);
 }
 
 TEST_F(FaxT38, TheT38ProgramRunsOnItsChannelWithTheAddressesAndIsAskedForItsInstancesWithATimeLimit)

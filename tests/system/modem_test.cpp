@@ -228,6 +228,26 @@ TEST_F(Modems, AModemWhoseStartFailedHasNoStreamTakesNoRecordAndCannotBeActivate
                               answer(5, 2)}));
 }
 
+TEST_F(Modems, AFaxSlotWhoseProgramEndedHasNoModemAndTheCallThatGetsItTakesItsRecords)
+{
+    if (start(); IsSkipped())
+        return;
+    Lines made = create(1, 1, plain + ", fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1, 8);
+    EXPECT_EQ(Lines(made.begin() + 4, made.end()), (Lines{signal(1, "transmitter : active : 480"),
+                                                          signal(1, "receiver : active : 480"), answer(3, 2),
+                                                          signal(1, "abort : 512")}));
+    // Its modem is the next call's, and so are the records for it.
+    made = create(4, 3, plain, 2);
+    EXPECT_EQ(Lines(made.begin() + 4, made.end()),
+              (Lines{signal(3, "transmitter : active : 480"), signal(3, "receiver : active : 480"), answer(6, 4)}));
+    Portslave portslave;
+    portslave.send(record(140, 1, 0, "bob", "pw"));
+    EXPECT_EQ(next(1), Lines{signal(3, "modemProceeding : auth : { username \"bob\", password \"pw\" }")});
+    send(7, 1, "activate : modem : { remoteAddr \"10.0.0.2\", netmask \"255.255.255.0\", gateway \"10.0.0.1\", dns "
+               "\"10.0.0.53\", mtu 1500 }");
+    EXPECT_EQ(next(1), Lines{answer(7, 1, "error : unsupported")});
+}
+
 TEST_F(Modems, PortslaveRecordsBecomeSignalsAndTheActivationSendsAcceptanceAndAddresses)
 {
     if (start(); IsSkipped())

@@ -9,6 +9,7 @@
 #                 program its instances
 #   write <text>  writes the text to descriptor 0 (the T.38 program's channel), then waits
 #   sleep <s>     runs for s seconds, saying nothing
+#   kill <signal> ends killed by the signal, as a program that crashes
 # after appending its arguments, program first, as one JSON array line to
 # "$TOVRASEL_ROOT/stand-in/argv": once the line is there, the behaviour holds. However it runs,
 # it ends within a second of its parent, so that nothing outlives a test.
@@ -38,5 +39,6 @@ case "$1" in
     sleep) linger "$2" ;;
     count) echo "$2"; exit "$2" ;;
     exit) exit "$2" ;;
+    kill) kill -s "$2" $$ ;;
     *) exit 0 ;;
 esac
