@@ -123,6 +123,9 @@ bool MuxConnect(Slot& source, Slot& destination)
 bool MuxDisconnect(Slot& destination)
 {
     int receive = destination.IGetReceiveChannel();
+    // A destination that has no channel (any more) has no route to remove.
+    if (receive < 0)
+        return true;
     if (!HwMux::instance()->Disconnect(receive))
         return false;
     std::clog << "mux: disconnect slot " << destination << " [" << receive << "]" << std::endl;

@@ -18,6 +18,7 @@ bool Disconnect(Slot& destination);
 bool llConnect(Slot& source, Slot& destination);
 bool llDisconnect(Slot& destination);
 
-// The route through the TDM switch.
+// The route through the TDM switch. Disconnecting drives the destination's output idle; a
+// destination without a receive channel has no route, and nothing is asked.
 bool MuxConnect(Slot& source, Slot& destination);
 bool MuxDisconnect(Slot& destination);

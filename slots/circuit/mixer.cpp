@@ -153,7 +153,7 @@ bool Mixer::SetTX(const LGCP::MixerOutParams& params)
 void Mixer::Release(TdmInput& input)
 {
     input.StopDialing();
-    if (input.summator >= 0 && !vanished) {
+    if (input.summator >= 0) {
         // The driver does not read the weight of a removal; it goes as zero, not as stack garbage.
         mix_input record{tdm_slot(input.summator), tdm_slot(input.channel), 0};
         if (mixer_ctl(MIX_RX_REMOVE, record) < 0)
@@ -166,10 +166,8 @@ void Mixer::Release(TdmInput& input)
 void Mixer::Release(TdmOutput& output)
 {
     output.StopDialing();
-    if (!vanished) {
-        std::clog << ext::header(this) << "clear tdm output " << output.channel << std::endl;
-        mixer_ctl(MIX_RX_CLEAR, tdm_slot(output.channel));
-    }
+    std::clog << ext::header(this) << "clear tdm output " << output.channel << std::endl;
+    mixer_ctl(MIX_RX_CLEAR, tdm_slot(output.channel));
     UnRegister(&output);
 }
 

@@ -33,9 +33,8 @@ public:
     // left empty when the create fails.
     Slot* New(const LGCP::MixerInParams& params);
     Slot* New(const LGCP::MixerOutParams& params);
-    // The driver work of a slot's destroy; failures are logged and the slot goes all the same.
-    // A vanished unit asks the driver nothing: the returning unit is reset, and its slots may
-    // hold the channels by now.
+    // The driver work of a slot's destroy while the unit lives; failures are logged and the slot
+    // goes all the same.
     void Release(TdmInput& input);
     void Release(TdmOutput& output);
 

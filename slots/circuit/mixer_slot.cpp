@@ -10,10 +10,17 @@
 
 namespace Mixer {
 
-MixerSlot::~MixerSlot()
+bool MixerSlot::IBeforeDestroy()
 {
+    if (mixer.vanished) {
+        mixer.UnRegister(this);
+        return true;
+    }
+    HwMux::instance()->Disable(timeslot);
+    ReleaseChannel();
     TonecReceiver::CleanBeforeDestroy();
     DSProcReceiver::CleanBeforeDestroy();
+    return true;
 }
 
 void MixerSlot::StopDialing()
@@ -22,12 +29,6 @@ void MixerSlot::StopDialing()
         return;
     enableSilence();
     StopToneGenerator(true);
-}
-
-void MixerSlot::LeaveSwitch()
-{
-    if (!mixer.vanished)
-        HwMux::instance()->Disable(timeslot);
 }
 
 bool MixerSlot::StopToneGenerator(bool force)

@@ -18,6 +18,11 @@ class Mixer;
 
 class MixerSlot : public Slot, protected Hardware::TonecReceiver, protected Hardware::DSProcReceiver {
 public:
+    // Floats the switch channel, leaves the channel's sum in the driver (ReleaseChannel) and
+    // switches off in the drivers what the front ends switched on. A slot of a vanished unit only
+    // leaves the unit: the returned unit is reset, and its slots may hold the channel, its switch
+    // channel and their front ends by now.
+    bool IBeforeDestroy() override;
     // Silences and stops a DTMF dialling that is still running.
     void StopDialing();
     // The channel within the unit.
@@ -25,16 +30,11 @@ public:
 
 protected:
     MixerSlot(Mixer& mixer, int channel, int timeslot) : mixer(mixer), channel(channel), timeslot(timeslot) {}
-    // Switches off in the drivers what the front ends switched on.
-    ~MixerSlot() override;
 
     // The answer of a row both types serve; nothing for any other row.
     std::optional<bool> SharedIoctl(const LGCP::IoctlParams& params);
     // Both stop a running dialling; the force of Hardware::TonecReceiver::disableToneGenerator.
     bool StopToneGenerator(bool force);
-    // Floats the switch channel, unless the unit has vanished: the returning unit's slots may
-    // use that switch channel by now.
-    void LeaveSwitch();
 
     int tonec_timeslot() const override { return timeslot; }
     int dsproc_timeslot() const override { return timeslot; }
@@ -47,6 +47,9 @@ protected:
     const int timeslot;  // the switch channel the driver answered for it
 
 private:
+    // The driver work of the destroy for the slot's type, which leaves the unit (Mixer::Release).
+    virtual void ReleaseChannel() = 0;
+
     // The tone front end keeps its dialling to itself: a translateDTMF runs until its completion
     // or until the tone generator is stopped.
     bool dialing = false;

@@ -4,12 +4,11 @@
 
 namespace Mixer {
 
-bool TdmInput::IBeforeDestroy()
-{
-    LeaveSwitch();
-    mixer.Release(*this);
-    return true;
-}
+void TdmInput::ReleaseChannel() { mixer.Release(*this); }
+
+bool TdmInput::IOnInputStream() { return !mixer.vanished; }
+
+int TdmInput::IGetReceiveChannel() { return mixer.vanished ? -1 : timeslot; }
 
 bool TdmInput::Ioctl(const LGCP::IoctlParams& params)
 {

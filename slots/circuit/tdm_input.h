@@ -12,17 +12,18 @@ class TdmInput : public MixerSlot {
 public:
     TdmInput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
-    // Floats the switch channel and leaves the summator and the unit (of a vanished unit, only
-    // the unit).
-    bool IBeforeDestroy() override;
     bool Ioctl(const LGCP::IoctlParams& params) override;
-    bool IOnInputStream() override { return true; }
-    int IGetReceiveChannel() override { return timeslot; }
+    // A vanished unit's input has no switch channel any more, which the returned unit's slots may
+    // use by now: it takes no source, and taking it off one leaves the switch alone.
+    bool IOnInputStream() override;
+    int IGetReceiveChannel() override;
     const char* GetName() const override { return "mixer tdm input"; }
 
 private:
     friend class Mixer;
 
+    // Leaves the summator and the unit.
+    void ReleaseChannel() override;
     void tonec_event(const Params& params) override;
     void dsproc_vad_event(const Hardware::DSProcVADEvent& event) override;
     void dsproc_bss_event(const ::dsproc_bss_event* event) override;

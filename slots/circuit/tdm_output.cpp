@@ -4,12 +4,7 @@
 
 namespace Mixer {
 
-bool TdmOutput::IBeforeDestroy()
-{
-    LeaveSwitch();
-    mixer.Release(*this);
-    return true;
-}
+void TdmOutput::ReleaseChannel() { mixer.Release(*this); }
 
 bool TdmOutput::Ioctl(const LGCP::IoctlParams& params)
 {

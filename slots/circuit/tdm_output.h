@@ -12,9 +12,6 @@ class TdmOutput : private MixerSlot {
 public:
     TdmOutput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
-    // Floats the switch channel, empties the sum and leaves the unit (of a vanished unit, only
-    // the unit).
-    bool IBeforeDestroy() override;
     bool Ioctl(const LGCP::IoctlParams& params) override;
     bool IOnOutputStream() override { return true; }
     int IGetTransmitChannel() override { return timeslot; }
@@ -23,6 +20,8 @@ public:
 private:
     friend class Mixer;
 
+    // Empties the sum and leaves the unit.
+    void ReleaseChannel() override;
     void tonec_event(const Params&) override {}
     void tone_gen_complete() override;
     void dsproc_vad_event(const Hardware::DSProcVADEvent&) override {}

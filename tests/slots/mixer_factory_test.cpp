@@ -189,12 +189,17 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
 {
     send(-1, "query : NULL");
     mixer_requests();
-    // Slot, the command, what the controller hears, the mixer and the switch requests.
+    // Slot, the command, what the controller hears, the mixer and the switch requests; the
+    // requests of the tone and DSP front ends are gathered.
     using Row = std::tuple<int, const char*, const char*, const char*, Strings>;
-    auto check = [this](std::initializer_list<Row> rows) {
+    Strings front_ends;
+    auto check = [&](std::initializer_list<Row> rows) {
         for (auto [slot, command, heard, made, switched] : rows) {
             EXPECT_EQ(send(slot, command), heard) << slot << " " << command;
             EXPECT_EQ(testsupport::switch_requests(board), switched) << slot << " " << command;
+            for (const char* device : {"/dev/dsp", "/dev/dtmf"})
+                for (const std::string& request : testsupport::device_requests(board, device))
+                    front_ends.push_back(std::to_string(slot) + " " + command + ": " + request);
             EXPECT_EQ(mixer_requests(), made) << slot << " " << command;
         }
     };
@@ -213,6 +218,17 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
     EXPECT_TRUE(logged(errors, "mixer [0]: channel 3 is held by a live slot"));
     EXPECT_TRUE(logged(errors, "mixer [0]: channel 4 is held by a live slot"));
 
+    // The old output feeds the old input and an input of unit 1; front-end features are switched
+    // on and a dialling runs.
+    check({
+        {1, "connect : 2", "transmitter : active : 1027|receiver : active : 1028|success : NULL|", "",
+         {"connect output=1028 source=1027 -> 0"}},
+        {1, "connect : 3", "receiver : active : 1156|success : NULL|", "", {"connect output=1156 source=1027 -> 0"}},
+    });
+    for (auto [slot, ioctl] : {std::pair{2, "vad-enable : TRUE"}, {2, "dtmf-enable : TRUE"}, {1, "iva-enable : TRUE"},
+                               {1, "delays : { rx 10 }"}, {1, "translateDTMF : { digits { { freq1 697, freq2 1209 } } }"}})
+        EXPECT_EQ(send(slot, std::string("ioctl : ") + ioctl), "success : NULL|") << ioctl;
+
     // Unit 0 vanishes and comes back, reset, with new slots on the channels of the old ones.
     board.set(mixer, "unit 0 none");
     std::string report = send(-1, "query : NULL");
@@ -225,9 +241,19 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
         {5, "create : mixerIn : { unit 0, channel tdm : 4, summator tdm : 3 }", success, "TDM ADD4*32767", {}},
         {4, "connect : 5", "transmitter : active : 1027|receiver : active : 1028|success : NULL|", "",
          {"connect output=1028 source=1027 -> 0"}},
-        // The old slots go without touching the driver or the switch channels of the new ones.
-        {1, "destroy : NULL", success, "", {}},
+    });
+    // The old slots leave the driver, the switch channels and the front ends of the new ones alone,
+    // connected or not; the old input takes no new source either. The live input that the old
+    // output fed is taken off that channel, which now carries the new output's sum.
+    front_ends.clear();
+    check({
+        {2, "disconnect : NULL", success, "", {}},
+        {4, "connect : 2", "error : connectFail|", "", {}},
         {2, "destroy : NULL", success, "", {}},
+        {1, "destroy : NULL", success, "", {"write output=1156 value=213 -> 0"}},
+    });
+    EXPECT_EQ(front_ends, Strings{});
+    check({
         {5, "destroy : NULL", success, "REMOVE4*0", {"write output=1028 value=213 -> 0", "disable output=1028 -> 0"}},
         {4, "destroy : NULL", success, "CLEAR", {}},
     });
