@@ -11,6 +11,8 @@
 
 #include <ctime>
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -43,6 +45,32 @@ std::string pages(int slot, int count)
     return signal(slot, "modemProceeding : acct : { octetsOut { low 0, high 0 }, octetsIn { low " +
                             std::to_string(count) + ", high 0 }, packetsOut { low 0, high 0 }, packetsIn { low 0, "
                                                     "high 0 }, time { low 0, high 0 } }");
+}
+
+// The T.38 program that the daemon last said it started ("t38 daemon[<id>] successfully
+// started"), while that process is the daemon's child and runs the program; else 0, so that a
+// test never signals an id it misread or a process it did not start.
+pid_t running_t38(Gateway& gateway)
+{
+    static const std::regex started("t38 daemon\\[([1-9][0-9]{0,8})\\] successfully started");
+    const std::string errors = gateway.daemon->errors();
+    std::string id;
+    for (std::sregex_iterator match(errors.begin(), errors.end(), started), end; match != end; ++match)
+        id = match->str(1);
+    if (id.empty())
+        return 0;
+    // "<id> (<name>) <state> <parent> ...": the name may hold blanks and parentheses.
+    const std::string stat = testsupport::file_text("/proc/" + id + "/stat");
+    size_t name_end = stat.rfind(')');
+    if (name_end == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(name_end + 1));
+    char state = 0;
+    pid_t parent = 0;
+    fields >> state >> parent;
+    const std::string program = gateway.root / "/usr/local/sbin/t38" + '\0';
+    bool runs = testsupport::file_text("/proc/" + id + "/cmdline").find(program) != std::string::npos;
+    return parent == gateway.daemon->pid() && runs ? std::stoi(id) : 0;
 }
 
 class FaxT38 : public ::testing::Test {
@@ -205,9 +233,9 @@ TEST_F(FaxT38, TheT38ProgramRunsOnItsChannelWithTheAddressesAndIsAskedForItsInst
     // A program killed by a signal is reported with it.
     stand_in("/usr/local/sbin/t38", "wait");
     EXPECT_EQ(send(3, create + "{ } }", 3).at(0), answer(4, 3));
-    std::string errors = gateway.daemon->errors();
-    size_t at = errors.rfind("t38 daemon[") + 11;
-    kill(std::stoi(errors.substr(at)), SIGKILL);
+    pid_t program = 0;
+    ASSERT_TRUE(eventually([&] { return (program = running_t38(gateway)) > 0; }, answer_time));
+    kill(program, SIGKILL);
     EXPECT_EQ(next(1), Lines{signal(3, "abort : 9")});
     EXPECT_TRUE(gateway.daemon->wait_for_errors("03:t38 soft: t38 daemon terminated by signal=9\n", answer_time));
 
