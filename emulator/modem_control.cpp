@@ -65,7 +65,8 @@ public:
             std::string parameters;
             for (const auto& [offset, value] : modem.parameters)
                 parameters += (parameters.empty() ? "" : ",") + std::to_string(offset) + ':' + std::to_string(value);
-            lines.push_back(line + " file=" + std::to_string(modem.file) + " timeslot=" + std::to_string(ModemPool::first_timeslot + index) +
+            lines.push_back(line + " file=" + std::to_string(modem.file) +
+                            " timeslot=" + std::to_string(ModemPool::first_timeslot + index) +
                             " modes=" + std::to_string(modem.modes) + " parameters=" + parameters +
                             " call=" + modem.call);
         }

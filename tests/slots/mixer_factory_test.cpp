@@ -226,7 +226,8 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
         {1, "connect : 3", "receiver : active : 1156|success : NULL|", "", {"connect output=1156 source=1027 -> 0"}},
     });
     for (auto [slot, ioctl] : {std::pair{2, "vad-enable : TRUE"}, {2, "dtmf-enable : TRUE"}, {1, "iva-enable : TRUE"},
-                               {1, "delays : { rx 10 }"}, {1, "translateDTMF : { digits { { freq1 697, freq2 1209 } } }"}})
+                               {1, "delays : { rx 10 }"},
+                               {1, "translateDTMF : { digits { { freq1 697, freq2 1209 } } }"}})
         EXPECT_EQ(send(slot, std::string("ioctl : ") + ioctl), "success : NULL|") << ioctl;
 
     // Unit 0 vanishes and comes back, reset, with new slots on the channels of the old ones.

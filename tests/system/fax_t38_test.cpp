@@ -141,10 +141,12 @@ TEST_F(FaxT38, FaxProgramsReportTheirPagesAsAccountingAndOneThatNeverRanOnlyAbor
     send(1, "create : trunk : { trunk 0, timeslot 1 }", 3);
     // A transfer with the controller's arguments, at most 60 of them; its exit code counts the pages.
     stand_in("/usr/local/sbin/fax", "exit 3");
-    EXPECT_EQ(modem(2, 480, "fax NULL, execargs " + quoted(numbered({}, "", 65), false), 2), (Lines{pages(2, 3), signal(2, "abort : 768")}));
+    EXPECT_EQ(modem(2, 480, "fax NULL, execargs " + quoted(numbered({}, "", 65), false), 2),
+              (Lines{pages(2, 3), signal(2, "abort : 768")}));
     EXPECT_EQ(started(1), quoted(numbered({"/usr/local/sbin/fax", "-m", "0"}, "", 60)));
     // One that never ran handled no page. Each gave its modem back.
-    EXPECT_EQ(modem(3, 480, "fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1), Lines{signal(3, "abort : 512")});
+    EXPECT_EQ(modem(3, 480, "fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1),
+              Lines{signal(3, "abort : 512")});
 
     // A reception names its file by the local time of its start; a destroy hangs it up, and the
     // end of the program, after its accounting, answers the destroy.
