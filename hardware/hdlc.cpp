@@ -4,6 +4,7 @@
 #include "foundation/os/device.h"
 #include "foundation/util/ext_header.h"
 #include "board/hw_mux.h"
+#include "hardware/frame_read.h"
 #include "server/trace_ctl.h"
 
 #include <array>
@@ -127,10 +128,14 @@ void HDLC::do_read()
     }
     for (;;) {
         Packet frame;
-        frame.reserve_head(0);
-        ssize_t length = read(m_event.fd(), frame.tail_space(), frame.tailroom());
+        ssize_t length = read_frame(m_event.fd(), frame);
+        if (length > 0 && frame.is_null()) {
+            ++rxDropped;
+            std::cerr << ext::header(this) << "packet pool exhausted, received frame dropped (" << rxDropped
+                      << " so far)" << std::endl;
+            continue;
+        }
         if (length > 0) {
-            frame.extend(static_cast<unsigned>(length));
             if (traces.hdlc)
                 std::clog << "HDLC[" << id << "]: rx " << frame.text() << std::endl;
             ++rxSU;

@@ -62,6 +62,7 @@ public:
     uint32_t txError = 0;     // frames lost to a write error
     uint32_t txOverflow = 0;  // nothing counts into it
     uint32_t rxSU = 0;        // frames received and delivered
+    uint32_t rxDropped = 0;   // frames received when no packet was left to hold them
     Event m_event;
     int32_t log = 0;  // the owner's log level; the channel does not read it
     uint32_t id = 0;

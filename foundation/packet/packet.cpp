@@ -32,6 +32,8 @@ void* _Packet::operator new(size_t)
 
 void _Packet::operator delete(void* block) { Packet_pool::deallocate(block); }
 
+bool packet_pool_can_queue(uint32_t n) { return Packet_pool::available() >= packet_pool_reserve + uint64_t(n); }
+
 bool _Packet::window_valid() const
 {
     auto at = [](const unsigned char* p) { return reinterpret_cast<uintptr_t>(p); };

@@ -42,6 +42,14 @@ struct _Packet {
 
 using Packet_pool = List_allocator<_Packet, packet_pool_blocks, Dummy_critical_section>;
 
+// The last blocks of the pool are kept for what only passes through: controller and agent
+// messages, frames from the lines and the links' own frames. Data that waits in a link's queue on
+// the controller's behalf takes only the blocks above them, so that queues filling the pool refuse
+// the next such command instead of leaving nothing to read or answer it with.
+constexpr uint32_t packet_pool_reserve = 64;
+// Whether n more blocks may go to data that is to wait in a queue.
+bool packet_pool_can_queue(uint32_t n = 1);
+
 class Packet : public Smart_pointer<_Packet> {
 public:
     Packet() = default;

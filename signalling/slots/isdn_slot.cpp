@@ -1,6 +1,7 @@
 #include "signalling/slots/isdn_slot.h"
 
 #include "foundation/util/ext_header.h"
+#include "hardware/frame_read.h"
 #include "server/trace_ctl.h"
 #include "signalling/slots/stack_user_data.h"
 
@@ -43,10 +44,12 @@ void IsdnSlot::OnEvent(int fd, short revents)
 {
     if (revents & POLLIN) {
         Packet frame;
-        frame.reserve_head(0);
-        ssize_t length = read(fd, frame.tail_space(), frame.tailroom());
-        if (length > 0) {
-            frame.extend(unsigned(length));
+        ssize_t length = read_frame(fd, frame);
+        if (length > 0 && frame.is_null()) {
+            ++rx_dropped_;
+            std::cerr << ext::header(this) << "packet pool exhausted, received frame dropped (" << rx_dropped_
+                      << " so far)" << std::endl;
+        } else if (length > 0) {
             if (traces.isdn)
                 std::clog << ext::header(this) << ": rx " << frame.text() << std::endl;
             receive(frame);

@@ -59,4 +59,5 @@ private:
 
     ISDN::LAPD* link_;  // owned by the stack
     bool ready_ = false;
+    uint32_t rx_dropped_ = 0;  // frames read when no packet was left to hold them
 };

@@ -5,6 +5,7 @@
 
 #include "hardware/hdlc.h"
 #include "board/hw_mux.h"
+#include "foundation/packet/pool_test_support.h"
 
 #include <cerrno>
 
@@ -149,6 +150,23 @@ TEST_F(HdlcChannel, ActivationFailuresLeaveTheChannelClosedAReactivationStartsAf
     run_reactor_for(30);
     EXPECT_EQ(owner.frames, Strings{"10"});
     EXPECT_TRUE(owner.errors.empty());
+}
+
+TEST_F(HdlcChannel, AFrameThatFindsThePacketPoolDryIsReadAndDroppedAndCountedAndTheNextOneDelivered)
+{
+    channel.mode = 2;
+    ASSERT_TRUE(channel.activate());
+    ASSERT_TRUE(run_reactor_until([&] { return owner.ready == 1; }));
+    {
+        std::vector<Packet> pool = packettest::drain_pool();
+        board.push(mcc, {0x01});
+        ASSERT_TRUE(run_reactor_until([&] { return channel.rxDropped == 1; }));
+    }
+    board.push(mcc, {0x02});
+    ASSERT_TRUE(run_reactor_until([&] { return !owner.frames.empty(); }));
+    EXPECT_EQ(owner.frames, Strings{"02"});
+    EXPECT_EQ(channel.rxSU, 1u);
+    EXPECT_TRUE(logged(errors, "hdlc [3/1]: packet pool exhausted, received frame dropped (1 so far)"));
 }
 
 }  // namespace
