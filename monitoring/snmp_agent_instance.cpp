@@ -89,8 +89,11 @@ void SnmpAgentInstance::OnDisconnect()
 
 void SnmpAgentInstance::OnMessage(const char* data, int length)
 {
-    // Whatever arrives is a sign of life, even what does not decode.
+    // Whatever arrives is a sign of life, even what does not decode; a running keep-alive pings
+    // only after a ping interval of silence from now.
     stamp_ = Mux::milliseconds();
+    if (ping_.get())
+        SetPingTimer();
     ASN1::CoderEnv environment;
     MON::Message message;
     if (!ASN1::decode(data, data + length, &environment, message, true)) {
@@ -129,7 +132,10 @@ void SnmpAgentInstance::Send(const MON::Message& message)
         return;
     }
     connector_->Send(octets.data(), int(octets.size()));
-    SetPingTimer();
+    // The first write starts the keep-alive; later ones leave it running, since only what the
+    // agent sends shows that it is alive, however often it is written to.
+    if (!ping_.get())
+        SetPingTimer();
     // An agent is only found silent when something is written to it.
     const uint32_t now = Mux::milliseconds();
     if (int32_t(now - stamp_) > silence_limit_ms) {

@@ -1,9 +1,9 @@
 #pragma once
 
 // One external SNMP agent process, reached as a TCP client from one sub-section of the
-// configuration section "snmpagent". It sends MON messages, keeps a quiet link alive with a ping
-// every 5000 ms, drops an agent that has sent nothing for more than 30000 ms or that leaves too
-// much unread (writing never waits for an agent), and reads and discards what the agent sends.
+// configuration section "snmpagent". It sends MON messages, pings an agent 5000 ms after its last
+// message or the last ping, drops one that has sent nothing for more than 30000 ms or that leaves
+// too much unread (writing never waits for an agent), and reads and discards what the agent sends.
 
 #include "asn1/modules/MON.h"
 #include "foundation/config/ini_reader.h"

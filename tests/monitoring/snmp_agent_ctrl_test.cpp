@@ -146,6 +146,38 @@ TEST_F(SnmpLink, ItemsReachTheAgentsOfTheirTypesPingsKeepThemAndSilentOnesAreDro
     EXPECT_EQ(work.read_file("/results"), "1 " + hex + " ok\n");
 }
 
+TEST_F(SnmpLink, AnAgentWrittenToMoreOftenThanThePingIntervalIsPingedWhenSilentAndKeptWhileItAnswers)
+{
+    std::istringstream("[snmpagent]\nhost=" + vask.host() + "\nname=vask\n") >> file;
+    link.CreateInstances(file["snmpagent"]);
+    ASSERT_TRUE(at(0, [&] { return link.agents()[0]->state() == SnmpAgentInstance::connected; }));
+
+    // A ready list every 2 s, as from a controller's snmp-set commands. The agent sends nothing but
+    // an answer to each ping (bytes that do not decode: a sign of life all the same, and the error
+    // line shows when it has been read).
+    MON::SnmpSetCommands ready;
+    ASSERT_TRUE(ready.setFromValueNotation("{ commands { " + set(1, "t", "o", 0, "v") + " } }"));
+    const std::string ping = "{ pdu command : ping : NULL }";
+    unsigned answered = 0;
+    for (unsigned ms = 0, seen = 0; ms <= 40000; ms += 2000) {
+        // The timers due by now fire on the first pass; a ping they send comes before the list.
+        at(ms, [] { return true; });
+        link.Send(ready);
+        ASSERT_TRUE(at(ms, [&] { return vask.messages().size() > seen && vask.texts.back() != ping; })) << ms;
+        for (; seen < vask.texts.size(); ++seen) {
+            if (vask.texts[seen] != ping)
+                continue;
+            const size_t reported = errors.text().size();
+            ASSERT_EQ(send(vask.peer, "\3\0\0\5\xFF", 5, MSG_NOSIGNAL), 5);
+            ASSERT_TRUE(at(ms, [&] { return errors.text().size() > reported; })) << ms;
+            answered = ms;
+        }
+        // Pinged within a step of 5 s of silence, never dropped.
+        ASSERT_LE(ms - answered, 6000u) << "no ping since " << answered;
+        ASSERT_EQ(link.agents()[0]->state(), SnmpAgentInstance::connected) << ms;
+    }
+}
+
 }  // namespace
 
 namespace {
