@@ -94,6 +94,8 @@ void Tpkt_protocol::receive_len_2(Packet& chunk)
 {
     count_ = count_ * 256 + chunk.pull();
     if (count_ < header_size) {
+        if (name_)
+            std::clog << name_->name() << ' ';
         std::clog << "TPKT too small " << count_ << std::endl;
         next_state(idle);
         return;
@@ -134,7 +136,7 @@ void Tpkt_protocol::deliver()
 
 void Tpkt_protocol::on_timeout(Timer*)
 {
-    std::clog << " TPKT packet timeout." << std::endl;
+    std::clog << (name_ ? name_->name() : "") << " TPKT packet timeout." << std::endl;
     reset();
 }
 

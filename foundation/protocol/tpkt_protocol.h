@@ -22,7 +22,8 @@ public:
 
     Tpkt_protocol() = default;
 
-    // Names the layer; its lines begin with the name, "(no name)" until it has one.
+    // Names the layer; its lines begin with the name. Until it has one they begin with "(no name)",
+    // save the length and time-out lines, which an unnamed layer writes bare.
     void set_name(const std::string& name) { name_.emplace(name.c_str()); }
     const Protocol_name& name() const override { return name_ ? *name_ : Protocol::name(); }
 

@@ -113,6 +113,12 @@ TEST_F(SnmpLink, ItemsReachTheAgentsOfTheirTypesPingsKeepThemAndSilentOnesAreDro
     ASSERT_EQ(send(qx.peer, "\x07", 1, MSG_NOSIGNAL), 1);
     const std::string bad_start = "snmpagent.4 " + qx.host() + " bad TPKT packet start.\n";
     EXPECT_TRUE(at(35000, [&] { return debug.text().find(bad_start) != std::string::npos; })) << debug.text();
+    // So are a length too small for a frame and, 3 s on, a frame whose rest never came.
+    ASSERT_EQ(send(qx.peer, "\3\0\0\3\3\0\0\x08\1", 9, MSG_NOSIGNAL), 9);
+    const std::string too_small = "snmpagent.4 " + qx.host() + " TPKT too small 3\n";
+    EXPECT_TRUE(at(35000, [&] { return debug.text().find(too_small) != std::string::npos; })) << debug.text();
+    const std::string timeout = "snmpagent.4 " + qx.host() + " TPKT packet timeout.\n";
+    EXPECT_TRUE(at(38000, [&] { return debug.text().find(timeout) != std::string::npos; })) << debug.text();
 
     // The TPKT frames as they came, read by tshark as segments of one TCP stream to the TPKT port
     // (their payloads are no transport PDUs, which tshark would look for inside). The test set-up

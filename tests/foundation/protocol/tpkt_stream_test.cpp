@@ -120,6 +120,7 @@ TEST_F(TpktStream, UnfinishedFrameIsDroppedAfterTheTimeout)
     const int32_t elapsed = int32_t(Mux::milliseconds() - start);
     EXPECT_GE(elapsed, 3000);
     EXPECT_LE(elapsed, 6000);
+    EXPECT_THAT(debug.text(), StartsWith(" TPKT packet timeout.\n"));
     EXPECT_TRUE(link.payloads.empty());
 
     // The late rest of the dropped frame is hunted through; the next frame arrives normally.
