@@ -24,6 +24,8 @@ CONF
 # The daemon goes first: it still talks to the board (watchdog STOP) on its way out.
 pids=()
 cleanup() {
+  # A second Ctrl-C must not cut the clean-up short and leave the root behind.
+  trap '' INT TERM
   for pid in "${pids[@]}"; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
