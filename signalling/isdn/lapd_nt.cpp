@@ -5,6 +5,7 @@
 
 #include <iostream>
 #include <new>
+#include <string>
 
 namespace ISDN {
 
@@ -16,6 +17,19 @@ constexpr unsigned first_automatic_tei = 64;
 constexpr uint8_t setup = 0x05;
 
 using namespace TeiManagement;
+
+// How a drop line names the call of a Q.931 message: its call reference value and flag, or the
+// dummy call reference, which names none.
+std::string call_reference_text(const Packet& message)
+{
+    const unsigned length = message[1] & 0x0F;
+    if (length == 0)
+        return "the dummy call reference";
+    unsigned long long value = message[2] & 0x7F;
+    for (unsigned at = 3; at < 2 + length && at < message.length(); ++at)
+        value = value << 8 | message[at];
+    return "call reference " + std::to_string(value) + " (flag " + std::to_string(message[2] >> 7) + ")";
+}
 
 }  // namespace
 
@@ -119,8 +133,11 @@ void LAPD_NT::remove_twice(unsigned ai)
 
 void LAPD_NT::message(Packet& p)
 {
-    if (p.length() <= 3)
-        return;
+    if (p.length() <= 3) {
+        std::cerr << "LAPD(NT BRI):message of " << p.length() << " octets names no call, message dropped"
+                  << std::endl;
+        return refuse(Protocol_status_refused::Reason::no_destination, "message too short");
+    }
     if (p[3] == setup) {
         try {
             make_head_room(p, 3);
@@ -135,10 +152,13 @@ void LAPD_NT::message(Packet& p)
     for (LAPD_NT_user& user : users_)
         if (user.message(p))
             return;
-    std::cerr << "LAPD(NT BRI):no terminal holds call reference " << unsigned(p[2] & 0x7F) << " (flag "
-              << unsigned(p[2] >> 7) << "), message dropped" << std::endl;
-    on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::no_destination,
-                                          "no terminal holds the call"));
+    std::cerr << "LAPD(NT BRI):no terminal holds " << call_reference_text(p) << ", message dropped" << std::endl;
+    refuse(Protocol_status_refused::Reason::no_destination, "no terminal holds the call");
+}
+
+void LAPD_NT::refuse(Protocol_status_refused::Reason reason, const char* why)
+{
+    on_status(new Protocol_status_refused(this, reason, why));
 }
 
 void LAPD_NT::receive(Packet& frame)

@@ -31,7 +31,8 @@ public:
     void local_activate() override;
     // Stops the checks and takes every TEI back; reports nothing.
     void local_deactivate() override;
-    // A message for a call that no terminal holds is dropped and reported refused.
+    // A message for a call that no terminal holds, or too short to name one, is dropped and reported
+    // refused.
     void message(Packet& p) override;
     void receive(Packet& frame) override;
 
@@ -52,6 +53,8 @@ private:
     void tei_management(const Packet& frame);
     void on_check_response(unsigned ri, unsigned ai);
     void remove_twice(unsigned ai);
+    // Reports a message from above dropped.
+    void refuse(Protocol_status_refused::Reason reason, const char* why);
     std::ostream& line() const;
 
     Timer check_timer_;

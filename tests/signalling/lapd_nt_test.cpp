@@ -28,14 +28,15 @@ struct NtOwner : ProtocolsFamily {
             frame.put(static_cast<unsigned char>(octet));
         link->receive(frame);
     }
-    void send(const std::string& hex)
+    // A message from above; whether the link took it or why it dropped it.
+    Refusal send(const std::string& hex)
     {
         std::istringstream words(hex);
         Packet p;
         prepare_head(p);
         for (unsigned octet; words >> std::hex >> octet;)
             p.put(static_cast<unsigned char>(octet));
-        message(p);
+        return ProtocolsFamily::send(p);
     }
     std::string take() { return std::exchange(sent, ""); }
 
@@ -329,8 +330,15 @@ TEST(LapdNt, TeiMessagesAndLineFramesThatAreNotForATerminal)
     for (const char* frame : {"00 81", "01 81 01 01", "00 80 01 01", "02 FF 01 01", "FC FF 03 0F 00 00 01",
                               "FC FF 03 0E 00 00 01 FF", "FC FF 03 0F 00 00 03 FF"})
         nt.rx(frame);
-    nt.send("08 01 05");
+    // Messages from above that name no call a terminal holds are refused: too short to name one, a
+    // dummy call reference, a two-octet one.
+    reactortest::CaptureStream errors(std::cerr);
+    for (const char* message : {"08 01 81", "08 00 62 1C 00", "08 02 01 02 75"})
+        EXPECT_EQ(nt.send(message), Protocol_status_refused::Reason::no_destination) << message;
     EXPECT_EQ(nt.take(), "");
+    EXPECT_EQ(errors.text(), "LAPD(NT BRI):message of 3 octets names no call, message dropped\n"
+                             "LAPD(NT BRI):no terminal holds the dummy call reference, message dropped\n"
+                             "LAPD(NT BRI):no terminal holds call reference 258 (flag 0), message dropped\n");
     nt.rx("00 FF 03 08 01 85 07");
     EXPECT_EQ(nt.up, "08 01 85 07|");
     // A verify request starts a check cycle; a check response for TEI 127 is answered by removing it.
