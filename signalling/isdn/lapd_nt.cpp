@@ -149,11 +149,20 @@ void LAPD_NT::message(Packet& p)
         p.push(0x02);
         return send_to_layer1(p);
     }
-    for (LAPD_NT_user& user : users_)
-        if (user.message(p))
-            return;
+    if (LAPD_NT_user* user = holder(p))
+        return user->message(p);
     std::cerr << "LAPD(NT BRI):no terminal holds " << call_reference_text(p) << ", message dropped" << std::endl;
     refuse(Protocol_status_refused::Reason::no_destination, "no terminal holds the call");
+}
+
+LAPD_NT_user* LAPD_NT::holder(const Packet& p)
+{
+    LAPD_NT_user* latest = nullptr;
+    uint64_t named_last = 0;
+    for (LAPD_NT_user& user : users_)
+        if (const uint64_t named = user.named(p); named > named_last)
+            latest = &user, named_last = named;
+    return latest;
 }
 
 void LAPD_NT::refuse(Protocol_status_refused::Reason reason, const char* why)

@@ -4,7 +4,8 @@
 // operation: up to eight terminals share the channel, each under a TEI this side hands out
 // (64 to 126), checks once a minute and takes back from duplicates. Each assigned TEI is served by
 // one LAPD_NT_user. Q.931 messages pass through: a SETUP goes to every terminal as a broadcast UI
-// frame, every other message to the terminal that owns its call reference.
+// frame, every other message to the terminal holding its call (the one that named it last, where a
+// terminal that started again reuses a call reference another still holds).
 //
 // One protocol layer: frames arrive through receive() and leave through transmit(); messages go up
 // through on_message() and come down through message().
@@ -39,6 +40,8 @@ public:
     void set_log(unsigned int level);
     void send_to_layer3(Packet& p) { on_message(p); }
     void send_to_layer1(Packet& p) { transmit(p); }
+    // Counts the messages of every terminal: when a terminal named a call.
+    uint64_t next_naming() { return ++namings_; }
     // The terminal entity holding the TEI, or none.
     LAPD_NT_user* find_Tei(unsigned char tei);
     // An unassigned entity for the TEI, or for 127 the lowest automatic TEI that no terminal holds.
@@ -53,6 +56,8 @@ private:
     void tei_management(const Packet& frame);
     void on_check_response(unsigned ri, unsigned ai);
     void remove_twice(unsigned ai);
+    // The terminal that named the call of a message from above last, or none.
+    LAPD_NT_user* holder(const Packet& p);
     // Reports a message from above dropped.
     void refuse(Protocol_status_refused::Reason reason, const char* why);
     std::ostream& line() const;
@@ -60,6 +65,7 @@ private:
     Timer check_timer_;
     LAPD_NT_user users_[terminals];
     unsigned int log_ = 0;
+    uint64_t namings_ = 0;
     Protocol_name_str name_{"ISDN::LAPD_NT"};
 };
 

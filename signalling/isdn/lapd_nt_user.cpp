@@ -82,10 +82,9 @@ void LAPD_NT_user::on_check_timer()
     unassign();
 }
 
-bool LAPD_NT_user::message(Packet& p)
+void LAPD_NT_user::message(Packet& p)
 {
-    if (state_ == unassigned || !calls_.on_network_message(p))
-        return false;
+    calls_.on_network_message(p);
     if (busy_ || ack_queue_.count() >= window_k || !send_queue_.empty()) {
         // Behind the others, or as soon as the terminal takes frames again.
         Packet dropped;
@@ -95,14 +94,13 @@ bool LAPD_NT_user::message(Packet& p)
                       << std::endl;
         }
         send_queue_.put(p);
-        return true;
+        return;
     }
     if (tx_I(p, vr_, vs_)) {
         vs_ = (vs_ + 1) & 127;
         state_ = wait_answer;
         start_link_timer(t200_ms);
     }
-    return true;
 }
 
 void LAPD_NT_user::receive(Packet& frame, bool response)
@@ -165,7 +163,7 @@ void LAPD_NT_user::on_I(Packet& frame, unsigned ns, unsigned nr, bool p)
             return;
         }
         frame.pull(4);
-        calls_.on_terminal_message(frame);
+        calls_.on_terminal_message(frame, lapd_->next_naming());
         lapd_->send_to_layer3(frame);
     } else {
         tx_S(rej, p, false);

@@ -16,7 +16,7 @@ int call_reference(const Packet& message)
 
 }  // namespace
 
-void TerminalCalls::on_terminal_message(const Packet& message)
+void TerminalCalls::on_terminal_message(const Packet& message, uint64_t naming)
 {
     const int named = call_reference(message);
     if (named < 0)
@@ -28,24 +28,25 @@ void TerminalCalls::on_terminal_message(const Packet& message)
         return;
     if (count_ == capacity)
         forget(0);
-    held_[count_++] = reference;
+    held_[count_++] = {reference, naming};
 }
 
-bool TerminalCalls::on_network_message(const Packet& message)
+uint64_t TerminalCalls::named(const Packet& message) const
 {
-    const int reference = call_reference(message);
-    const unsigned at = reference < 0 ? count_ : find(uint8_t(reference));
-    if (at == count_)
-        return false;
-    if (message[3] == release_complete)
-        forget(at);
-    return true;
+    const unsigned at = find(call_reference(message));
+    return at < count_ ? held_[at].named : 0;
 }
 
-unsigned TerminalCalls::find(uint8_t reference) const
+void TerminalCalls::on_network_message(const Packet& message)
+{
+    if (const unsigned at = find(call_reference(message)); at < count_ && message[3] == release_complete)
+        forget(at);
+}
+
+unsigned TerminalCalls::find(int reference) const
 {
     unsigned at = 0;
-    while (at < count_ && held_[at] != reference)
+    while (at < count_ && held_[at].reference != reference)
         ++at;
     return at;
 }

@@ -190,6 +190,41 @@ TEST(LapdLibpri, ABasicRateTerminalsTwoCallsBothHearTheNetworkWhichAcknowledgesW
     expect_clean(dir / "/two-calls");
 }
 
+TEST(LapdLibpri, ARestartedBasicRateTerminalGetsTheMessagesOfItsNewCallThoughItsOldTeiHoldsTheSameCallReference)
+{
+    testsupport::TempRoot dir;
+    FrozenClock clock;
+    PriTerminals line(1, dir / "/restart");
+    line.link->activate();
+    // The terminal's call once it is up under a TEI: the call reference of its SETUP, -1 for none.
+    auto place_call = [&] {
+        PriInstance& terminal = *line.terminals[0];
+        if (!line.run_until([&] { return terminal.saw(PRI_EVENT_DCHAN_UP) && line.teis[0]; }, 5000))
+            return -1;
+        const size_t before = line.messages.size();
+        pri_call(terminal.pri, pri_new_call(terminal.pri), PRI_TRANS_CAP_SPEECH, 1, 1, 0, nullptr, PRI_UNKNOWN, nullptr,
+                 PRES_ALLOWED_USER_NUMBER_NOT_SCREENED, (char*)"200", PRI_UNKNOWN, PRI_LAYER_1_ALAW);
+        if (!line.run_until([&] { return line.messages.size() > before; }, 10000))
+            return -1;
+        return int(line.messages.back().at(2));
+    };
+    // The terminal starts again while its old TEI is still assigned: it gets another TEI and numbers
+    // its new call as it did the old one.
+    const int reference = place_call();
+    ASSERT_GE(reference, 0);
+    const unsigned old_tei = line.teis[0];
+    line.restart(0);
+    ASSERT_EQ(place_call(), reference);
+    EXPECT_NE(line.teis[0], old_tei);
+    // The network's CALL PROCEEDING and STATUS ENQUIRY for the call reach the new instance.
+    const uint8_t call = uint8_t(reference | 0x80);
+    line.send({0x08, 0x01, call, 0x02, 0x18, 0x01, 0x89});
+    line.send({0x08, 0x01, call, 0x75});
+    EXPECT_TRUE(line.run_until([&] { return line.messages.back().at(3) == 0x7D; }, 10000)) << "a STATUS";
+    EXPECT_TRUE(line.terminals[0]->saw(PRI_EVENT_PROCEEDING));
+    expect_clean(dir / "/restart");
+}
+
 }  // namespace
 
 #else

@@ -201,6 +201,26 @@ struct NtTerminal : NtOwner {
     }
 };
 
+TEST(LapdNt, WhereTwoTerminalsHoldACallItsMessagesGoToTheTerminalThatNamedItLast)
+{
+    FrozenClock clock;
+    NtTerminal nt;
+    auto sent_for = [&nt](const char* message) { return nt.send(message), nt.take(); };
+    // TEI 64 places call 1; the terminal starts again, gets TEI 65 and places call 1 once more.
+    nt.rx("00 81 02 00 08 01 01 05 A1");
+    nt.rx("FC FF 03 0F 07 00 01 FF");
+    nt.rx("00 83 00 00 08 01 01 05 A1");
+    nt.take();
+    EXPECT_EQ(sent_for("08 01 81 02"), "02 83 00 03 08 01 81 02");
+    // TEI 64 names the call again, then ends it: the other holder gets the call's messages again.
+    nt.rx("00 81 04 00 08 01 01 7D");
+    nt.take();
+    EXPECT_EQ(sent_for("08 01 81 75"), "02 81 00 07 08 01 81 75");
+    nt.rx("00 81 06 02 08 01 01 5A");
+    nt.take();
+    EXPECT_EQ(sent_for("08 01 81 75"), "02 83 02 03 08 01 81 75");
+}
+
 TEST(LapdNt, FramesFromATerminalActAsTheirTypeAndDirectionSay)
 {
     FrozenClock clock;

@@ -58,15 +58,25 @@ struct PriTerminals : ProtocolsFamily {
         add_protocol_tail(link);
         teis.resize(count, 0);
         for (unsigned n = 0; n < count; ++n)
-            terminals.push_back(std::make_unique<PriInstance>(PRI_CPE, true, [this, n](const unsigned char* frame, unsigned length) {
-                pcap.record(frame, length, false);
-                heard.emplace_back(frame, frame + length);
-                if (length > 1 && frame[1] != 0xFF)
-                    teis[n] = frame[1] >> 1;
-                Packet p;
-                p.reserve_head(0), p.put(frame, length), link->receive(p);
-            }));
+            terminals.push_back(terminal(n));
     }
+
+    // Terminal n of the line: what it sends reaches the network.
+    std::unique_ptr<PriInstance> terminal(unsigned n)
+    {
+        return std::make_unique<PriInstance>(PRI_CPE, true, [this, n](const unsigned char* frame, unsigned length) {
+            pcap.record(frame, length, false);
+            heard.emplace_back(frame, frame + length);
+            if (length > 1 && frame[1] != 0xFF)
+                teis[n] = frame[1] >> 1;
+            Packet p;
+            p.reserve_head(0), p.put(frame, length), link->receive(p);
+        });
+    }
+
+    // Terminal n starts again as a fresh instance: it has no TEI and numbers its calls from the start,
+    // and the old one is gone from the line without a word.
+    void restart(unsigned n) { teis[n] = 0, terminals[n] = terminal(n); }
 
     void transmit(Packet& frame) override
     {
