@@ -149,8 +149,11 @@ void LAPD_NT::message(Packet& p)
         p.push(0x02);
         return send_to_layer1(p);
     }
-    if (LAPD_NT_user* user = holder(p))
-        return user->message(p);
+    if (LAPD_NT_user* user = holder(p)) {
+        if (!user->message(p))
+            refuse(Protocol_status_refused::Reason::queue_full, "the terminal's send queue is full");
+        return;
+    }
     std::cerr << "LAPD(NT BRI):no terminal holds " << call_reference_text(p) << ", message dropped" << std::endl;
     refuse(Protocol_status_refused::Reason::no_destination, "no terminal holds the call");
 }

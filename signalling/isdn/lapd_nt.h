@@ -32,8 +32,8 @@ public:
     void local_activate() override;
     // Stops the checks and takes every TEI back; reports nothing.
     void local_deactivate() override;
-    // A message for a call that no terminal holds, or too short to name one, is dropped and reported
-    // refused.
+    // A message for a call that no terminal holds, or too short to name one, or one that finds its
+    // terminal's send queue full is dropped and reported refused.
     void message(Packet& p) override;
     void receive(Packet& frame) override;
 

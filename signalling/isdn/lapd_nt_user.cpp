@@ -82,25 +82,24 @@ void LAPD_NT_user::on_check_timer()
     unassign();
 }
 
-void LAPD_NT_user::message(Packet& p)
+bool LAPD_NT_user::message(Packet& p)
 {
-    calls_.on_network_message(p);
-    if (busy_ || ack_queue_.count() >= window_k || !send_queue_.empty()) {
-        // Behind the others, or as soon as the terminal takes frames again.
-        Packet dropped;
-        if (send_queue_.count() >= send_queue_limit) {
-            send_queue_.get(dropped);
-            std::cerr << "LAPD_user(NT BRI)[Tei=" << unsigned(tei_) << "]: send queue full, oldest message dropped"
-                      << std::endl;
-        }
-        send_queue_.put(p);
-        return;
+    const bool waits = busy_ || ack_queue_.count() >= window_k || !send_queue_.empty();
+    if (waits && send_queue_.count() >= send_queue_limit) {
+        // What waits is kept in order; the sender learns that this one found no room.
+        std::cerr << "LAPD_user(NT BRI)[Tei=" << unsigned(tei_) << "]: send queue full, message dropped" << std::endl;
+        return false;
     }
-    if (tx_I(p, vr_, vs_)) {
+    calls_.on_network_message(p);
+    if (waits) {
+        // Behind the others, or as soon as the terminal takes frames again.
+        send_queue_.put(p);
+    } else if (tx_I(p, vr_, vs_)) {
         vs_ = (vs_ + 1) & 127;
         state_ = wait_answer;
         start_link_timer(t200_ms);
     }
+    return true;
 }
 
 void LAPD_NT_user::receive(Packet& frame, bool response)

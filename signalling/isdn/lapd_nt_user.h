@@ -31,8 +31,9 @@ public:
     // When the terminal last named the call of a message from above, counted as LAPD_NT counts; 0
     // when it holds no such call or has no TEI.
     uint64_t named(const Packet& p) const { return state_ == unassigned ? 0 : calls_.named(p); }
-    // A message for a call this terminal takes part in.
-    void message(Packet& p);
+    // A message for a call this terminal takes part in; false when it finds 128 messages waiting
+    // for the terminal and is dropped.
+    bool message(Packet& p);
     void on_timer();
     void set_log(unsigned int level) { log_ = level; }
     void set_lapd(LAPD_NT* lapd) { lapd_ = lapd; }

@@ -320,7 +320,7 @@ TEST(LapdNt, ABusyTerminalGetsItsMessagesWhenItIsReadyAgainAndARejectResendsWhat
     EXPECT_EQ(nt.take(), "02 81 01 03");
 }
 
-TEST(LapdNt, ABusyTerminalsQueueKeepsTheNewest128Messages)
+TEST(LapdNt, ABusyTerminalsQueueKeeps128MessagesAndRefusesTheOnesAfterThemUntilThereIsRoom)
 {
     FrozenClock clock;
     NtTerminal nt;
@@ -329,15 +329,18 @@ TEST(LapdNt, ABusyTerminalsQueueKeepsTheNewest128Messages)
     for (int n = 0; n < 130; ++n) {
         std::ostringstream message;
         message << "08 01 05 75 " << std::hex << n;
-        nt.send(message.str());
+        EXPECT_EQ(nt.send(message.str()),
+                  n < 128 ? ProtocolsFamily::Refusal() : Protocol_status_refused::Reason::queue_full)
+            << n;
     }
-    EXPECT_EQ(errors.text(), "LAPD_user(NT BRI)[Tei=64]: send queue full, oldest message dropped\n"
-                             "LAPD_user(NT BRI)[Tei=64]: send queue full, oldest message dropped\n");
-    // Ready again: the window's seven go out, the oldest kept first.
+    EXPECT_EQ(errors.text(), "LAPD_user(NT BRI)[Tei=64]: send queue full, message dropped\n"
+                             "LAPD_user(NT BRI)[Tei=64]: send queue full, message dropped\n");
+    // Ready again: the window's seven go out, the oldest first, and make room.
     nt.rx("00 81 01 00");
     const std::string frames = nt.take();
     EXPECT_EQ(std::count(frames.begin(), frames.end(), '|'), 6) << frames;
-    EXPECT_EQ(frames.substr(0, 26), "02 81 00 03 08 01 05 75 02");
+    EXPECT_EQ(frames.substr(0, 26), "02 81 00 03 08 01 05 75 00");
+    EXPECT_EQ(nt.send("08 01 05 75"), std::nullopt);
 }
 
 TEST(LapdNt, TeiMessagesAndLineFramesThatAreNotForATerminal)
