@@ -52,7 +52,7 @@ void LAPD_NT_user::assign()
     // A terminal that takes the entity over takes over none of its predecessor's calls.
     calls_.clear();
     tx_U(sabme, true, true);
-    busy_ = checking_ = false;
+    busy_ = checking_ = rejecting_ = false;
     send_queue_.clear();
     ack_queue_.clear();
     retransmissions_ = 0;
@@ -154,6 +154,7 @@ void LAPD_NT_user::on_I(Packet& frame, unsigned ns, unsigned nr, bool p)
     const bool in_sequence = ns == vr_;
     if (in_sequence) {
         vr_ = (vr_ + 1) & 127;
+        rejecting_ = false;
         if (p)
             tx_S(rr, true, false);
         if (frame.length() <= 4 + 3) {
@@ -164,8 +165,13 @@ void LAPD_NT_user::on_I(Packet& frame, unsigned ns, unsigned nr, bool p)
         frame.pull(4);
         calls_.on_terminal_message(frame, lapd_->next_naming());
         lapd_->send_to_layer3(frame);
-    } else {
+    } else if (!rejecting_) {
+        // One REJ a gap: the frames after the lost one are discarded until it comes again, a poll
+        // among them answered with the N(R) the terminal is to go back to.
+        rejecting_ = true;
         tx_S(rej, p, false);
+    } else if (p) {
+        tx_S(rr, true, false);
     }
     if (state_ == unassigned)
         return;
@@ -218,6 +224,7 @@ void LAPD_NT_user::on_SABME(bool p)
 {
     line() << "received SABME frame" << std::endl;
     vr_ = mark_ = vs_ = 0;
+    rejecting_ = false;
     if (p)
         tx_U(ua, true, false);
     ack_queue_.clear();

@@ -90,6 +90,7 @@ private:
     uint32_t retransmissions_ = 0;
     TerminalCalls calls_;
     bool busy_ = false;
+    bool rejecting_ = false;  // a REJ asked for a frame that has not come yet
     unsigned int log_ = 0;
     CleanQueue<Packet, 135> send_queue_;  // messages waiting for the terminal
     CleanQueue<Packet, 7> ack_queue_;     // I frames sent and not yet acknowledged, header included

@@ -296,6 +296,30 @@ TEST(LapdNt, ATerminalsIFramesAreAcknowledgedWithoutAPollAndFramesSentAgainCarry
                          "02 81 0E 0B 08 01 05 75 08");
 }
 
+TEST(LapdNt, AGapInATerminalsIFramesIsRejectedOnceAndWhatFollowsIsDiscardedUntilTheMissingFrameComes)
+{
+    FrozenClock clock;
+    NtTerminal nt;
+    nt.send("08 01 05 75");
+    nt.take();
+    auto sent_for = [&nt](const char* frame) { return nt.rx(frame), nt.take(); };
+    // Frame 1 is lost: frame 2 is rejected, 3 and 4 are discarded without a word, 5 is a poll and
+    // answered with RR.
+    EXPECT_EQ(sent_for("00 81 04 00 08 01 85 7D"), "00 81 09 02");
+    EXPECT_EQ(sent_for("00 81 06 02 08 01 85 7D") + sent_for("00 81 08 02 08 01 85 7D"), "");
+    EXPECT_EQ(sent_for("00 81 0A 03 08 01 85 7D"), "00 81 01 03");
+    // Frame 3 still acknowledged the network's frame: it is not sent again.
+    clock.advance(1000);
+    EXPECT_EQ(nt.take(), "");
+    // Frame 1 again: taken and acknowledged; the next gap gets its REJ.
+    EXPECT_EQ(sent_for("00 81 02 02 08 01 85 7D"), "00 81 01 04");
+    EXPECT_EQ(nt.up, "08 01 85 7D|");
+    EXPECT_EQ(sent_for("00 81 06 02 08 01 85 7D"), "00 81 09 04");
+    // A new link ends the condition as well.
+    EXPECT_EQ(sent_for("00 81 7F"), "00 81 73");
+    EXPECT_EQ(sent_for("00 81 02 00 08 01 85 7D"), "00 81 09 00");
+}
+
 TEST(LapdNt, ABusyTerminalGetsItsMessagesWhenItIsReadyAgainAndARejectResendsWhatItDidNotTake)
 {
     FrozenClock clock;
