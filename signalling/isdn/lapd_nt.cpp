@@ -92,23 +92,29 @@ LAPD_NT_user* LAPD_NT::find_Tei(unsigned char tei)
 
 LAPD_NT_user* LAPD_NT::find_free_Tei(unsigned char tei)
 {
-    LAPD_NT_user* free = nullptr;
-    for (LAPD_NT_user& user : users_)
-        if (user.state() == LAPD_NT_user::unassigned) {
-            free = &user;
-            break;
-        }
-    if (!free)
-        return nullptr;
-    if (tei != group_tei) {
-        free->set_tei(tei);
-        return free;
+    unsigned value = tei;
+    if (tei == group_tei) {
+        value = first_automatic_tei;
+        while (value < group_tei && find_Tei(uint8_t(value)))
+            ++value;
+        if (value == group_tei)
+            return nullptr;
     }
-    for (unsigned value = first_automatic_tei; value < group_tei; ++value)
-        if (!find_Tei(uint8_t(value))) {
-            free->set_tei(uint8_t(value));
-            return free;
-        }
+    LAPD_NT_user* free = freed_holder(uint8_t(value));
+    if (!free)
+        for (LAPD_NT_user& user : users_)
+            if (user.state() == LAPD_NT_user::unassigned && (!free || (free->holds_calls() && !user.holds_calls())))
+                free = &user;
+    if (free)
+        free->set_tei(uint8_t(value));
+    return free;
+}
+
+LAPD_NT_user* LAPD_NT::freed_holder(unsigned char tei)
+{
+    for (LAPD_NT_user& user : users_)
+        if (user.state() == LAPD_NT_user::unassigned && user.tei() == tei)
+            return &user;
     return nullptr;
 }
 
@@ -189,13 +195,15 @@ void LAPD_NT::receive(Packet& frame)
     }
     LAPD_NT_user* user = find_Tei(uint8_t(tei));
     if (!user) {
-        user = find_free_Tei(uint8_t(tei));
+        // The terminal whose TEI was freed, unless the TEI was given to another since.
+        LAPD_NT_user* const freed = freed_holder(uint8_t(tei));
+        user = freed ? freed : find_free_Tei(uint8_t(tei));
         if (!user) {
             line() << "recieved packet with unassigned TEI=" << tei << ",removed" << std::endl;
             return remove_twice(tei);
         }
         line() << "Warning:recieved packet with unassigned TEI=" << tei << std::endl;
-        user->assign();
+        freed ? user->resume() : user->assign();
     }
     user->receive(frame, response);
 }
@@ -247,7 +255,7 @@ void LAPD_NT::on_check_response(unsigned ri, unsigned ai)
             return;
         // A second terminal answers for the same TEI: both lose it.
         line() << "recieved check response with dublicated Ai=" << ai << ",removed" << std::endl;
-        user->unassign();
+        user->remove();
         return remove_twice(ai);
     }
     line() << "TEI " << ai << " checked" << std::endl;

@@ -44,7 +44,9 @@ public:
     uint64_t next_naming() { return ++namings_; }
     // The terminal entity holding the TEI, or none.
     LAPD_NT_user* find_Tei(unsigned char tei);
-    // An unassigned entity for the TEI, or for 127 the lowest automatic TEI that no terminal holds.
+    // An unassigned entity for the TEI, or for 127 the lowest automatic TEI that no terminal holds:
+    // the one that held the TEI last if it is free (its calls must not pass to a new holder), else
+    // one that keeps no calls of a terminal whose TEI was freed, if there is one.
     LAPD_NT_user* find_free_Tei(unsigned char tei);
     void tx_identity(unsigned short Ri, int Ai, unsigned char type);
     // A check cycle: every assigned TEI must answer an identity check within 2 s.
@@ -56,6 +58,9 @@ private:
     void tei_management(const Packet& frame);
     void on_check_response(unsigned ri, unsigned ai);
     void remove_twice(unsigned ai);
+    // The unassigned entity that held the TEI last, or none: it keeps the calls of the TEI's
+    // terminal until the TEI is given to another.
+    LAPD_NT_user* freed_holder(unsigned char tei);
     // The terminal that named the call of a message from above last, or none.
     LAPD_NT_user* holder(const Packet& p);
     // Reports a message from above dropped.

@@ -2,6 +2,7 @@
 
 #include "signalling/head_room.h"
 #include "signalling/isdn/lapd_nt.h"
+#include "signalling/isdn/tei_management.h"
 
 #include <iostream>
 #include <new>
@@ -46,11 +47,18 @@ void LAPD_NT_user::assign()
         check_timer_.reset();
         return;
     }
+    // A terminal that takes the entity over takes over none of its predecessor's calls.
+    calls_.clear();
+    set_up_link();
+}
+
+void LAPD_NT_user::resume() { set_up_link(); }
+
+void LAPD_NT_user::set_up_link()
+{
     line() << "assigned" << std::endl;
     vr_ = mark_ = vs_ = 0;
     state_ = assigned;
-    // A terminal that takes the entity over takes over none of its predecessor's calls.
-    calls_.clear();
     tx_U(sabme, true, true);
     busy_ = checking_ = rejecting_ = false;
     send_queue_.clear();
@@ -67,17 +75,33 @@ void LAPD_NT_user::unassign()
     check_timer_.reset();
 }
 
+void LAPD_NT_user::remove()
+{
+    unassign();
+    calls_.clear();
+}
+
 void LAPD_NT_user::checking()
 {
     if (state_ == unassigned)
         return;
     line() << "checking started" << std::endl;
     checking_ = true;
+    check_repeated_ = false;
     check_timer_.set(check_ms, &LAPD_NT_user::on_check_timer, this);
 }
 
 void LAPD_NT_user::on_check_timer()
 {
+    if (!check_repeated_) {
+        // The request or the answer may have been lost on the line: the TEI is asked about once more
+        // before it is freed.
+        line() << "checking repeated" << std::endl;
+        check_repeated_ = true;
+        lapd_->tx_identity(0, tei_, TeiManagement::identity_check_request);
+        check_timer_.set(check_ms, &LAPD_NT_user::on_check_timer, this);
+        return;
+    }
     checking_ = false;
     unassign();
 }

@@ -22,10 +22,18 @@ public:
     enum State { unassigned = 0, assigned = 1, wait_answer = 2 };
 
     // Takes the TEI (again): a new link is set up with SABME; during a check it only ends the check.
+    // A terminal given the TEI anew holds no call.
     void assign();
-    // Gives the TEI back: nothing more is sent or taken.
+    // The terminal whose TEI was freed speaks under it again, and no other terminal was given the TEI
+    // since: a new link is set up, and the calls it held are still its own.
+    void resume();
+    // Frees the TEI: nothing more is sent or taken. The calls are kept for the terminal, should it
+    // speak under the TEI again.
     void unassign();
-    // Starts a check of the TEI: unless the terminal answers within 2 s, it is unassigned.
+    // Frees the TEI and forgets the calls: whoever speaks under it later is another terminal.
+    void remove();
+    // Starts a check of the TEI: unless the terminal answers within 2 s, or within 2 s of a second
+    // request, it is unassigned.
     void checking();
     void receive(Packet& frame, bool response);
     // When the terminal last named the call of a message from above, counted as LAPD_NT counts; 0
@@ -39,6 +47,8 @@ public:
     void set_lapd(LAPD_NT* lapd) { lapd_ = lapd; }
 
     State state() const { return state_; }
+    // Whether calls of the terminal are kept: held while assigned, kept for it once its TEI is freed.
+    bool holds_calls() const { return !calls_.empty(); }
     uint8_t tei() const { return tei_; }
     void set_tei(uint8_t tei) { tei_ = tei; }
     bool is_checking() const { return checking_; }
@@ -74,11 +84,14 @@ private:
     // The terminal acknowledged something: idle again, or waiting for the rest. Whether waiting
     // messages went out.
     bool acknowledged();
+    // The link's numbers, queues and conditions from the start, SABME sent; idle.
+    void set_up_link();
     void start_link_timer(unsigned ms);
     void on_check_timer();
     std::ostream& line() const;
 
     bool checking_ = false;
+    bool check_repeated_ = false;  // the check's second request went
     LAPD_NT* lapd_ = nullptr;
     uint8_t vr_ = 0;
     uint8_t mark_ = 0;  // the last N(R) accepted, minus one

@@ -32,6 +32,7 @@ public:
     void on_network_message(const Packet& message);
     // The terminal is gone: no call is held.
     void clear() { count_ = 0; }
+    bool empty() const { return count_ == 0; }
 
 private:
     struct Call {

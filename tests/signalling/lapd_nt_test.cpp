@@ -65,8 +65,8 @@ TEST(LapdNt, AssignsFreeTeisDeniesWhenAllAreHeldAndTakesBackTeisThatFailTheirChe
     nt.take();
     nt.rx("FC FF 03 0F 09 00 01 FF");
     EXPECT_EQ(nt.take(), "FE FF 03 0F 09 00 03 FF");
-    // A check cycle: only 64 answers; a second answer for 64 with another Ri removes it; the others go
-    // after 2 s, so that the next request gets 65 again.
+    // A check cycle: only 64 answers; the others are asked again after 2 s and go 2 s later; a second
+    // answer for 64 with another Ri removes it, so that the next requests get 64 and 65 again.
     // (Idle terminals are polled on the way; those polls are not looked at here.)
     clock.advance(60000);
     EXPECT_NE(nt.take().find("FE FF 03 0F 00 00 04 FF"), std::string::npos);
@@ -74,11 +74,14 @@ TEST(LapdNt, AssignsFreeTeisDeniesWhenAllAreHeldAndTakesBackTeisThatFailTheirChe
     nt.rx("FC FF 03 0F 11 00 05 81");
     EXPECT_EQ(nt.take(), "");
     clock.advance(2000);
+    EXPECT_NE(nt.take().find("FE FF 03 0F 00 00 04 83"), std::string::npos);
+    clock.advance(2000);
     nt.take();
     nt.rx("FC FF 03 0F 22 00 05 81");
     EXPECT_EQ(nt.take(), "FE FF 03 0F 00 00 06 81|FE FF 03 0F 00 00 06 81");
     nt.rx("FC FF 03 0F 07 00 01 FF");
-    EXPECT_EQ(nt.take(), "FE FF 03 0F 07 00 02 81|02 81 7F");
+    nt.rx("FC FF 03 0F 08 00 01 FF");
+    EXPECT_EQ(nt.take(), "FE FF 03 0F 07 00 02 81|02 81 7F|FE FF 03 0F 08 00 02 83|02 83 7F");
 }
 
 TEST(LapdNt, BroadcastsASetupRoutesTheCallToItsTerminalAndKeepsSevenFramesOutstanding)
@@ -219,6 +222,61 @@ TEST(LapdNt, WhereTwoTerminalsHoldACallItsMessagesGoToTheTerminalThatNamedItLast
     nt.rx("00 81 06 02 08 01 01 5A");
     nt.take();
     EXPECT_EQ(sent_for("08 01 81 75"), "02 83 02 03 08 01 81 75");
+}
+
+TEST(LapdNt, AnUnansweredTeiIsAskedAgainBeforeItIsFreedAndItsTerminalKeepsItsCallsUntilTheTeiIsGivenAway)
+{
+    FrozenClock clock;
+    // A check cycle in which TEI 64 answers its idle poll but not the check: what goes 2 s later.
+    auto unanswered_check = [&clock](NtTerminal& nt) {
+        clock.advance(60000);
+        nt.rx("02 81 01 01");
+        nt.take();
+        clock.advance(2000);
+        return nt.take();
+    };
+    {
+        // The TEI is asked again, and the answer keeps it and its link.
+        NtTerminal nt;
+        EXPECT_EQ(unanswered_check(nt), "FE FF 03 0F 00 00 04 81");
+        nt.rx("FC FF 03 0F 07 00 05 81");
+        clock.advance(2000);
+        EXPECT_EQ(nt.send("08 01 05 75"), std::nullopt);
+        EXPECT_EQ(nt.take(), "02 81 00 03 08 01 05 75");
+    }
+    {
+        // Two terminals answer for TEI 64: the TEI is taken from both, and with it the calls.
+        NtTerminal nt;
+        clock.advance(60000);
+        nt.rx("FC FF 03 0F 07 00 05 81"), nt.rx("FC FF 03 0F 08 00 05 81");
+        nt.rx("00 81 01 01");
+        EXPECT_EQ(nt.send("08 01 05 75"), Protocol_status_refused::Reason::no_destination);
+    }
+    // Unanswered again, the TEI is freed. Once the terminal speaks under it again, it holds its call
+    // still, unless the TEI was given to another terminal meanwhile.
+    const struct {
+        const char* meanwhile;
+        bool keeps;
+    } rows[] = {
+        {"", true},
+        {"00 8D 01 01", true},               // a frame under TEI 70 takes another entity
+        {"FC FF 03 0F 07 00 01 FF", false},  // an identity request is given TEI 64
+        {"FC FF 03 0F 07 00 05 81", false},  // a check response for TEI 64
+    };
+    for (const auto& row : rows) {
+        NtTerminal nt;
+        unanswered_check(nt);
+        clock.advance(2000);
+        EXPECT_EQ(nt.send("08 01 05 75"), Protocol_status_refused::Reason::no_destination) << row.meanwhile;
+        if (*row.meanwhile)
+            nt.rx(row.meanwhile);
+        nt.rx("00 81 01 01");
+        nt.take();
+        EXPECT_EQ(nt.send("08 01 05 75"),
+                  row.keeps ? ProtocolsFamily::Refusal() : Protocol_status_refused::Reason::no_destination)
+            << row.meanwhile;
+        EXPECT_EQ(nt.take(), row.keeps ? "02 81 00 01 08 01 05 75" : "") << row.meanwhile;
+    }
 }
 
 TEST(LapdNt, FramesFromATerminalActAsTheirTypeAndDirectionSay)
