@@ -246,7 +246,9 @@ void LAPD_NT::on_check_response(unsigned ri, unsigned ai)
         return remove_twice(ai);
     }
     LAPD_NT_user* user = find_Tei(uint8_t(ai));
-    if (!user && !(user = find_free_Tei(uint8_t(ai)))) {
+    // A late answer under a freed TEI that nobody was given since: its terminal, calls and all.
+    LAPD_NT_user* const freed = user ? nullptr : freed_holder(uint8_t(ai));
+    if (!user && !(user = freed ? freed : find_free_Tei(uint8_t(ai)))) {
         line() << "recieved check response with wrong Ai=" << ai << ",removed" << std::endl;
         return remove_twice(ai);
     }
@@ -259,7 +261,7 @@ void LAPD_NT::on_check_response(unsigned ri, unsigned ai)
         return remove_twice(ai);
     }
     line() << "TEI " << ai << " checked" << std::endl;
-    user->assign();
+    freed ? user->resume() : user->assign();
     user->set_ri(uint16_t(ri));
 }
 

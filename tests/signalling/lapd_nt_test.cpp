@@ -261,7 +261,7 @@ TEST(LapdNt, AnUnansweredTeiIsAskedAgainBeforeItIsFreedAndItsTerminalKeepsItsCal
         {"", true},
         {"00 8D 01 01", true},               // a frame under TEI 70 takes another entity
         {"FC FF 03 0F 07 00 01 FF", false},  // an identity request is given TEI 64
-        {"FC FF 03 0F 07 00 05 81", false},  // a check response for TEI 64
+        {"FC FF 03 0F 07 00 05 81", true},   // its own late check response
     };
     for (const auto& row : rows) {
         NtTerminal nt;
