@@ -115,14 +115,15 @@ bool LAPD_NT_user::message(Packet& p)
         return false;
     }
     calls_.on_network_message(p);
-    if (waits) {
-        // Behind the others, or as soon as the terminal takes frames again.
+    if (waits || !tx_I(p, vr_, vs_)) {
+        // Behind the others, or as soon as the terminal takes frames again; so too a message that
+        // found no packet for its frame, which goes with the next acknowledgement.
         send_queue_.put(p);
-    } else if (tx_I(p, vr_, vs_)) {
-        vs_ = (vs_ + 1) & 127;
-        state_ = wait_answer;
-        start_link_timer(t200_ms);
+        return true;
     }
+    vs_ = (vs_ + 1) & 127;
+    state_ = wait_answer;
+    start_link_timer(t200_ms);
     return true;
 }
 

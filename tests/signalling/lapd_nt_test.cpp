@@ -4,6 +4,7 @@
 #include "signalling/isdn/lapd_nt.h"
 #include "support/frozen_clock.h"
 
+#include "foundation/packet/pool_test_support.h"
 #include "foundation/protocol/protocols_family.h"
 #include "../foundation/reactor/reactor_test_support.h"
 
@@ -400,6 +401,22 @@ TEST(LapdNt, ABusyTerminalGetsItsMessagesWhenItIsReadyAgainAndARejectResendsWhat
     EXPECT_EQ(nt.take(), "");
     clock.advance(1);
     EXPECT_EQ(nt.take(), "02 81 01 03");
+}
+
+TEST(LapdNt, AMessageThatFindsNoPacketForItsFrameWaitsAndGoesWithTheNextAcknowledgement)
+{
+    FrozenClock clock;
+    NtTerminal nt;
+    {
+        std::vector<Packet> pool = packettest::drain_pool();
+        pool.pop_back();  // for the message itself
+        EXPECT_EQ(nt.send("08 01 05 75"), std::nullopt);
+    }
+    EXPECT_EQ(nt.take(), "");
+    clock.advance(10000);
+    EXPECT_EQ(nt.take(), "02 81 01 03");
+    nt.rx("02 81 01 01");
+    EXPECT_EQ(nt.take(), "02 81 00 03 08 01 05 75");
 }
 
 TEST(LapdNt, ABusyTerminalsQueueKeeps128MessagesAndRefusesTheOnesAfterThemUntilThereIsRoom)
