@@ -189,7 +189,6 @@ void DspModemSlot::RunFax(const std::string& program, const std::vector<std::str
 
 void DspModemSlot::on_fax_terminate(int status)
 {
-    control.close();
     std::clog << ext::header(this) << "fax terminated with code " << status << std::endl;
     // A program that never ran handled no page.
     if (int error = child.exec_error()) {

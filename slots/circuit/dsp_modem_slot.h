@@ -3,15 +3,16 @@
 // A modem slot on an analog modem channel of the board's DSP modem driver ("dsp-modem"): on its
 // first stream it allocates a modem on the control device "/dev/mctl", configures it, reports
 // both streams on the modem's TDM channel and starts the call, pppd on the modem's data device
-// "/dev/mdm<index>". The open on which the modem was allocated holds the modem, for the slot's
-// life or, for a fax program (below), until the program ends.
+// "/dev/mdm<index>". The open on which the modem was allocated holds the modem for the slot's
+// life.
 //
 // A fax call instead hands the modem to a fax program, which reaches it by its number: the
 // transfer program with the controller's arguments, or the reception program writing
 // "/var/fax-<time>.g3"; an outgoing fax without arguments only starts the call in the driver. The
 // program's exit code is the number of pages it handled, reported as accounting. The slot holds
-// the modem for the program while it runs, so that no other call is given it, and gives it back
-// to the pool when the program ends, whether or not the program reached it.
+// the modem, and so its channel with the routes to it, until its destroy, as for pppd: given back
+// when the program ends, the modem would carry the next call while the slot still answers its
+// channel.
 
 #include "slots/circuit/modem_slot.h"
 
@@ -32,13 +33,13 @@ public:
     // Until a modem is allocated and stored: allocates, configures and starts it. A failure that
     // stops the start is logged and sent as abort with the errno; the next stream tries again.
     bool InitModem() override;
-    // While the slot holds its modem: a modem its fax program gave back may carry another call.
+    // While the slot holds its modem on its control open.
     bool started() const override { return modem >= 0 && control; }
 
     // Starts the fax reception program.
     void RunFaxReceiver();
-    // The end of a fax program: gives the modem back, reports the pages as accounting (unless
-    // the program never ran), then ends as any child.
+    // The end of a fax program: reports the pages as accounting (unless the program never ran),
+    // then ends as any child.
     void on_fax_terminate(int status);
 
 protected:

@@ -106,15 +106,16 @@ protected:
             taken.push_back(*message);
         return taken;
     }
-    // A modem call (the modem parameters after `cdid`) on the next modem, fed by slot 1: once the
-    // modem has reported its streams on its channel, the `count` messages the controller hears.
-    Lines modem(int slot, int channel, const std::string& params, size_t count)
+    // A modem call (the modem parameters after `cdid`) on the next modem, fed by the trunk slot:
+    // once the modem has reported its streams on its channel, the `count` messages the controller
+    // hears.
+    Lines modem(int slot, int channel, const std::string& params, size_t count, int trunk = 1)
     {
         send(slot, "create : modem : { cid \"\", cdid \"\"" + (params.empty() ? "" : ", " + params) + " }", 1);
-        Lines heard = send(1, "connect : " + std::to_string(slot), 3 + count);
+        Lines heard = send(trunk, "connect : " + std::to_string(slot), 3 + count);
         const std::string stream = " : active : " + std::to_string(channel);
         EXPECT_EQ(Lines(heard.begin(), heard.begin() + std::min<size_t>(3, heard.size())),
-                  (Lines{signal(slot, "transmitter" + stream), signal(slot, "receiver" + stream), answer(seq, 1)}));
+                  (Lines{signal(slot, "transmitter" + stream), signal(slot, "receiver" + stream), answer(seq, trunk)}));
         return Lines(heard.begin() + std::min<size_t>(3, heard.size()), heard.end());
     }
     // The arguments the stand-ins have written, once there are `count` lines.
@@ -144,72 +145,100 @@ TEST_F(FaxT38, FaxProgramsReportTheirPagesAsAccountingAndOneThatNeverRanOnlyAbor
     EXPECT_EQ(modem(2, 480, "fax NULL, execargs " + quoted(numbered({}, "", 65), false), 2),
               (Lines{pages(2, 3), signal(2, "abort : 768")}));
     EXPECT_EQ(started(1), quoted(numbered({"/usr/local/sbin/fax", "-m", "0"}, "", 60)));
-    // One that never ran handled no page. Each gave its modem back.
-    EXPECT_EQ(modem(3, 480, "fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1),
+    // One that never ran handled no page. Each slot keeps its modem until its destroy.
+    EXPECT_EQ(modem(3, 481, "fax NULL, execfile \"/usr/local/sbin/absent\", execargs { }", 1),
               Lines{signal(3, "abort : 512")});
 
     // A reception names its file by the local time of its start; a destroy hangs it up, and the
     // end of the program, after its accounting, answers the destroy.
     stand_in("/usr/local/bin/fax", "wait");
     std::time_t before = std::time(nullptr);
-    EXPECT_EQ(modem(4, 480, "fax NULL", 0), Lines{});
+    EXPECT_EQ(modem(4, 482, "fax NULL", 0), Lines{});
     std::string received = started(2);
     received.erase(0, received.find('\n') + 1);
     Lines expected;
     for (std::time_t at = before; at <= std::time(nullptr); ++at) {
         char name[64];
         std::strftime(name, sizeof name, "/var/fax-%H-%M-%S.g3", std::localtime(&at));
-        expected.push_back(quoted({"/usr/local/bin/fax", "-m", "0", "receive", name}));
+        expected.push_back(quoted({"/usr/local/bin/fax", "-m", "2", "receive", name}));
     }
     EXPECT_NE(std::find(expected.begin(), expected.end(), received), expected.end()) << received;
     EXPECT_EQ(send(4, "destroy : NULL", 2), (Lines{pages(4, 0), answer(8, 4)}));
+    ASSERT_TRUE(gateway.modem_free(2));
 
     // An outgoing fax without arguments only starts the call in the driver; its slot goes at once.
-    EXPECT_EQ(modem(5, 480, "originate NULL, fax NULL", 0), Lines{});
+    EXPECT_EQ(modem(5, 482, "originate NULL, fax NULL", 0), Lines{});
     EXPECT_EQ(testsupport::device_requests(gateway.board, "/dev/mctl", "fax-originate"),
-              Lines{"fax-originate modem=0 arg=-1 -> 0"});
+              Lines{"fax-originate modem=2 arg=-1 -> 0"});
     EXPECT_EQ(send(5, "destroy : NULL", 1), Lines{answer(11, 5)});
 }
 
-TEST_F(FaxT38, AFaxProgramKeepsItsModemWhileItRunsAndGivesItBackWhenItEndsWhetherItReachedItOrNot)
+TEST_F(FaxT38, AFaxSlotHoldsItsModemUntilItsDestroyWhetherItsProgramReachedItOrNot)
 {
     gateway.board.set("/dev/mctl", "modems 2");
     const Lines all_free{"modem=0 free", "modem=1 free"};
     send(1, "create : trunk : { trunk 0, timeslot 1 }", 3);
-    // Destroys the slot, whose program's end first reports no page when `accounting` says so.
-    auto destroy = [this](int slot, bool accounting) {
+    // Destroys the slot, whose program's end first reports no page when `accounting` says so,
+    // and waits until its modem is free.
+    auto destroy = [this](int slot, bool accounting, int modem) {
         Lines expected{answer(seq + 1, slot)};
         if (accounting)
             expected.insert(expected.begin(), pages(slot, 0));
         EXPECT_EQ(send(slot, "destroy : NULL", expected.size()), expected) << slot;
+        ASSERT_TRUE(gateway.modem_free(modem)) << slot;
     };
     // The modem and the fax modem of the README's session, whose pppd and fax program are
-    // missing, many times over: pppd's modem stays with its slot, the fax program's comes back
-    // when it ends.
+    // missing, many times over: each modem comes back with the destroy of its slot.
     for (int slot = 2; slot < 22; slot += 2) {
         ASSERT_EQ(modem(slot, 480, "", 1), Lines{signal(slot, "abort : 512")});
         ASSERT_EQ(modem(slot + 1, 481, "fax NULL, execargs { }", 1), Lines{signal(slot + 1, "abort : 512")});
-        destroy(slot, false);
-        destroy(slot + 1, false);
+        destroy(slot, false, 0);
+        destroy(slot + 1, false, 1);
     }
     EXPECT_EQ(gateway.board.state("/dev/mctl"), all_free);
 
-    // Programs that never open the modem: one that crashes, a reception hung up by the destroy
-    // in the second before it runs, and a transfer hung up while it runs, which holds the modem
-    // meanwhile.
+    // Programs that never open the modem: one that crashes, whose slot holds the modem after it,
+    // a reception hung up by the destroy in the second before it runs, and a transfer hung up
+    // while it runs.
     stand_in("/usr/local/sbin/fax", "kill KILL");
-    for (int slot = 22; slot < 25; ++slot)
+    for (int slot = 22; slot < 25; ++slot) {
         ASSERT_EQ(modem(slot, 480, "fax NULL, execargs { }", 2), (Lines{pages(slot, 0), signal(slot, "abort : 9")}));
+        EXPECT_EQ(gateway.board.state("/dev/mctl").at(0).rfind("modem=0 file=", 0), 0u);
+        destroy(slot, false, 0);
+    }
     stand_in("/usr/local/sbin/fax", "wait");
     for (int slot = 25; slot < 31; slot += 2) {
         EXPECT_EQ(modem(slot, 480, "fax NULL", 0), Lines{});
-        destroy(slot, true);
+        destroy(slot, true, 0);
         EXPECT_EQ(modem(slot + 1, 480, "fax NULL, execargs { }", 0), Lines{});
         started(4 + (slot - 25) / 2);
         EXPECT_EQ(gateway.board.state("/dev/mctl").at(0).rfind("modem=0 file=", 0), 0u);
-        destroy(slot + 1, true);
+        destroy(slot + 1, true, 0);
     }
     EXPECT_EQ(gateway.board.state("/dev/mctl"), all_free);
+}
+
+TEST_F(FaxT38, AFaxSlotWhoseProgramEndedKeepsItsModemAndItsRoutesUntilItsDestroy)
+{
+    gateway.board.set("/dev/mctl", "modems 2");
+    for (int slot : {1, 2})
+        send(slot, "create : trunk : { trunk 0, timeslot " + std::to_string(slot) + " }", 3);
+    // Each modem call is connected both ways with its trunk slot; its program is missing.
+    EXPECT_EQ(modem(3, 480, "fax NULL, execargs { \"x\" }", 1), Lines{signal(3, "abort : 512")});
+    EXPECT_EQ(send(3, "connect : 1", 1), Lines{answer(5, 3)});
+    // The next call gets another modem while the ended fax slot lives; nothing reaches trunk 1.
+    gateway.board.clear_journal();
+    EXPECT_EQ(modem(4, 481, "", 1, 2), Lines{signal(4, "abort : 512")});
+    EXPECT_EQ(send(4, "connect : 2", 1), Lines{answer(8, 4)});
+    EXPECT_EQ(testsupport::switch_requests(gateway.board),
+              (Lines{"connect output=481 source=2 -> 0", "connect output=2 source=481 -> 0"}));
+    // The fax slot's destroy takes down its own routes only and gives its modem to the next call.
+    gateway.board.clear_journal();
+    EXPECT_EQ(send(3, "destroy : NULL", 1), Lines{answer(9, 3)});
+    EXPECT_EQ(testsupport::switch_requests(gateway.board),
+              (Lines{"write output=480 value=213 -> 0", "write output=1 value=213 -> 0"}));
+    ASSERT_TRUE(gateway.modem_free(0));
+    EXPECT_EQ(modem(5, 480, "", 1), Lines{signal(5, "abort : 512")});
 }
 
 TEST_F(FaxT38, TheT38ProgramRunsOnItsChannelWithTheAddressesAndIsAskedForItsInstancesWithATimeLimit)

@@ -17,6 +17,7 @@
 #include "support/program_process.h"
 #include "support/temp_root.h"
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <string>
@@ -73,6 +74,19 @@ public:
     {
         std::string state = watchdog();
         return state.rfind("running pings=", 0) == 0 && state != "running pings=0";
+    }
+    // Whether the DSP modem is free, waiting for the driver to see the close of the open that held
+    // it, which can come after the answer to the destroy of its slot: a program just forked from
+    // the daemon holds duplicates of the daemon's descriptors until its exec.
+    bool modem_free(int modem)
+    {
+        const std::string free = "modem=" + std::to_string(modem) + " free";
+        return eventually(
+            [&] {
+                std::vector<std::string> modems = board.state("/dev/mctl");
+                return std::find(modems.begin(), modems.end(), free) != modems.end();
+            },
+            milliseconds(10000));
     }
     // A controller on the daemon's port, its files named after `name`, the arguments after the port.
     std::unique_ptr<ControllerProcess> controller(const std::string& name = "controller",

@@ -228,7 +228,7 @@ TEST_F(Modems, AModemWhoseStartFailedHasNoStreamTakesNoRecordAndCannotBeActivate
                               answer(5, 2)}));
 }
 
-TEST_F(Modems, AFaxSlotWhoseProgramEndedHasNoModemAndTheCallThatGetsItTakesItsRecords)
+TEST_F(Modems, AFaxSlotWhoseProgramEndedKeepsItsModemAndItsRecordsUntilItsDestroy)
 {
     if (start(); IsSkipped())
         return;
@@ -236,16 +236,23 @@ TEST_F(Modems, AFaxSlotWhoseProgramEndedHasNoModemAndTheCallThatGetsItTakesItsRe
     EXPECT_EQ(Lines(made.begin() + 4, made.end()), (Lines{signal(1, "transmitter : active : 480"),
                                                           signal(1, "receiver : active : 480"), answer(3, 2),
                                                           signal(1, "abort : 512")}));
-    // Its modem is the next call's, and so are the records for it.
+    // The next call gets the other modem; the records for the fax slot's modem still reach it.
     made = create(4, 3, plain, 2);
     EXPECT_EQ(Lines(made.begin() + 4, made.end()),
-              (Lines{signal(3, "transmitter : active : 480"), signal(3, "receiver : active : 480"), answer(6, 4)}));
+              (Lines{signal(3, "transmitter : active : 481"), signal(3, "receiver : active : 481"), answer(6, 4)}));
     Portslave portslave;
+    const std::string auth = "modemProceeding : auth : { username \"bob\", password \"pw\" }";
     portslave.send(record(140, 1, 0, "bob", "pw"));
-    EXPECT_EQ(next(1), Lines{signal(3, "modemProceeding : auth : { username \"bob\", password \"pw\" }")});
-    send(7, 1, "activate : modem : { remoteAddr \"10.0.0.2\", netmask \"255.255.255.0\", gateway \"10.0.0.1\", dns "
-               "\"10.0.0.53\", mtu 1500 }");
-    EXPECT_EQ(next(1), Lines{answer(7, 1, "error : unsupported")});
+    EXPECT_EQ(next(1), Lines{signal(1, auth)});
+    // Once it is destroyed, its modem is the next call's, and so are the records for it.
+    send(7, 1, "destroy : NULL");
+    EXPECT_EQ(next(1), Lines{answer(7, 1)});
+    ASSERT_TRUE(gateway->modem_free(0));
+    made = create(8, 5, plain, 3);
+    EXPECT_EQ(Lines(made.begin() + 4, made.end()),
+              (Lines{signal(5, "transmitter : active : 480"), signal(5, "receiver : active : 480"), answer(10, 6)}));
+    portslave.send(record(140, 1, 0, "bob", "pw"));
+    EXPECT_EQ(next(1), Lines{signal(5, auth)});
 }
 
 TEST_F(Modems, PortslaveRecordsBecomeSignalsAndTheActivationSendsAcceptanceAndAddresses)
