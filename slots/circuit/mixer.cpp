@@ -184,8 +184,10 @@ void Mixer::Reset()
 
 void Mixer::Clear()
 {
-    for (MixerSlot* slot : slots)
+    for (MixerSlot* slot : slots) {
+        slot->Vanish();
         slot->OnAbort(0);
+    }
 }
 
 void Mixer::Register(MixerSlot* slot) { slots.push_back(slot); }

@@ -40,7 +40,8 @@ public:
 
     // Empties the sum of every channel.
     void Reset();
-    // Every slot of the unit aborts with cause 0.
+    // The unit has vanished: every slot of it stops what it runs on its channel and aborts with
+    // cause 0.
     void Clear();
     // Empties the sum of the output channel; false after logging why.
     bool ClearTX(const LGCP::MixerChannel& channel);

@@ -18,9 +18,23 @@ bool MixerSlot::IBeforeDestroy()
     }
     HwMux::instance()->Disable(timeslot);
     ReleaseChannel();
+    CleanFrontEnds();
+    return true;
+}
+
+void MixerSlot::Vanish()
+{
+    // Silenced first when dialling, as at a destroy; an output's tone sounds without a dialling.
+    if (dialing)
+        enableSilence();
+    StopToneGenerator(true);
+    CleanFrontEnds();
+}
+
+void MixerSlot::CleanFrontEnds()
+{
     TonecReceiver::CleanBeforeDestroy();
     DSProcReceiver::CleanBeforeDestroy();
-    return true;
 }
 
 void MixerSlot::StopDialing()

@@ -23,6 +23,10 @@ public:
     // leaves the unit: the returned unit is reset, and its slots may hold the channel, its switch
     // channel and their front ends by now.
     bool IBeforeDestroy() override;
+    // Its unit has vanished: stops what the slot runs on its switch channel while that is still
+    // its own (a dialling, a tone, the features the front ends switched on). Afterwards the slot
+    // touches nothing there: the returning unit's slots may take the channel.
+    void Vanish();
     // Silences and stops a DTMF dialling that is still running.
     void StopDialing();
     // The channel within the unit.
@@ -49,6 +53,8 @@ protected:
 private:
     // The driver work of the destroy for the slot's type, which leaves the unit (Mixer::Release).
     virtual void ReleaseChannel() = 0;
+    // Switches off in the drivers what the front ends switched on.
+    void CleanFrontEnds();
 
     // The tone front end keeps its dialling to itself: a translateDTMF runs until its completion
     // or until the tone generator is stopped.

@@ -12,6 +12,8 @@ int TdmInput::IGetReceiveChannel() { return mixer.vanished ? -1 : timeslot; }
 
 bool TdmInput::Ioctl(const LGCP::IoctlParams& params)
 {
+    if (mixer.vanished)
+        return false;
     using Row = LGCP::IoctlParams;
     switch (params.currentSelection()) {
     case Row::echoSuppressor:

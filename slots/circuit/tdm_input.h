@@ -12,9 +12,10 @@ class TdmInput : public MixerSlot {
 public:
     TdmInput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
-    bool Ioctl(const LGCP::IoctlParams& params) override;
     // A vanished unit's input has no switch channel any more, which the returned unit's slots may
-    // use by now: it takes no source, and taking it off one leaves the switch alone.
+    // use by now: it serves no ioctl, takes no source, and taking it off one leaves the switch
+    // alone.
+    bool Ioctl(const LGCP::IoctlParams& params) override;
     bool IOnInputStream() override;
     int IGetReceiveChannel() override;
     const char* GetName() const override { return "mixer tdm input"; }

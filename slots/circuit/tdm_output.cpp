@@ -8,6 +8,8 @@ void TdmOutput::ReleaseChannel() { mixer.Release(*this); }
 
 bool TdmOutput::Ioctl(const LGCP::IoctlParams& params)
 {
+    if (mixer.vanished)
+        return false;
     using Row = LGCP::IoctlParams;
     switch (params.currentSelection()) {
     case Row::dtmf_disable:

@@ -12,6 +12,7 @@ class TdmOutput : private MixerSlot {
 public:
     TdmOutput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
+    // None for a vanished unit's output, whose switch channel the returned unit's slots may use.
     bool Ioctl(const LGCP::IoctlParams& params) override;
     bool IOnOutputStream() override { return true; }
     int IGetTransmitChannel() override { return timeslot; }

@@ -3,6 +3,7 @@
 // which units a resource report lists (the requests of a create that works, the system tests show).
 
 #include "server/server_harness.h"
+#include "support/frozen_clock.h"
 #include "../hardware/emulated_device_test.h"
 
 #include "server/slots.h"
@@ -187,19 +188,28 @@ TEST_F(MixerFactoryTest, OnlyTheInputReportsVoiceAndSignalDetectionAndDspSetting
 
 TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveTheReturnedUnitAlone)
 {
+    // Dialling steps fire only when the test moves the clock.
+    testsupport::FrozenClock clock;
     send(-1, "query : NULL");
     mixer_requests();
+    // The requests of the tone and DSP front ends since the journal was cleared.
+    auto front_end_requests = [this] {
+        Strings requests;
+        for (const char* device : {"/dev/dsp", "/dev/dtmf"})
+            for (const std::string& request : testsupport::device_requests(board, device))
+                requests.push_back(request);
+        return requests;
+    };
     // Slot, the command, what the controller hears, the mixer and the switch requests; the
-    // requests of the tone and DSP front ends are gathered.
+    // requests of the front ends are gathered.
     using Row = std::tuple<int, const char*, const char*, const char*, Strings>;
     Strings front_ends;
     auto check = [&](std::initializer_list<Row> rows) {
         for (auto [slot, command, heard, made, switched] : rows) {
             EXPECT_EQ(send(slot, command), heard) << slot << " " << command;
             EXPECT_EQ(testsupport::switch_requests(board), switched) << slot << " " << command;
-            for (const char* device : {"/dev/dsp", "/dev/dtmf"})
-                for (const std::string& request : testsupport::device_requests(board, device))
-                    front_ends.push_back(std::to_string(slot) + " " + command + ": " + request);
+            for (const std::string& request : front_end_requests())
+                front_ends.push_back(std::to_string(slot) + " " + command + ": " + request);
             EXPECT_EQ(mixer_requests(), made) << slot << " " << command;
         }
     };
@@ -219,21 +229,34 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
     EXPECT_TRUE(logged(errors, "mixer [0]: channel 4 is held by a live slot"));
 
     // The old output feeds the old input and an input of unit 1; front-end features are switched
-    // on and a dialling runs.
+    // on, the output plays a tone and the input dials.
     check({
         {1, "connect : 2", "transmitter : active : 1027|receiver : active : 1028|success : NULL|", "",
          {"connect output=1028 source=1027 -> 0"}},
         {1, "connect : 3", "receiver : active : 1156|success : NULL|", "", {"connect output=1156 source=1027 -> 0"}},
     });
+    const char* dial = "translateDTMF : { digits { { freq1 697, freq2 1209 } } }";
     for (auto [slot, ioctl] : {std::pair{2, "vad-enable : TRUE"}, {2, "dtmf-enable : TRUE"}, {1, "iva-enable : TRUE"},
-                               {1, "delays : { rx 10 }"},
-                               {1, "translateDTMF : { digits { { freq1 697, freq2 1209 } } }"}})
+                               {1, "delays : { rx 10 }"}, {1, "tone-gen-enable : { freq 425, amp 100 }"}, {2, dial}})
         EXPECT_EQ(send(slot, std::string("ioctl : ") + ioctl), "success : NULL|") << ioctl;
 
-    // Unit 0 vanishes and comes back, reset, with new slots on the channels of the old ones.
+    // Unit 0 vanishes: its slots stop what they run on their channels while these are theirs.
+    board.clear_journal();
     board.set(mixer, "unit 0 none");
     std::string report = send(-1, "query : NULL");
     EXPECT_EQ(report.rfind("success : NULL|abort : 0|abort : 0|query : ", 0), 0u) << report;
+    EXPECT_EQ(front_end_requests(),
+              (Strings{"DSPROC_CONFIGURE timeslot=1027 DELAYS rx=0 tx=0 selcal=0 -> 0",
+                       "DSPROC_DISABLE timeslot=1027 id=0 mask=256 -> 0",
+                       "DSPROC_DISABLE timeslot=1028 id=0 mask=1 -> 0",
+                       "DSPROC_DISABLE timeslot=1028 id=0 mask=256 -> 0",
+                       "DTMF_DIAL timeslot=1027 freq1=0 freq2=0 level1=0 level2=0 -> 0",
+                       "IVA_DETECTOR_DISABLE timeslot=1027 -> 0",
+                       "DTMF_DIAL timeslot=1028 freq1=1000 freq2=1000 level1=0 level2=0 -> 0",
+                       "DTMF_DIAL timeslot=1028 freq1=0 freq2=0 level1=0 level2=0 -> 0",
+                       "DTMF_DISABLE_DETECTOR timeslot=1028 -> 0"}));
+
+    // It comes back, reset, with new slots on the channels of the old ones.
     board.set(mixer, "unit 0 channels=32 inputs=4");
     send(-1, "query : NULL");
     mixer_requests();
@@ -244,10 +267,14 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
          {"connect output=1028 source=1027 -> 0"}},
     });
     // The old slots leave the driver, the switch channels and the front ends of the new ones alone,
-    // connected or not; the old input takes no new source either. The live input that the old
-    // output fed is taken off that channel, which now carries the new output's sum.
+    // connected or not, their dialling long over; they serve no ioctl, and the old input takes no
+    // new source either. The live input that the old output fed is taken off that channel, which
+    // now carries the new output's sum.
     front_ends.clear();
+    clock.advance(1000);
     check({
+        {1, "ioctl : tone-gen-enable : { freq 425, amp 100 }", "error : unsupported|", "", {}},
+        {2, "ioctl : translateDTMF : { digits { { freq1 697, freq2 1209 } } }", "error : unsupported|", "", {}},
         {2, "disconnect : NULL", success, "", {}},
         {4, "connect : 2", "error : connectFail|", "", {}},
         {2, "destroy : NULL", success, "", {}},
