@@ -6,6 +6,10 @@ namespace Mixer {
 
 void TdmOutput::ReleaseChannel() { mixer.Release(*this); }
 
+bool TdmOutput::IOnOutputStream() { return !mixer.vanished; }
+
+int TdmOutput::IGetTransmitChannel() { return mixer.vanished ? -1 : timeslot; }
+
 bool TdmOutput::Ioctl(const LGCP::IoctlParams& params)
 {
     if (mixer.vanished)

@@ -12,10 +12,11 @@ class TdmOutput : private MixerSlot {
 public:
     TdmOutput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
-    // None for a vanished unit's output, whose switch channel the returned unit's slots may use.
+    // A vanished unit's output has no switch channel any more, which the returned unit's slots may
+    // use by now: it serves no ioctl and feeds no new listener.
     bool Ioctl(const LGCP::IoctlParams& params) override;
-    bool IOnOutputStream() override { return true; }
-    int IGetTransmitChannel() override { return timeslot; }
+    bool IOnOutputStream() override;
+    int IGetTransmitChannel() override;
     const char* GetName() const override { return "mixer tdm output"; }
 
 private:

@@ -224,12 +224,13 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
         {3, "create : mixerIn : { unit 0, channel tdm : 4 }", refused, "", {}},
         {3, "create : mixerOut : { unit 0, channel tdm : 4, inputs { } }", refused, "", {}},
         {3, "create : mixerIn : { unit 1, channel tdm : 4 }", success, "TDM", {}},
+        {6, "create : mixerOut : { unit 0, channel tdm : 5, inputs { } }", success, "CLEAR ADD5*32767 TDM", {}},
     });
     EXPECT_TRUE(logged(errors, "mixer [0]: channel 3 is held by a live slot"));
     EXPECT_TRUE(logged(errors, "mixer [0]: channel 4 is held by a live slot"));
 
-    // The old output feeds the old input and an input of unit 1; front-end features are switched
-    // on, the output plays a tone and the input dials.
+    // The first old output feeds the old input and an input of unit 1, the second none; front-end
+    // features are switched on, the first output plays a tone and the input dials.
     check({
         {1, "connect : 2", "transmitter : active : 1027|receiver : active : 1028|success : NULL|", "",
          {"connect output=1028 source=1027 -> 0"}},
@@ -244,17 +245,19 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
     board.clear_journal();
     board.set(mixer, "unit 0 none");
     std::string report = send(-1, "query : NULL");
-    EXPECT_EQ(report.rfind("success : NULL|abort : 0|abort : 0|query : ", 0), 0u) << report;
+    EXPECT_EQ(report.rfind("success : NULL|abort : 0|abort : 0|abort : 0|query : ", 0), 0u) << report;
     EXPECT_EQ(front_end_requests(),
               (Strings{"DSPROC_CONFIGURE timeslot=1027 DELAYS rx=0 tx=0 selcal=0 -> 0",
                        "DSPROC_DISABLE timeslot=1027 id=0 mask=256 -> 0",
                        "DSPROC_DISABLE timeslot=1028 id=0 mask=1 -> 0",
                        "DSPROC_DISABLE timeslot=1028 id=0 mask=256 -> 0",
+                       "DSPROC_DISABLE timeslot=1029 id=0 mask=256 -> 0",
                        "DTMF_DIAL timeslot=1027 freq1=0 freq2=0 level1=0 level2=0 -> 0",
                        "IVA_DETECTOR_DISABLE timeslot=1027 -> 0",
                        "DTMF_DIAL timeslot=1028 freq1=1000 freq2=1000 level1=0 level2=0 -> 0",
                        "DTMF_DIAL timeslot=1028 freq1=0 freq2=0 level1=0 level2=0 -> 0",
-                       "DTMF_DISABLE_DETECTOR timeslot=1028 -> 0"}));
+                       "DTMF_DISABLE_DETECTOR timeslot=1028 -> 0",
+                       "DTMF_DIAL timeslot=1029 freq1=0 freq2=0 level1=0 level2=0 -> 0"}));
 
     // It comes back, reset, with new slots on the channels of the old ones.
     board.set(mixer, "unit 0 channels=32 inputs=4");
@@ -265,11 +268,12 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
         {5, "create : mixerIn : { unit 0, channel tdm : 4, summator tdm : 3 }", success, "TDM ADD4*32767", {}},
         {4, "connect : 5", "transmitter : active : 1027|receiver : active : 1028|success : NULL|", "",
          {"connect output=1028 source=1027 -> 0"}},
+        {7, "create : mixerIn : { unit 1, channel tdm : 5 }", success, "TDM", {}},
     });
     // The old slots leave the driver, the switch channels and the front ends of the new ones alone,
-    // connected or not, their dialling long over; they serve no ioctl, and the old input takes no
-    // new source either. The live input that the old output fed is taken off that channel, which
-    // now carries the new output's sum.
+    // connected or not, their dialling long over; they serve no ioctl, the old input takes no new
+    // source, and the old outputs feed no new listener. The live input that the old output fed is
+    // taken off that channel, which now carries the new output's sum.
     front_ends.clear();
     clock.advance(1000);
     check({
@@ -277,6 +281,10 @@ TEST_F(MixerFactoryTest, AChannelServesOneLiveSlotAndAVanishedUnitsSlotsLeaveThe
         {2, "ioctl : translateDTMF : { digits { { freq1 697, freq2 1209 } } }", "error : unsupported|", "", {}},
         {2, "disconnect : NULL", success, "", {}},
         {4, "connect : 2", "error : connectFail|", "", {}},
+        {6, "connect : 7", "error : connectFail|", "", {}},
+        // The one that still feeds a listener is refused at the switch, which is asked nothing.
+        {1, "connect : 7", "receiver : active : 1157|receiver : inactive : NULL|error : connectFail|", "", {}},
+        {6, "destroy : NULL", success, "", {}},
         {2, "destroy : NULL", success, "", {}},
         {1, "destroy : NULL", success, "", {"write output=1156 value=213 -> 0"}},
     });
