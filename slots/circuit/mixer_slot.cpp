@@ -12,7 +12,7 @@ namespace Mixer {
 
 bool MixerSlot::IBeforeDestroy()
 {
-    if (mixer.vanished) {
+    if (left) {
         mixer.UnRegister(this);
         return true;
     }
@@ -29,6 +29,11 @@ void MixerSlot::Vanish()
         enableSilence();
     StopToneGenerator(true);
     CleanFrontEnds();
+    // The routes go with the unit: a listener would hear, and a source would feed, the returning
+    // unit's slots on the channel.
+    OnChangeOutputStream(false);
+    OnChangeInputStream(false);
+    left = true;
 }
 
 void MixerSlot::CleanFrontEnds()

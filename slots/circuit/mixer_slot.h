@@ -24,8 +24,9 @@ public:
     // channel and their front ends by now.
     bool IBeforeDestroy() override;
     // Its unit has vanished: stops what the slot runs on its switch channel while that is still
-    // its own (a dialling, a tone, the features the front ends switched on). Afterwards the slot
-    // touches nothing there: the returning unit's slots may take the channel.
+    // its own (a dialling, a tone, the features the front ends switched on), drops its routes and
+    // closes its streams, then leaves the channel. Afterwards the slot touches nothing there and
+    // hears none of its events: the returning unit's slots may take the channel.
     void Vanish();
     // Silences and stops a DTMF dialling that is still running.
     void StopDialing();
@@ -40,8 +41,10 @@ protected:
     // Both stop a running dialling; the force of Hardware::TonecReceiver::disableToneGenerator.
     bool StopToneGenerator(bool force);
 
-    int tonec_timeslot() const override { return timeslot; }
-    int dsproc_timeslot() const override { return timeslot; }
+    // None once the slot has left its channel.
+    int SwitchChannel() const { return left ? -1 : timeslot; }
+    int tonec_timeslot() const override { return SwitchChannel(); }
+    int dsproc_timeslot() const override { return SwitchChannel(); }
     void tone_gen_complete() override { dialing = false; }
     void dsproc_tone_flt_event(const dsproc_tone_event* event) override;
     void dsproc_flags_event(const ::dsproc_flags_event* event) override;
@@ -49,6 +52,7 @@ protected:
     Mixer& mixer;
     const int channel;   // within the unit
     const int timeslot;  // the switch channel the driver answered for it
+    bool left = false;   // its unit vanished: the channel is no longer the slot's
 
 private:
     // The driver work of the destroy for the slot's type, which leaves the unit (Mixer::Release).

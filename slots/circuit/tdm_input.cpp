@@ -6,13 +6,13 @@ namespace Mixer {
 
 void TdmInput::ReleaseChannel() { mixer.Release(*this); }
 
-bool TdmInput::IOnInputStream() { return !mixer.vanished; }
+bool TdmInput::IOnInputStream() { return !left; }
 
-int TdmInput::IGetReceiveChannel() { return mixer.vanished ? -1 : timeslot; }
+int TdmInput::IGetReceiveChannel() { return SwitchChannel(); }
 
 bool TdmInput::Ioctl(const LGCP::IoctlParams& params)
 {
-    if (mixer.vanished)
+    if (left)
         return false;
     using Row = LGCP::IoctlParams;
     switch (params.currentSelection()) {

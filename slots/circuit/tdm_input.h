@@ -13,8 +13,7 @@ public:
     TdmInput(Mixer& mixer, int channel, int timeslot) : MixerSlot(mixer, channel, timeslot) {}
 
     // A vanished unit's input has no switch channel any more, which the returned unit's slots may
-    // use by now: it serves no ioctl, takes no source, and taking it off one leaves the switch
-    // alone.
+    // use by now: it serves no ioctl and takes no source.
     bool Ioctl(const LGCP::IoctlParams& params) override;
     bool IOnInputStream() override;
     int IGetReceiveChannel() override;

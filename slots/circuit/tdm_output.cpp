@@ -6,13 +6,13 @@ namespace Mixer {
 
 void TdmOutput::ReleaseChannel() { mixer.Release(*this); }
 
-bool TdmOutput::IOnOutputStream() { return !mixer.vanished; }
+bool TdmOutput::IOnOutputStream() { return !left; }
 
-int TdmOutput::IGetTransmitChannel() { return mixer.vanished ? -1 : timeslot; }
+int TdmOutput::IGetTransmitChannel() { return SwitchChannel(); }
 
 bool TdmOutput::Ioctl(const LGCP::IoctlParams& params)
 {
-    if (mixer.vanished)
+    if (left)
         return false;
     using Row = LGCP::IoctlParams;
     switch (params.currentSelection()) {
