@@ -48,7 +48,7 @@ void TonecReceiver::CleanBeforeDestroy()
     if (reject_on)
         enableDTMFReject(false);
     // A tone or ring-back still playing would go on sounding on the time slot after its owner.
-    if (step_.get())
+    if (step_.get() || generator_on)
         disableToneGenerator(true);
 }
 
@@ -76,6 +76,7 @@ bool TonecReceiver::enableDTMFReject(bool on)
 
 bool TonecReceiver::enableToneGenerator(int freq1, int freq2, int level1, int level2)
 {
+    generator_on = freq1 || freq2 || level1 || level2;
     return service().enableToneGenerator(timeslot(), freq1, freq2, level1, level2);
 }
 

@@ -77,6 +77,7 @@ private:
     bool enabled = false;  // accepts detector events: the DTMF detector was enabled under `id`
     Timer step_;
     bool dialing = false;
+    bool generator_on = false;  // the generator was last given something other than all zero
     uint32_t id = 0;  // the event id of the last successful DTMF detector enable
     LGCP::TranslateDtmfParams dial_list_;  // digits still to be played, with the list's options
     bool iva_on = false;

@@ -195,9 +195,12 @@ TEST_F(ToneReceiver, AMissingDeviceIsReopenedByConfiguringAndFailedRequestsAreLo
     // The id was used up; the receiver still counts as off.
     EXPECT_TRUE(receiver.enableDTMF(true));
     EXPECT_EQ(requests().back(), "DTMF_ENABLE_DETECTOR timeslot=5 id=2 -> 0");
+    // A tone that plays without a dialling stops with its owner too.
+    ASSERT_TRUE(receiver.enableToneGenerator(425, 0, 100, 0));
     board.clear_journal();
     receiver.CleanBeforeDestroy();
-    EXPECT_EQ(requests(), (Strings{"DTMF_DISABLE_DETECTOR timeslot=5 -> 0"}));
+    EXPECT_EQ(requests(), (Strings{"DTMF_DISABLE_DETECTOR timeslot=5 -> 0",
+                                   "DTMF_DIAL timeslot=5 freq1=0 freq2=0 level1=0 level2=0 -> 0"}));
 }
 
 TEST_F(ToneReceiver, AShortRecordEndsThePassAndAnEndOfFileClosesTheDevice)
