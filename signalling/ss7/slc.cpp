@@ -247,6 +247,9 @@ void SLC::message(Worked&, Packet& p)
         ++stats_.tb_refused;
         line(std::cerr) << "no space in TB buffer, TB=" << tb_.count() << " RTB=" << rtb_count_
                         << " ignoring msu: " << p.text() << std::endl;
+        // The MSU is lost: the sender hears of it, so that it may send it again once the TB drains.
+        on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::queue_full,
+                                              "no space in TB buffer"));
         return;
     }
     tb_.put(p);

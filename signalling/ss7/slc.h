@@ -99,7 +99,8 @@ public:
     void local_prepare_tail(Packet& p) override;
     void local_activate() override;
     void local_deactivate() override;
-    // An MSU from above: taken only in worked.
+    // An MSU from above: taken only in worked. One that finds the TB full is dropped and reported
+    // refused.
     void message(Packet& p) override;
     // One signal unit from the channel.
     void receive(Packet& p) override;

@@ -146,8 +146,14 @@ TEST_F(SlcTest, KeepsAt127MsusUnacknowledgedAnd200WaitingAndSendsTheRestAsTheyAr
     EXPECT_EQ(std::count(sent.begin(), sent.end(), '|') + 1, 127);
     EXPECT_EQ(owner.link->statistics().rtb_size, 127u);
     EXPECT_EQ(owner.link->statistics().tb_refused, 0u);  // 200 wait
-    act("msg 1");
+    // The next is dropped, counted and logged, and its sender hears that it was refused.
+    Packet msu;
+    owner.prepare_head(msu), msu.put(0x01);
+    saved = std::cerr.rdbuf(errors.rdbuf());
+    EXPECT_EQ(owner.send(msu), Protocol_status_refused::Reason::queue_full);
+    std::cerr.rdbuf(saved);
     EXPECT_EQ(owner.link->statistics().tb_refused, 1u);
+    EXPECT_NE(errors.str().find("no space in TB buffer, TB=200 RTB=127 ignoring msu: 01\n"), std::string::npos);
     // The acknowledgement of the first ten lets the next ten go at once, numbered on.
     sent.clear();
     act("rx 89 FF 00");
