@@ -107,7 +107,15 @@ bool HdlcSlot::Ioctl(const LGCP::IoctlParams& params)
     const auto* packages = params.get_hdlcPackages();
     if (!packages)
         return false;
-    bool full = false;
+    // Taken whole or not at all: a controller that sends the packages again then sends none twice.
+    if (packages->size() > queue_.size() - queue_.count()) {
+        for (size_t dropped = 0; dropped < packages->size(); ++dropped) {
+            ++overflows_;
+            std::cerr << ext::header(this) << "queue full, package dropped" << std::endl;
+        }
+        RefuseCommand(LGCP::ErrorCause::insufficientResources);
+        return true;
+    }
     for (const LGCP::HdlcPackage& package : *packages) {
         Packet frame;
         frame.reserve_head(0);
@@ -118,17 +126,10 @@ bool HdlcSlot::Ioctl(const LGCP::IoctlParams& params)
         ++tx_sequence_;
         if (traces.hdlc)
             std::clog << ext::header(this) << "enqueue package: " << frame.text() << std::endl;
-        if (!queue_.put(frame)) {
-            ++overflows_;
-            std::cerr << ext::header(this) << "queue full, package dropped" << std::endl;
-            full = true;
-        }
+        queue_.put(frame);
     }
     if (!queue_.empty() && hdlc_.is_ready())
         on_hdlc_ready();
-    // The packages that fitted go all the same; the queue empties as the channel takes frames.
-    if (full)
-        RefuseCommand(LGCP::ErrorCause::insufficientResources);
     return true;
 }
 

@@ -33,8 +33,9 @@ public:
     bool IActivate(const TERM::TermActivateParams&) override;
     // Reports the statistics at once.
     bool IDeactivate() override;
-    // hdlcPackages only: each package becomes one frame, queued for the channel. Packages that find
-    // the queue full are dropped and the command is answered with an error.
+    // hdlcPackages only: each package becomes one frame, queued for the channel. Packages that do
+    // not all fit in the queue are dropped, none of them queued, and the command is answered with an
+    // error.
     bool Ioctl(const LGCP::IoctlParams& params) override;
 
     void on_hdlc_receive(Packet& frame) override;

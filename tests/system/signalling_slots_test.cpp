@@ -172,17 +172,22 @@ TEST_F(SignallingSlots, MessagesTheDataLinksDropAreAnsweredWithTheReason)
 
 TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatItReceives)
 {
-    Strings packages;
-    for (int n = 0; n < 121; ++n)
-        packages.push_back("{ body '41 42'H }");
-    std::string all;
-    for (const std::string& package : packages)
-        all += (all.empty() ? "" : ", ") + package;
-    // 121 packages before the channel exists: 120 wait, the last is dropped, and the answer says so.
+    auto packages = [](int count) {
+        std::string all;
+        for (int n = 0; n < count; ++n)
+            all += (all.empty() ? "" : ", ") + std::string("{ body '41 42'H }");
+        return "ioctl : hdlcPackages : { " + all + " }";
+    };
+    // Before the channel exists the queue takes 120 packages: 121 in one command are refused whole,
+    // and so is one more after 120 have been taken.
     EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : create : hdlcParams : { trunk 1, log 0, address 258 } }",
-                        "{ seq 2, slot 1, pdu command : ioctl : hdlcPackages : { " + all + " } }"}),
+                        "{ seq 2, slot 1, pdu command : " + packages(121) + " }",
+                        "{ seq 21, slot 1, pdu command : " + packages(120) + " }",
+                        "{ seq 22, slot 1, pdu command : " + packages(1) + " }"}),
               (Strings{"{ seq 1, slot 1, pdu response : success : NULL }",
-                       "{ seq 2, slot 1, pdu response : error : insufficientResources }"}));
+                       "{ seq 2, slot 1, pdu response : error : insufficientResources }",
+                       "{ seq 21, slot 1, pdu response : success : NULL }",
+                       "{ seq 22, slot 1, pdu response : error : insufficientResources }"}));
     // The slot has no channel of its own to join to its line: it cannot be its own peer.
     EXPECT_EQ(without(exchange({"{ seq 10, slot 1, pdu command : connect : 1 }"}), "hdlcLinkInfo"),
               (Strings{"{ slot 1, pdu signal : transmitter : active : -1 }", "{ slot 1, pdu signal : receiver : active : -1 }",
@@ -198,13 +203,14 @@ TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatIt
     EXPECT_EQ(requests(), (Strings{"MCC_ALLOCATE type=0 word1=512 word2=0 word3=1 word4=4 -> 0", "MCC_TIMESLOT -> 256",
                                    "connect output=5 source=256 -> 0", "connect output=256 source=5 -> 0"}));
     ASSERT_EQ(sent.size(), 120u);
+    // The refused packages spent no sequence number.
     EXPECT_EQ(sent[0], "0102004142");
     EXPECT_EQ(sent[1], "0102204142");
     EXPECT_EQ(sent[8], "0102004142");  // the ninth: the sequence bits wrap
     EXPECT_EQ(sent[119], "0102E04142");
     EXPECT_EQ(exchange({"{ seq 5, slot 1, pdu command : deactivate : NULL }"}),
-              (Strings{"{ slot 1, pdu signal : ioctl : hdlcLinkInfo : { txSU 120, txDiscard 0, txError 0, txOverflow 1, "
-                       "rxSU 0 } }",
+              (Strings{"{ slot 1, pdu signal : ioctl : hdlcLinkInfo : { txSU 120, txDiscard 0, txError 0, "
+                       "txOverflow 122, rxSU 0 } }",
                        "{ seq 5, slot 1, pdu response : success : NULL }"}));
 
     // A burst for the slot's address, with a frame for another address in it, ends with a frame
@@ -217,10 +223,10 @@ TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatIt
     gateway.board.command("push " + file + " 010280EE80 010280FF80");
     EXPECT_EQ(controller->wait_for("hdlcPackages", answer_time),
               "{ slot 1, pdu signal : ioctl : hdlcPackages : { { body 'ee 80'H }, { body 'ff 80'H } } }");
-    // The next package carries the last sequence number received (4) and its own (121, so 1).
+    // The next package carries the last sequence number received (4) and its own (120, so 0).
     gateway.board.clear_journal();
     exchange({"{ seq 6, slot 1, pdu command : ioctl : hdlcPackages : { { body 'CD'H } } }"});
-    EXPECT_TRUE(eventually([&] { return frames() == Strings{"010224CD"}; }, answer_time));
+    EXPECT_TRUE(eventually([&] { return frames() == Strings{"010204CD"}; }, answer_time));
 }
 
 TEST_F(SignallingSlots, AChannelControllerDataSlotHandsOverWholeFramesAndTheCountsCostNoDescriptor)
