@@ -80,8 +80,16 @@ bool PstnSlot::IDeactivate()
     return true;
 }
 
+void PstnSlot::local_deactivate()
+{
+    ProtocolsFamily::local_deactivate();
+    waiting_.clear();
+}
+
 void PstnSlot::iactivate()
 {
+    // Activation closes the channel first: what waited for it goes with it.
+    waiting_.clear();
     if (hdlc_.activate())
         activate();
     else
@@ -191,14 +199,38 @@ void PstnSlot::on_hdlc_error(HDLC::Notify::Cause::Type cause)
 
 void PstnSlot::on_hdlc_ready()
 {
-    if (sink_)
+    if (kind_ == bri_network)
+        send_waiting();
+    else if (sink_)
         sink_->on_hdlc_ready();
 }
 
 void PstnSlot::transmit(Packet& frame)
 {
-    if (kind_ == bri_network)
-        hdlc_.hdlc_transmit(frame);
+    if (kind_ != bri_network)
+        return;
+    if (waiting_.empty() && hdlc_.hdlc_transmit(frame))
+        return;
+    // A closed channel or a failed write loses the frame, and the channel counts it; only a full
+    // driver queue leaves the channel open and not ready.
+    if (!hdlc_.is_open() || hdlc_.is_ready())
+        return;
+    if (waiting_.put(frame))
+        return;
+    ++overflows_;
+    std::cerr << ext::header(this) << "queue full, frame dropped" << std::endl;
+    // The controller's message, when the frame is one, is answered with the loss.
+    on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::queue_full,
+                                          "queue full, frame dropped"));
+}
+
+void PstnSlot::send_waiting()
+{
+    for (Packet frame; waiting_.preview(&frame);) {
+        if (!hdlc_.hdlc_transmit(frame) && hdlc_.is_open() && !hdlc_.is_ready())
+            return;
+        waiting_.get(frame);
+    }
 }
 
 void PstnSlot::on_activated(Protocol*)
@@ -240,7 +272,7 @@ void PstnSlot::OnUpdateTimer()
 
 void PstnSlot::UpdateHDLC_Statistics()
 {
-    OnIoctlResponse(hdlc_link_info(hdlc_));
+    OnIoctlResponse(hdlc_link_info(hdlc_, overflows_));
 }
 
 void PstnSlot::UpdateISDN_Statistics()

@@ -11,6 +11,7 @@
 #include "foundation/reactor/timer.h"
 #include "hardware/hdlc.h"
 #include "server/slot.h"
+#include "signalling/clean_queue.h"
 #include "signalling/isdn/lapd.h"
 
 #include <ostream>
@@ -54,10 +55,14 @@ public:
     void on_hdlc_error(HDLC::Notify::Cause::Type cause) override;
     void on_hdlc_ready() override;
 
+    // The stack's deactivation: what waits for the channel is dropped with it.
+    void local_deactivate() override;
     void on_activated(Protocol* layer) override;
     void on_deactivated(Protocol* layer, Smart_pointer<Internal_protocol_status> status) override;
     void on_message(Packet& p) override;
     // The network side of a basic-rate line sends its frames through the stack: to the channel.
+    // Frames the channel's full queue refuses wait, in order, until it is ready again; later frames
+    // wait behind them.
     void transmit(Packet& frame) override;
     void OnLAPD_FlowStatusChange(ISDN::LAPD* link) override;
 
@@ -68,6 +73,8 @@ private:
     bool e1() const { return kind_ == ss7 || kind_ == isdn_primary; }
     // Opens the HDLC channel and starts the link; deactivated when the channel cannot be had.
     void iactivate();
+    // Hands the waiting frames to the channel while it takes them.
+    void send_waiting();
     void UpdateHDLC_Statistics();
     void UpdateISDN_Statistics();
     void UpdateSS7_Statistics();
@@ -81,4 +88,7 @@ private:
     HDLC::Notify* sink_ = nullptr;   // the link that takes the channel's events, if any
     ACP::TrunkState::NamedNumber last_state_ = ACP::TrunkState::unknown;
     Timer update_timer_;
+    // The network side's frames waiting for the channel, as many as a data link keeps to send.
+    CleanQueue<Packet, 135> waiting_;
+    uint32_t overflows_ = 0;  // frames dropped because even the waiting queue was full
 };

@@ -1,6 +1,7 @@
 // The signalling slots driven by the test controller, seen on the emulated board: the channels they
-// allocate and the switch patches they make per kind, the raw HDLC slot's framing and batching, the
-// channel-controller data slot, and the QSIG slots on the DSP data driver.
+// allocate and the switch patches they make per kind, the frames a network side keeps while its
+// channel is full, the raw HDLC slot's framing and batching, the channel-controller data slot, and
+// the QSIG slots on the DSP data driver.
 
 #include "gateway.h"
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 
 namespace {
@@ -168,6 +170,52 @@ TEST_F(SignallingSlots, MessagesTheDataLinksDropAreAnsweredWithTheReason)
     for (int seq = 139; seq < 142; ++seq)
         EXPECT_EQ(answered[size_t(seq - 10)],
                   "{ seq " + std::to_string(seq) + ", slot 2, pdu response : error : insufficientResources }");
+}
+
+TEST_F(SignallingSlots, ANetworkSideKeepsTheFramesItsChannelRefusesAndSendsThemInOrderWhenItTakesFramesAgain)
+{
+    // The network side of BRI trunk 1 time slot 1 (switch channel 5), running once joined both ways.
+    exchange({"{ seq 1, slot 1, pdu command : create : pstn : isdn : { type bri, trunk 2, log 0, side network : NULL } }",
+              "{ seq 2, slot 2, pdu command : create : trunk_bri : { trunk 1, timeslot 1 } }",
+              "{ seq 3, slot 2, pdu command : connect : 1 }", "{ seq 4, slot 1, pdu command : connect : 2 }"});
+    ASSERT_TRUE(eventually([&] { return frames() == Strings{"FEFF030F000004FF"}; }, answer_time));
+    const std::string channel = channel_file(256);
+    // Broadcast SETUPs with call references 1, 2, ... while the driver takes nothing from the channel,
+    // so that its queue fills: the answers, and the frames the SETUPs make.
+    Strings broadcasts;
+    auto setups = [&](int count) {
+        gateway.board.clear_journal();
+        broadcasts.clear();
+        Strings commands;
+        for (int n = 1; n <= count; ++n) {
+            char reference[3];
+            std::snprintf(reference, sizeof reference, "%02X", n & 0x7F);
+            commands.push_back("{ seq 1, slot 1, pdu command : userData : '08 01 " + std::string(reference) +
+                               " 05 04 03 80 90 A3'H }");
+            broadcasts.push_back("02FF030801" + std::string(reference) + "0504038090A3");
+        }
+        gateway.board.set_draining(channel, false);
+        Strings answers = without(exchange(commands), "pdu signal");
+        gateway.board.set_draining(channel, true);
+        return answers;
+    };
+    const std::string success = "{ seq 1, slot 1, pdu response : success : NULL }";
+
+    // Forty are taken, and once the channel is drained again each reaches the line, in order.
+    EXPECT_EQ(setups(40), Strings(40, success));
+    EXPECT_TRUE(eventually([&] { return frames() == broadcasts; }, answer_time)) << frames().size();
+    // Of two hundred, those that the driver's queue and the 135 waiting frames hold are taken; the
+    // others are dropped, counted and refused.
+    const Strings answers = setups(200);
+    ASSERT_EQ(answers.size(), 200u);
+    const size_t taken = size_t(std::count(answers.begin(), answers.end(), success));
+    EXPECT_GT(taken, 135u);
+    EXPECT_EQ(Strings(answers.begin() + long(taken), answers.end()),
+              Strings(200 - taken, "{ seq 1, slot 1, pdu response : error : insufficientResources }"));
+    EXPECT_TRUE(gateway.daemon->wait_for_errors("pstn-slot: queue full, frame dropped\n", answer_time));
+    broadcasts.resize(taken);
+    EXPECT_TRUE(eventually([&] { return frames() == broadcasts; }, answer_time)) << frames().size();
+    EXPECT_TRUE(controller->wait_for("txOverflow " + std::to_string(200 - taken) + ",", answer_time));
 }
 
 TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatItReceives)
