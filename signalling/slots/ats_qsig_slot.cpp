@@ -24,7 +24,7 @@ int AtsQsigSlot::NewBChannel(uint32_t index)
     std::array<uint8_t, 8> record;
     BigEndian::put_u32(record.data(), 0, index);
     BigEndian::put_i32(record.data(), 4, -1);
-    if (Device::request_inout(event_.fd(), add_b_code, record) == -1) {
+    if (!is_open() || Device::request_inout(event_.fd(), add_b_code, record) == -1) {
         std::cerr << "ats-qsig: add B channel fail !!!" << std::endl;
         return -1;
     }
@@ -33,6 +33,9 @@ int AtsQsigSlot::NewBChannel(uint32_t index)
 
 void AtsQsigSlot::RemoveBChannel(uint32_t index, int channel)
 {
+    // The D channel's descriptor went with its end: there is no driver left to ask.
+    if (!is_open())
+        return;
     std::array<uint8_t, 8> record;
     BigEndian::put_u32(record.data(), 0, index);
     BigEndian::put_i32(record.data(), 4, channel);

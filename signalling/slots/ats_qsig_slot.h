@@ -18,8 +18,10 @@ public:
     bool IBeforeDestroy() override;
     const char* GetName() const override { return "ATS-QSIG"; }
 
-    // Adds B channel `index` to the driver; the channel it gives, or -1 (logged).
+    // Adds B channel `index` to the driver; the channel it gives, or -1 (logged), also once the D
+    // channel has ended.
     int NewBChannel(uint32_t index);
+    // Nothing once the D channel has ended.
     void RemoveBChannel(uint32_t index, int channel);
 
     // Tells this D channel from a later one that takes over its slot number.

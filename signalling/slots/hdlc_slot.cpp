@@ -1,5 +1,6 @@
 #include "signalling/slots/hdlc_slot.h"
 
+#include "signalling/slots/channel_end.h"
 #include "signalling/slots/hdlc_link_info.h"
 
 #include "foundation/util/ext_header.h"
@@ -51,6 +52,8 @@ bool HdlcSlot::connect_line(Slot& peer, int channel)
         std::cerr << ext::header(this) << "can't connect to itself" << std::endl;
         return false;
     }
+    if (refused_without_channel(*this, channel_ended_, "connect refused"))
+        return false;
     hdlc_.tdm_a = channel;
     hdlc_.mode = 1;
     if (channel != -1)
@@ -80,6 +83,8 @@ bool HdlcSlot::IActivate(const TERM::TermActivateParams&)
 {
     if (traces.hdlc)
         std::clog << ext::header(this) << "IActivate" << std::endl;
+    if (refused_without_channel(*this, channel_ended_, "activate refused"))
+        return false;
     iactivate();
     return true;
 }
@@ -105,7 +110,7 @@ bool HdlcSlot::IDeactivate()
 bool HdlcSlot::Ioctl(const LGCP::IoctlParams& params)
 {
     const auto* packages = params.get_hdlcPackages();
-    if (!packages)
+    if (!packages || refused_without_channel(*this, channel_ended_, "hdlcPackages dropped"))
         return false;
     // Taken whole or not at all: a controller that sends the packages again then sends none twice.
     if (packages->size() > queue_.size() - queue_.count()) {
@@ -156,6 +161,11 @@ void HdlcSlot::on_hdlc_receive(Packet& frame)
 void HdlcSlot::on_hdlc_error(HDLC::Notify::Cause::Type)
 {
     std::clog << ext::header(this) << "on_hdlc_error" << std::endl;
+    // The channel closed itself on a failed read, and the driver never gives a channel back: the
+    // slot lets it go for good, with the frames that waited for it, and the controller hears of it.
+    channel_ended_ = true;
+    queue_.clear();
+    OnDeactivated();
 }
 
 void HdlcSlot::enqResponce(Packet& frame)

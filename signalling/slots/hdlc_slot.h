@@ -30,6 +30,7 @@ public:
     bool IHwConnectReceiver(Slot& source) override;
     bool IHwDisconnectTransmitter(Slot& destination) override;
     bool IHwDisconnectReceiver(Slot& source) override;
+    // Refused once the channel has ended, as are packages and new connections.
     bool IActivate(const TERM::TermActivateParams&) override;
     // Reports the statistics at once.
     bool IDeactivate() override;
@@ -39,6 +40,7 @@ public:
     bool Ioctl(const LGCP::IoctlParams& params) override;
 
     void on_hdlc_receive(Packet& frame) override;
+    // The channel has ended: the slot signals deactivated.
     void on_hdlc_error(HDLC::Notify::Cause::Type cause) override;
     // Sends what is queued while the channel takes it.
     void on_hdlc_ready() override;
@@ -68,4 +70,5 @@ private:
     uint8_t rx_sequence_ = 0;
     // Packages dropped by a full queue; the channel itself counts none as overflows.
     uint32_t overflows_ = 0;
+    bool channel_ended_ = false;  // the channel's read ended or failed: it is gone for good
 };

@@ -3,6 +3,7 @@
 #include "foundation/util/ext_header.h"
 #include "hardware/frame_read.h"
 #include "server/trace_ctl.h"
+#include "signalling/slots/channel_end.h"
 #include "signalling/slots/stack_user_data.h"
 
 #include <cerrno>
@@ -24,6 +25,8 @@ void IsdnSlot::PutHeader(std::ostream& out) const { out << "isdn-slot[" << chann
 
 bool IsdnSlot::IActivate(const TERM::TermActivateParams&)
 {
+    if (refused_without_channel(*this, !is_open(), "activate refused"))
+        return false;
     activate();
     return true;
 }
@@ -36,13 +39,16 @@ bool IsdnSlot::IDeactivate()
 
 bool IsdnSlot::IUserData(const std::vector<char>& data)
 {
+    if (refused_without_channel(*this, !is_open(), "userData dropped"))
+        return false;
     send_user_data(*this, *this, data);
     return true;
 }
 
 void IsdnSlot::OnEvent(int fd, short revents)
 {
-    if (revents & POLLIN) {
+    // A hang-up or error is read too, so that a channel whose driver went away is let go.
+    if (revents & (POLLIN | POLLHUP | POLLERR)) {
         Packet frame;
         ssize_t length = read_frame(fd, frame);
         if (length > 0 && frame.is_null()) {
@@ -53,11 +59,8 @@ void IsdnSlot::OnEvent(int fd, short revents)
             if (traces.isdn)
                 std::clog << ext::header(this) << ": rx " << frame.text() << std::endl;
             receive(frame);
-        } else if (length == 0) {
-            // The driver never ends a channel: one that does is gone, and would be reported
-            // readable on every pass from now on.
-            std::cerr << ext::header(this) << "end of file, channel closed" << std::endl;
-            event_.Release();
+        } else if (length == 0 || (errno != EAGAIN && errno != EINTR)) {
+            lose_channel(length, errno);
             return;
         }
     }
@@ -93,6 +96,18 @@ bool IsdnSlot::hdlc_transmit(Packet& frame)
     }
 }
 
+void IsdnSlot::lose_channel(ssize_t length, int error)
+{
+    // A channel gone would be reported readable on every pass from now on.
+    log_channel_end(*this, length, error);
+    event_.Release();
+    // The link goes down without frames; the controller hears of it here, once, and not again
+    // from the link.
+    deactivate();
+    UpdateISDN_Statistics();
+    OnDeactivated();
+}
+
 void IsdnSlot::UpdateISDN_Statistics()
 {
     LGCP::IoctlResponse response;
@@ -108,6 +123,8 @@ void IsdnSlot::on_activated(Protocol*)
 
 void IsdnSlot::on_deactivated(Protocol*, Smart_pointer<Internal_protocol_status>)
 {
+    if (!is_open())
+        return;
     UpdateISDN_Statistics();
     OnDeactivated();
 }

@@ -12,6 +12,7 @@
 #include "signalling/isdn/lapd.h"
 
 #include <iosfwd>
+#include <sys/types.h>
 
 class IsdnSlot : public Slot, public ProtocolsFamily, public ISDN::LAPD::Notify, public GenericHDLC {
 public:
@@ -19,11 +20,11 @@ public:
     // under the event name; the link's frame channel and listener become the slot.
     IsdnSlot(Fd fd, int channel, ISDN::LAPD* link, const char* event_name = "IsdnSlot::OnEvent");
 
-    // DL-ESTABLISH and DL-RELEASE.
+    // DL-ESTABLISH and DL-RELEASE; DL-ESTABLISH is refused once the channel has ended.
     bool IActivate(const TERM::TermActivateParams&) override;
     bool IDeactivate() override;
     // One layer-3 message to the data link; one that finds its send queue full is answered with an
-    // error.
+    // error. Refused once the channel has ended.
     bool IUserData(const std::vector<char>& data) override;
     bool IOnOutputStream() override { return true; }
     bool IOnInputStream() override { return true; }
@@ -38,6 +39,7 @@ public:
     bool is_ready() const override { return ready_; }
 
     void on_activated(Protocol* layer) override;
+    // Not passed on once the channel has ended: the slot reported the link down then.
     void on_deactivated(Protocol* layer, Smart_pointer<Internal_protocol_status> status) override;
     void on_message(Packet& p) override;
     // The link is the bottom of the stack and sends through hdlc_transmit: nothing comes here.
@@ -45,6 +47,9 @@ public:
     // Not reported by these slots.
     void OnLAPD_FlowStatusChange(ISDN::LAPD*) override {}
 
+    // Reads one frame for the link, or, once the channel can take frames again, lets the link send.
+    // A channel whose read ends or fails is let go: the link goes down and the slot signals
+    // deactivated.
     void OnEvent(int fd, short revents);
     void PutHeader(std::ostream& out) const;
 
@@ -54,6 +59,8 @@ protected:
     Event event_;
 
 private:
+    // `length` and `error`: the read that ended the channel.
+    void lose_channel(ssize_t length, int error);
     // isdnLinkInfo, when it changed since the last one sent.
     void UpdateISDN_Statistics();
 

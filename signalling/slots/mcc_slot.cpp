@@ -1,5 +1,7 @@
 #include "signalling/slots/mcc_slot.h"
 
+#include "signalling/slots/channel_end.h"
+
 #include "foundation/util/ext_header.h"
 
 #include <cerrno>
@@ -18,10 +20,8 @@ void MccSlot::PutHeader(std::ostream& out) const { out << "mcc[" << channel << "
 
 bool MccSlot::IUserData(const std::vector<char>& data)
 {
-    if (!event_.fd()) {
-        std::cerr << ext::header(this) << "userData dropped, channel closed" << std::endl;
+    if (refused_without_channel(*this, !event_.fd(), "userData dropped"))
         return false;
-    }
     if (write(event_.fd(), data.data(), data.size()) < 0) {
         int error = errno;
         std::cerr << ext::header(this) << "write fail: " << std::strerror(error) << std::endl;
@@ -52,14 +52,9 @@ void MccSlot::DoRead()
             continue;
         if (length < 0 && errno == EAGAIN)
             return;
-        // The driver never ends a channel: one that ends or fails a read is gone, and would be
-        // reported readable on every pass from now on. The controller hears of it as of any lost link.
-        if (length == 0) {
-            std::cerr << ext::header(this) << "end of file, channel closed" << std::endl;
-        } else {
-            int error = errno;
-            std::cerr << ext::header(this) << "read error: " << std::strerror(error) << ", channel closed" << std::endl;
-        }
+        // A channel gone would be reported readable on every pass from now on. The controller hears
+        // of it as of any lost link.
+        log_channel_end(*this, length, errno);
         event_.Release();
         OnDeactivated();
         return;

@@ -1,6 +1,7 @@
 #include "signalling/slots/pstn_slot.h"
 
 #include "signalling/isdn/lapd_nt.h"
+#include "signalling/slots/channel_end.h"
 #include "signalling/slots/hdlc_link_info.h"
 #include "signalling/slots/stack_user_data.h"
 #include "signalling/ss7/slc.h"
@@ -70,6 +71,8 @@ void PstnSlot::OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNum
 
 bool PstnSlot::IActivate(const TERM::TermActivateParams&)
 {
+    if (refused_without_channel(*this, channel_ended_, "activate refused"))
+        return false;
     iactivate();
     return true;
 }
@@ -98,6 +101,8 @@ void PstnSlot::iactivate()
 
 bool PstnSlot::IUserData(const std::vector<char>& data)
 {
+    if (refused_without_channel(*this, channel_ended_, "userData dropped"))
+        return false;
     // A CAS slot runs no protocol: its octets go nowhere.
     if (!tail())
         return true;
@@ -137,6 +142,8 @@ bool PstnSlot::Ioctl(const LGCP::IoctlParams& params)
 
 bool PstnSlot::IHwConnectReceiver(Slot& source)
 {
+    if (refused_without_channel(*this, channel_ended_, "connect refused"))
+        return false;
     if (e1()) {
         const int trunk = source.GetTrunk();
         if (unsigned(trunk) > 3) {
@@ -160,6 +167,8 @@ bool PstnSlot::IHwConnectReceiver(Slot& source)
 
 bool PstnSlot::IHwConnectTransmitter(Slot& destination)
 {
+    if (refused_without_channel(*this, channel_ended_, "connect refused"))
+        return false;
     if (!e1()) {
         hdlc_.tdm_b = destination.IGetReceiveChannel();
         if (hdlc_.tdm_a != -1)
@@ -193,8 +202,14 @@ void PstnSlot::on_hdlc_receive(Packet& frame)
 
 void PstnSlot::on_hdlc_error(HDLC::Notify::Cause::Type cause)
 {
+    // The channel closed itself on a failed read, and the driver never gives a channel back: the
+    // slot lets it go for good. The link goes down, and what waited for the channel with it; the
+    // controller hears of it here, once, and not again from the link.
+    channel_ended_ = true;
     if (sink_)
         sink_->on_hdlc_error(cause);
+    deactivate();
+    report_deactivated();
 }
 
 void PstnSlot::on_hdlc_ready()
@@ -241,6 +256,12 @@ void PstnSlot::on_activated(Protocol*)
 }
 
 void PstnSlot::on_deactivated(Protocol*, Smart_pointer<Internal_protocol_status>)
+{
+    if (!channel_ended_)
+        report_deactivated();
+}
+
+void PstnSlot::report_deactivated()
 {
     UpdateISDN_Statistics();
     UpdateSS7_Statistics();

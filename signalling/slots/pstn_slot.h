@@ -34,10 +34,11 @@ public:
     ~PstnSlot() override;
 
     void OnTrunkStatus(unsigned int trunk, const ACP::TrunkState::NamedNumber& state) override;
+    // Refused once the channel has ended, as are user data and new connections.
     bool IActivate(const TERM::TermActivateParams&) override;
     bool IDeactivate() override;
-    // One message down the stack. Refused while an SS7 link is out of service; a message the link
-    // drops is answered with an error.
+    // One message down the stack. Refused while an SS7 link is out of service and once the channel
+    // has ended; a message the link drops is answered with an error.
     bool IUserData(const std::vector<char>& data) override;
     bool Ioctl(const LGCP::IoctlParams& params) override;
     // Above a trunk slot's: the PSTN slot routes the channel itself.
@@ -52,12 +53,14 @@ public:
 
     // From the HDLC channel, for the link.
     void on_hdlc_receive(Packet& frame) override;
+    // The channel has ended: the link goes down and the slot signals deactivated.
     void on_hdlc_error(HDLC::Notify::Cause::Type cause) override;
     void on_hdlc_ready() override;
 
     // The stack's deactivation: what waits for the channel is dropped with it.
     void local_deactivate() override;
     void on_activated(Protocol* layer) override;
+    // Not passed on once the channel has ended: the slot reported the link down then.
     void on_deactivated(Protocol* layer, Smart_pointer<Internal_protocol_status> status) override;
     void on_message(Packet& p) override;
     // The network side of a basic-rate line sends its frames through the stack: to the channel.
@@ -75,6 +78,8 @@ private:
     void iactivate();
     // Hands the waiting frames to the channel while it takes them.
     void send_waiting();
+    // The link's statistics, then the signal deactivated.
+    void report_deactivated();
     void UpdateHDLC_Statistics();
     void UpdateISDN_Statistics();
     void UpdateSS7_Statistics();
@@ -91,4 +96,5 @@ private:
     // The network side's frames waiting for the channel, as many as a data link keeps to send.
     CleanQueue<Packet, 135> waiting_;
     uint32_t overflows_ = 0;  // frames dropped because even the waiting queue was full
+    bool channel_ended_ = false;  // the channel's read ended or failed: it is gone for good
 };

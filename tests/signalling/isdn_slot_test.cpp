@@ -69,12 +69,14 @@ TEST_F(IsdnSlotTest, CarriesTheLinksFramesAndTheControllersMessagesAndTracesEach
     EXPECT_NE(down[0].find("lapdState tei-assigned"), std::string::npos) << down[0];
     EXPECT_EQ(down[1], "{ slot 1, pdu signal : deactivated : networkError }");
 
-    // A channel the driver ends is let go, with one line: the link can send nothing more.
+    // A channel the driver ends is let go, with one line, and the controller hears the link is down;
+    // the link can send nothing more, and establishing it is refused.
     board.end_of_file(mcc);
-    EXPECT_TRUE(testsupport::run_reactor_until([&] { return logged(errors, "isdn-slot[300]: end of file, channel closed"); }));
+    EXPECT_EQ(signals(1), Strings{"{ slot 1, pdu signal : deactivated : networkError }"});
+    EXPECT_TRUE(logged(errors, "isdn-slot[300]: end of file, channel closed"));
     board.clear_journal();
-    EXPECT_EQ(deliver("activate : empty : NULL"), success);
-    EXPECT_TRUE(logged(debug, "LAPD[1] (TEI assigned): tx full"));
+    EXPECT_EQ(deliver("activate : empty : NULL"), Strings{"{ seq 1, slot 1, pdu response : error : unsupported }"});
+    EXPECT_TRUE(logged(errors, "isdn-slot[300]: activate refused, channel closed"));
     EXPECT_EQ(frames(), Strings{});
 }
 

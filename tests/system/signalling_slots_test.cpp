@@ -1,7 +1,7 @@
 // The signalling slots driven by the test controller, seen on the emulated board: the channels they
 // allocate and the switch patches they make per kind, the frames a network side keeps while its
-// channel is full, the raw HDLC slot's framing and batching, the channel-controller data slot, and
-// the QSIG slots on the DSP data driver.
+// channel is full, the raw HDLC slot's framing and batching, the channel-controller data slot, the
+// QSIG slots on the DSP data driver, and slots whose channel ends.
 
 #include "gateway.h"
 
@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
+#include <tuple>
 
 namespace {
 
@@ -319,6 +321,68 @@ TEST_F(SignallingSlots, AChannelControllerDataSlotHandsOverWholeFramesAndTheCoun
     std::optional<std::string> report = controller->wait_for("pdu signal : query", answer_time);
     ASSERT_TRUE(report);
     EXPECT_NE(report->find("mcc-data 3, mcc-bri 2, mcc-trans 8,"), std::string::npos) << *report;
+}
+
+TEST_F(SignallingSlots, ASlotWhoseChannelEndsLetsItGoSignalsItDeactivatedAndRefusesWhatWouldNeedIt)
+{
+    auto failures = [&](const Strings& commands) {
+        return without(without(exchange(commands), "pdu signal"), "pdu response : success");
+    };
+    // An ISDN slot, a QSIG D channel, a PSTN slot (CAS: no link of its own to go down by timer) and
+    // a raw HDLC slot, the last two on channels they activated for their connections.
+    EXPECT_EQ(failures({"{ seq 1, slot 1, pdu command : create : isdn : { type bri, trunk 1, log 0, side user : NULL } }",
+                        "{ seq 2, slot 2, pdu command : create : ats-qsig : { side network : NULL, log 0 } }",
+                        "{ seq 3, slot 3, pdu command : create : pstn : cas : { trunk 1 } }",
+                        "{ seq 4, slot 4, pdu command : create : trunk : { trunk 0, timeslot 1 } }",
+                        "{ seq 5, slot 4, pdu command : connect : 3 }",
+                        "{ seq 6, slot 5, pdu command : create : hdlcParams : { trunk 1, log 0, address 258 } }",
+                        "{ seq 7, slot 6, pdu command : create : trunk : { trunk 0, timeslot 5 } }",
+                        "{ seq 8, slot 6, pdu command : connect : 5 }",
+                        "{ seq 9, slot 7, pdu command : create : trunk : { trunk 0, timeslot 7 } }"}),
+              Strings{});
+    for (const std::string& file :
+         {channel_file(256), std::string("/dev/dsp-data"), channel_file(257), channel_file(258)})
+        gateway.board.end_of_file(file);
+
+    // Each says so once, and lets its channel go.
+    Strings deactivated;
+    eventually(
+        [&] {
+            while (std::optional<std::string> message = controller->next(milliseconds(0)))
+                if (message->find("pdu signal : deactivated") != std::string::npos)
+                    deactivated.push_back(*message);
+            return deactivated.size() >= 4;
+        },
+        answer_time);
+    std::sort(deactivated.begin(), deactivated.end());
+    EXPECT_EQ(deactivated, (Strings{"{ slot 1, pdu signal : deactivated : networkError }",
+                                    "{ slot 2, pdu signal : deactivated : networkError }",
+                                    "{ slot 3, pdu signal : deactivated : networkError }",
+                                    "{ slot 5, pdu signal : deactivated : networkError }"}));
+    EXPECT_TRUE(gateway.daemon->wait_for_errors("isdn-slot[600]: end of file, channel closed\n", answer_time));
+    EXPECT_TRUE(eventually([&] { return gateway.board.state("/dev/mcc/ctl").empty(); }, answer_time));
+
+    // What needs the channel is refused, each time with a line; the slots still go.
+    Strings commands, refused;
+    for (const auto& [slot, command, cause] : std::vector<std::tuple<int, std::string, std::string>>{
+             {1, "userData : '08 01 05'H", "unsupported"}, {1, "activate : empty : NULL", "unsupported"},
+             {2, "userData : '08 01 05'H", "unsupported"}, {2, "activate : empty : NULL", "unsupported"},
+             {3, "userData : '01 02'H", "unsupported"}, {3, "activate : empty : NULL", "unsupported"},
+             {3, "connect : 7", "connectFail"}, {5, "ioctl : hdlcPackages : { { body 'AB'H } }", "unsupported"},
+             {5, "activate : empty : NULL", "unsupported"}, {5, "connect : 7", "connectFail"}}) {
+        commands.push_back("{ seq 1, slot " + std::to_string(slot) + ", pdu command : " + command + " }");
+        refused.push_back("{ seq 1, slot " + std::to_string(slot) + ", pdu response : error : " + cause + " }");
+    }
+    EXPECT_EQ(failures(commands), refused);
+    for (const char* line :
+         {"isdn-slot[256]: userData dropped, channel closed\n", "isdn-slot[600]: activate refused, channel closed\n",
+          "pstn-slot: connect refused, channel closed\n", "HdlcSlot[0/*]: hdlcPackages dropped, channel closed\n"})
+        EXPECT_TRUE(gateway.daemon->wait_for_errors(line, answer_time)) << line;
+    EXPECT_EQ(failures({"{ seq 1, slot 1, pdu command : destroy : NULL }",
+                        "{ seq 1, slot 2, pdu command : destroy : NULL }",
+                        "{ seq 1, slot 3, pdu command : destroy : NULL }",
+                        "{ seq 1, slot 5, pdu command : destroy : NULL }"}),
+              Strings{});
 }
 
 TEST_F(SignallingSlots, QsigBChannelsAreAddedAndRemovedOnTheirOwnDChannelOnly)
