@@ -121,6 +121,11 @@ bool HdlcSlot::Ioctl(const LGCP::IoctlParams& params)
         RefuseCommand(LGCP::ErrorCause::insufficientResources);
         return true;
     }
+    if (!packet_pool_can_queue(uint32_t(packages->size()))) {
+        std::cerr << ext::header(this) << "hdlcPackages refused, packet pool exhausted" << std::endl;
+        RefuseCommand(LGCP::ErrorCause::insufficientResources);
+        return true;
+    }
     for (const LGCP::HdlcPackage& package : *packages) {
         Packet frame;
         frame.reserve_head(0);

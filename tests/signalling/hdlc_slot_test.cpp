@@ -6,6 +6,7 @@
 #include "../server/test_slot.h"
 
 #include "board/hw_mux.h"
+#include "foundation/packet/pool_test_support.h"
 #include "server/trace_ctl.h"
 #include "signalling/slots/hdlc_slot_factory.h"
 
@@ -96,6 +97,15 @@ TEST_F(HdlcSlotTest, RoutesAndActivatesItsChannelFromEitherEndAndFramesPackagesF
     for (const char* line : {"on_hdlc_receive\n01 02 20 AA 00", "flushResponce: 1", "on_hdlc_receive\n01 02",
                              "flushResponce: 0"})
         EXPECT_NE(debug.text().find(traced(line)), std::string::npos) << line;
+    // Packages that would take the packet pool's reserve are refused, all of them.
+    {
+        std::vector<Packet> held;
+        while (packet_pool_can_queue(2))
+            held.push_back(packettest::make({}, 0));
+        EXPECT_EQ(deliver(1, "ioctl : hdlcPackages : { { body 'CD'H }, { body 'EF'H } }"),
+                  Strings{"{ seq 1, slot 1, pdu response : error : insufficientResources }"});
+        EXPECT_TRUE(logged(errors, "HdlcSlot[1/*]: hdlcPackages refused, packet pool exhausted"));
+    }
     // The next package acknowledges the last sequence number received.
     board.clear_journal();
     EXPECT_EQ(deliver(1, "ioctl : hdlcPackages : { { body 'CD'H } }"), success);
