@@ -234,9 +234,13 @@ void PstnSlot::transmit(Packet& frame)
         return;
     ++overflows_;
     std::cerr << ext::header(this) << "queue full, frame dropped" << std::endl;
-    // The controller's message, when the frame is one, is answered with the loss.
-    on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::queue_full,
-                                          "queue full, frame dropped"));
+    // An I frame stays with the link, which sends it again until the terminal acknowledges it. The
+    // controller's message in any other frame (a broadcast SETUP) is lost: its command is answered
+    // with the loss.
+    const bool i_frame = frame.length() > 2 && (frame[2] & 1) == 0;
+    if (!i_frame)
+        on_status(new Protocol_status_refused(this, Protocol_status_refused::Reason::queue_full,
+                                              "queue full, frame dropped"));
 }
 
 void PstnSlot::send_waiting()

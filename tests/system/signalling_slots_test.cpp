@@ -185,7 +185,7 @@ TEST_F(SignallingSlots, ANetworkSideKeepsTheFramesItsChannelRefusesAndSendsThemI
     // Broadcast SETUPs with call references 1, 2, ... while the driver takes nothing from the channel,
     // so that its queue fills: the answers, and the frames the SETUPs make.
     Strings broadcasts;
-    auto setups = [&](int count) {
+    auto setups = [&](int count, bool drained_after = true) {
         gateway.board.clear_journal();
         broadcasts.clear();
         Strings commands;
@@ -198,7 +198,7 @@ TEST_F(SignallingSlots, ANetworkSideKeepsTheFramesItsChannelRefusesAndSendsThemI
         }
         gateway.board.set_draining(channel, false);
         Strings answers = without(exchange(commands), "pdu signal");
-        gateway.board.set_draining(channel, true);
+        gateway.board.set_draining(channel, drained_after);
         return answers;
     };
     const std::string success = "{ seq 1, slot 1, pdu response : success : NULL }";
@@ -218,6 +218,21 @@ TEST_F(SignallingSlots, ANetworkSideKeepsTheFramesItsChannelRefusesAndSendsThemI
     broadcasts.resize(taken);
     EXPECT_TRUE(eventually([&] { return frames() == broadcasts; }, answer_time)) << frames().size();
     EXPECT_TRUE(controller->wait_for("txOverflow " + std::to_string(200 - taken) + ",", answer_time));
+
+    // A terminal's I frame that finds no room is not lost: the link keeps it and sends it again,
+    // so its message is taken.
+    gateway.board.push(channel, {0xFC, 0xFF, 0x03, 0x0F, 0x01, 0x00, 0x01, 0xFF});
+    gateway.board.push(channel, {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x85, 0x07});
+    ASSERT_TRUE(controller->wait_for("userData : '08 01 85 07'H", answer_time));
+    setups(200, false);
+    EXPECT_EQ(exchange({"{ seq 1, slot 1, pdu command : userData : '08 01 05 75'H }"}).back(), success);
+    gateway.board.set_draining(channel, true);
+    EXPECT_TRUE(eventually([&] {
+        const Strings sent = frames();
+        return std::any_of(sent.begin(), sent.end(), [](const std::string& frame) {
+            return frame.size() == 16 && frame.compare(0, 4, "0281") == 0 && frame.compare(8, 8, "08010575") == 0;
+        });
+    }, answer_time));
 }
 
 TEST_F(SignallingSlots, RawHdlcFramesPackagesQueuesWhileNotReadyAndBatchesWhatItReceives)
