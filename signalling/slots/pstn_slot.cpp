@@ -230,10 +230,14 @@ void PstnSlot::transmit(Packet& frame)
     // driver queue leaves the channel open and not ready.
     if (!hdlc_.is_open() || hdlc_.is_ready())
         return;
-    if (waiting_.put(frame))
+    // A kept frame holds its packet: it is kept only while the pool has its reserve, which the
+    // controller's link needs (a stalled channel would otherwise hold its frames at any price).
+    const bool pool_low = !packet_pool_can_queue(0);
+    if (!pool_low && waiting_.put(frame))
         return;
     ++overflows_;
-    std::cerr << ext::header(this) << "queue full, frame dropped" << std::endl;
+    std::cerr << ext::header(this) << (pool_low ? "packet pool exhausted" : "queue full") << ", frame dropped"
+              << std::endl;
     // An I frame stays with the link, which sends it again until the terminal acknowledges it. The
     // controller's message in any other frame (a broadcast SETUP) is lost: its command is answered
     // with the loss.
