@@ -130,9 +130,7 @@ void HDLC::do_read()
         Packet frame;
         ssize_t length = read_frame(m_event.fd(), frame);
         if (length > 0 && frame.is_null()) {
-            ++rxDropped;
-            std::cerr << ext::header(this) << "packet pool exhausted, received frame dropped (" << rxDropped
-                      << " so far)" << std::endl;
+            count_dropped_frame(*this, rxDropped);
             continue;
         }
         if (length > 0) {

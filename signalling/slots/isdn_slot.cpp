@@ -52,9 +52,7 @@ void IsdnSlot::OnEvent(int fd, short revents)
         Packet frame;
         ssize_t length = read_frame(fd, frame);
         if (length > 0 && frame.is_null()) {
-            ++rx_dropped_;
-            std::cerr << ext::header(this) << "packet pool exhausted, received frame dropped (" << rx_dropped_
-                      << " so far)" << std::endl;
+            count_dropped_frame(*this, rx_dropped_);
         } else if (length > 0) {
             if (traces.isdn)
                 std::clog << ext::header(this) << ": rx " << frame.text() << std::endl;
